@@ -1,0 +1,11 @@
+#include "app/startup.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    const bool headlessExport = tesselapp::prepareHeadlessExport(argc, argv);
+    // QApplication removes the Qt options it knows from argc/argv before the mode test.
+    QApplication app(argc, argv);
+    return tesselapp::run(app, argc, argv, headlessExport);
+}

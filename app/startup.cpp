@@ -1,0 +1,70 @@
+#include "app/startup.h"
+
+#include "app/snapshot.h"
+#include "export/exportdriver.h"
+#include "mainwindow/demogui.h"
+
+#include <QApplication>
+#include <QByteArray>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace tesselapp {
+namespace {
+
+bool environmentSet(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+int runGui(QApplication& app)
+{
+    DemoGUI window;
+    window.show();
+    // A headless run shows the program working without anyone at a screen.
+    const QByteArray snapshotDir = qgetenv("TESSEL_SNAPSHOT");
+    std::unique_ptr<SnapshotRun> snapshot;
+    if (!snapshotDir.isEmpty())
+        snapshot = std::make_unique<SnapshotRun>(window, QString::fromLocal8Bit(snapshotDir));
+    return app.exec();
+}
+
+} // namespace
+
+bool isExportMode(int argc, const char* const* argv)
+{
+    return argc == 3 && std::strcmp(argv[1], "-export") == 0;
+}
+
+bool prepareHeadlessExport(int argc, const char* const* argv)
+{
+    if (environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY") || environmentSet("QT_QPA_PLATFORM"))
+        return false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0)
+            return false;
+        if (std::strcmp(argv[i], "-export") == 0) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            return true;
+        }
+    }
+    return false;
+}
+
+int run(QApplication& app, int argc, char** argv, bool headlessExportPrepared)
+{
+    if (isExportMode(argc, argv))
+        return runExport(QByteArray(argv[2])) ? 0 : 1;
+    if (headlessExportPrepared) {
+        // Qt was only made headless for an export; a window would be invisible.
+        std::fprintf(stderr, "tessel-console: no display available: set DISPLAY or WAYLAND_DISPLAY "
+                             "(or QT_QPA_PLATFORM=offscreen for a headless run)\n");
+        return 1;
+    }
+    return runGui(app);
+}
+
+} // namespace tesselapp

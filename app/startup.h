@@ -1,0 +1,19 @@
+#pragma once
+
+class QApplication;
+
+namespace tesselapp {
+
+// The one mode test: exactly three arguments, the first of them "-export".
+bool isExportMode(int argc, const char* const* argv);
+
+// Called before the QApplication exists. Export mode must run on a machine
+// without a display; when the arguments may ask for it and no display is
+// configured, Qt is pointed at its offscreen platform. Returns whether it did.
+bool prepareHeadlessExport(int argc, const char* const* argv);
+
+// Everything after the QApplication is built: the mode test on the arguments
+// as Qt left them, then the export or the main window. Returns the exit code.
+int run(QApplication& app, int argc, char** argv, bool headlessExportPrepared);
+
+} // namespace tesselapp

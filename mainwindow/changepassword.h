@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QWidget>
+
+#include <functional>
+
+// Asks for the old and the new password and hands them to the confirm callback.
+class Changepassword : public QWidget
+{
+    Q_OBJECT
+
+public:
+    using SureCallback = std::function<void(const QByteArray& oldPassword, const QByteArray& newPassword)>;
+
+    explicit Changepassword(QWidget* parent = nullptr);
+    ~Changepassword() override;
+
+    void setSureCallback(SureCallback callback);
+
+private slots:
+    void slotClickedSure();
+
+private:
+    SureCallback sureCallback;
+};

@@ -1,0 +1,91 @@
+#include "mainwindow/demogui.h"
+
+#include <nlohmann/json.hpp>
+
+#include <QAbstractItemView>
+#include <QDialog>
+#include <QHeaderView>
+#include <QStringList>
+#include <QTableWidgetItem>
+
+namespace {
+
+constexpr char sdkDirectory[] = "C:/Users/Public/tesselcore";
+
+// Who is calling the SDK: a compact object with exactly these members, in order.
+std::string identityText()
+{
+    nlohmann::ordered_json identity;
+    identity["company"] = "Corvane";
+    identity["phone"] = "0555-01001234";
+    identity["email"] = "support@example.com";
+    return identity.dump();
+}
+
+} // namespace
+
+DemoGUI::DemoGUI(QWidget* parent)
+    : QWidget(parent)
+    , console(nullptr)
+    , changePasswordWidget(nullptr)
+    , lifeline(std::make_shared<WindowLifeline>(this))
+{
+    terminals.clear();
+    nextRow = 0;
+    currentRow = 0;
+
+    buildSearchDialogs();
+    ui.setupUi(this);
+    setUpTable();
+
+    // The log-out reply travels as a byte string through a queued connection.
+    qRegisterMetaType<std::string>("std::string");
+    connect(this, SIGNAL(signalsendSN(QString)), &console, SLOT(soltsGetSN(QString)));
+    connect(this, SIGNAL(signalsendResponseData(int, QString)), &console, SLOT(soltGetResponseData(int, QString)));
+    connect(ui.tableWidget, &QTableWidget::cellDoubleClicked, this, &DemoGUI::slotsGetIndex);
+    connect(this, &DemoGUI::signalDissconnect, this, &DemoGUI::slotDissconnect, Qt::QueuedConnection);
+    connect(this, &DemoGUI::signalSerch, this, &DemoGUI::slotSerch, Qt::QueuedConnection);
+    connect(this, &DemoGUI::signalLogin, this, &DemoGUI::slotLogin, Qt::QueuedConnection);
+
+    const std::string identity = identityText();
+    TesselCoreAsync::tsInit(sdkDirectory, identity.c_str()); // the result tells nothing we could act on
+
+    connect(ui.pushButton, &QPushButton::clicked, this, &DemoGUI::slotClickedSearch);
+    // No object bears the names these slots imply, so they are connected by hand.
+    connect(ipOkButton, &QPushButton::clicked, this, &DemoGUI::on_slotsIp_button_start_clicked);
+    connect(rangeOkButton, &QPushButton::clicked, this, &DemoGUI::on_slotsRange_Ip_button_start_clicked);
+    connect(ipCancelButton, &QPushButton::clicked, ipDialog, &QDialog::close);
+    connect(rangeCancelButton, &QPushButton::clicked, rangeIpDialog, &QDialog::close);
+
+    slotClickedSearch();
+}
+
+DemoGUI::~DemoGUI()
+{
+    // From here on no SDK callback reaches this window.
+    lifeline->sever();
+    // The search dialogs have no parent; they go with the window.
+    delete ipDialog;
+    delete rangeIpDialog;
+}
+
+void DemoGUI::setUpTable()
+{
+    QTableWidget* table = ui.tableWidget;
+    table->setColumnCount(4);
+    table->setRowCount(initialTableRows);
+    table->setHorizontalHeaderLabels(QStringList{tr("终端名称"), tr("状态"), tr("终端IP"), tr("显示屏大小")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+}
+
+void DemoGUI::slotsGetIndex(int row, int /*column*/)
+{
+    console.show();
+    if (row < 0 || static_cast<std::size_t>(row) >= terminals.size())
+        return;
+    emit signalsendSN(QString::fromStdString(terminals[static_cast<std::size_t>(row)].sn));
+    console.setRequestSender(
+        [this](const QByteArray& apiName, const QByteArray& requestText) { dispatchApi(apiName, requestText); });
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "console/demochildgui.h"
+#include "mainwindow/changepassword.h"
+#include "mainwindow/lifeline.h"
+#include "mainwindow/ui_demogui.h"
+#include "sdk/tesselcoreasync.h"
+#include "sdk/tesselcommon.h"
+
+#include <QByteArray>
+#include <QMetaType>
+#include <QString>
+#include <QWidget>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QDialog;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QContextMenuEvent;
+
+Q_DECLARE_METATYPE(std::string)
+
+// The main window: lists the terminals that the searches find, one row each,
+// and is the hub for the console, the terminal actions and every SDK reply.
+// Table row i always shows terminals[i].
+class DemoGUI : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DemoGUI(QWidget* parent = nullptr);
+    ~DemoGUI() override;
+
+    // Sends one console request to the SDK; an unlisted name does nothing.
+    void dispatchApi(const QByteArray& apiName, const QByteArray& requestText);
+
+    // Read-only views for the headless run and the tests.
+    const std::vector<tsc::SearchResponseData>& terminalList() const { return terminals; }
+    int nextTableRow() const { return nextRow; }
+    int contextRow() const { return currentRow; }
+
+signals:
+    void signalsendSN(QString sn);
+    void signalsendResponseData(int code, QString reply);
+    void signalDissconnect(int code, std::string reply);
+    void signalSerch(int code, QString reply);
+    void signalLogin(int code, QString reply);
+
+private slots:
+    void slotsGetIndex(int row, int column);
+    void slotsConnect();
+    void slotsConnectSys();
+    void slotsQuit();
+    void slotsRename();
+    void slotsRepassword();
+    void slotsForgetPassword();
+    void slotsDownload();
+    void slotClickedSearch();
+    void slotDissconnect(int code, std::string reply);
+    void slotSerch(int code, QString reply);
+    void slotLogin(int code, QString reply);
+    void on_pushButton_2_clicked();
+    void on_slotsIp_button_start_clicked();
+    void on_specifyRangeIpButton_clicked();
+    void on_slotsRange_Ip_button_start_clicked();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    using WindowLifeline = Lifeline<DemoGUI>;
+    static constexpr int initialTableRows = 100;
+
+    void buildSearchDialogs();
+    void setUpTable();
+    void startNewResultSet();
+    void addTerminalRow(const std::string& reply);
+    ResultCallback searchCallback(bool pauseFirst) const;
+
+    QDialog* ipDialog = nullptr;
+    QDialog* rangeIpDialog = nullptr;
+    QPushButton* ipOkButton = nullptr;
+    QPushButton* ipCancelButton = nullptr;
+    QPushButton* rangeOkButton = nullptr;
+    QPushButton* rangeCancelButton = nullptr;
+    QLabel* ipLabel = nullptr;
+    QLabel* startIpLabel = nullptr;
+    QLabel* endIpLabel = nullptr;
+    QLineEdit* ipLineEdit = nullptr;
+    QLineEdit* startIpLineEdit = nullptr;
+    QLineEdit* endIpLineEdit = nullptr;
+    Ui::DemoGUIClass ui;
+    DemoChildGUI console;
+    Changepassword changePasswordWidget;
+    std::vector<tsc::SearchResponseData> terminals;
+    std::int32_t nextRow = 0;
+    std::int32_t currentRow = 0;
+    std::string startHost, endHost;
+    std::string startNet, endNet;
+    std::size_t startDot = 0, endDot = 0;
+    std::int32_t startHostValue = 0, endHostValue = 0;
+
+    // What SDK callbacks hold instead of `this`; severed by the destructor.
+    std::shared_ptr<WindowLifeline> lifeline;
+};

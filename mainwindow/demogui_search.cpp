@@ -1,0 +1,190 @@
+// The three terminal searches, their dialogs and the reply path.
+#include "mainwindow/demogui.h"
+
+#include "mainwindow/rangecheck.h"
+#include "mainwindow/records.h"
+
+#include <QDebug>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidgetItem>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+
+void notice(const QString& text)
+{
+    QMessageBox::information(nullptr, DemoGUI::tr("提示"), text);
+}
+
+} // namespace
+
+void DemoGUI::buildSearchDialogs()
+{
+    ipDialog = new QDialog;
+    ipDialog->resize(250, 70);
+    ipOkButton = new QPushButton(tr("确定"), ipDialog);
+    ipOkButton->setObjectName("ipOkButton");
+    ipOkButton->move(35, 35);
+    ipCancelButton = new QPushButton(tr("取消"), ipDialog);
+    ipCancelButton->setObjectName("ipCancelButton");
+    ipCancelButton->move(140, 35);
+    ipLabel = new QLabel(tr("请输入指定IP:"), ipDialog);
+    ipLabel->setObjectName("ipLabel");
+    ipLabel->setGeometry(10, 3, 150, 30);
+    ipLineEdit = new QLineEdit(ipDialog);
+    ipLineEdit->setObjectName("ipLineEdit");
+    ipLineEdit->setGeometry(90, 8, 130, 20);
+
+    rangeIpDialog = new QDialog;
+    rangeIpDialog->resize(250, 100);
+    rangeOkButton = new QPushButton(tr("确定"), rangeIpDialog);
+    rangeOkButton->setObjectName("rangeOkButton");
+    rangeOkButton->move(35, 65);
+    rangeCancelButton = new QPushButton(tr("取消"), rangeIpDialog);
+    rangeCancelButton->setObjectName("rangeCancelButton");
+    rangeCancelButton->move(140, 65);
+    startIpLabel = new QLabel(tr("请输入起始IP:"), rangeIpDialog);
+    startIpLabel->setObjectName("startIpLabel");
+    startIpLabel->setGeometry(10, 3, 150, 30);
+    endIpLabel = new QLabel(tr("请输入终止IP:"), rangeIpDialog);
+    endIpLabel->setObjectName("endIpLabel");
+    endIpLabel->setGeometry(10, 33, 150, 30);
+    startIpLineEdit = new QLineEdit(rangeIpDialog);
+    startIpLineEdit->setObjectName("startIpLineEdit");
+    startIpLineEdit->setGeometry(90, 8, 130, 20);
+    endIpLineEdit = new QLineEdit(rangeIpDialog);
+    endIpLineEdit->setObjectName("endIpLineEdit");
+    endIpLineEdit->setGeometry(90, 38, 130, 20);
+
+    // Buttons keep their preferred size at the given positions.
+    for (QPushButton* button : {ipOkButton, ipCancelButton, rangeOkButton, rangeCancelButton})
+        button->resize(button->sizeHint());
+}
+
+ResultCallback DemoGUI::searchCallback(bool pauseFirst) const
+{
+    return [line = lifeline, pauseFirst](unsigned short code, const char* reply) {
+        if (pauseFirst)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const QString text = QString::fromUtf8(reply ? reply : "");
+        line->reach([&](DemoGUI& window) { emit window.signalSerch(static_cast<int>(code), text); });
+    };
+}
+
+void DemoGUI::startNewResultSet()
+{
+    nextRow = 0;
+    terminals.clear();
+    ui.tableWidget->clearContents();
+    ui.tableWidget->setRowCount(initialTableRows);
+}
+
+void DemoGUI::slotClickedSearch()
+{
+    startNewResultSet();
+    TesselCoreAsync::tsSearchTerminalAsync(searchCallback(false));
+}
+
+void DemoGUI::on_pushButton_2_clicked()
+{
+    ipDialog->show();
+}
+
+void DemoGUI::on_specifyRangeIpButton_clicked()
+{
+    rangeIpDialog->show();
+}
+
+void DemoGUI::on_slotsIp_button_start_clicked()
+{
+    startNewResultSet();
+    ipDialog->close();
+    const QString text = ipLineEdit->text();
+    if (text.isEmpty()) {
+        notice(tr("没有输入ip,请输入ip:"));
+        return;
+    }
+    const QByteArray request = text.toUtf8();
+    TesselCoreAsync::tsSearchAppointIpAsync(request.constData(), searchCallback(true));
+}
+
+void DemoGUI::on_slotsRange_Ip_button_start_clicked()
+{
+    startNewResultSet();
+    rangeIpDialog->close();
+    if (startIpLineEdit->text().isEmpty()) {
+        notice(tr("没有输入起始ip,请输入起始ip:"));
+        return;
+    }
+    if (endIpLineEdit->text().isEmpty()) {
+        notice(tr("没有输入终止ip,请输入终止ip:"));
+        return;
+    }
+    const RangeCheck check = checkRange(dialogAddress(startIpLineEdit->text().toStdString()),
+                                        dialogAddress(endIpLineEdit->text().toStdString()));
+    startDot = check.startDot;
+    endDot = check.endDot;
+    startHost = check.startHost;
+    endHost = check.endHost;
+    startNet = check.startNet;
+    endNet = check.endNet;
+    startHostValue = check.startHostValue;
+    endHostValue = check.endHostValue;
+
+    switch (check.verdict) {
+    case RangeCheck::DifferentNet:
+        notice(tr("两次输入的IP不在同一网段，请重新输入:"));
+        return;
+    case RangeCheck::StartAfterEnd:
+        notice(tr("起始IP大于终止IP,请重新输入:"));
+        return;
+    case RangeCheck::SameAddress: {
+        const QByteArray request = endIpLineEdit->text().toUtf8();
+        TesselCoreAsync::tsSearchAppointIpAsync(request.constData(), searchCallback(true));
+        return;
+    }
+    case RangeCheck::Range: {
+        tsc::SerchRangeIpRequest range;
+        range.startIp = check.start;
+        range.endIp = check.end;
+        const std::string request = recordToJson(range);
+        TesselCoreAsync::tsSearchRangeIpAsync(request.c_str(), searchCallback(true));
+        return;
+    }
+    }
+}
+
+void DemoGUI::slotSerch(int code, QString reply)
+{
+    qDebug() << "---------------" << reply;
+    if (code != 0) {
+        QMessageBox::about(nullptr, tr("警告"), reply);
+        return;
+    }
+    addTerminalRow(reply.toStdString());
+}
+
+void DemoGUI::addTerminalRow(const std::string& reply)
+{
+    tsc::SearchResponseData record;
+    recordFromJson(reply, record);
+    terminals.push_back(record);
+
+    // Every terminal gets its row, also beyond the first hundred.
+    QTableWidget* table = ui.tableWidget;
+    if (nextRow >= table->rowCount())
+        table->setRowCount(nextRow + 1);
+    table->setItem(nextRow, 0, new QTableWidgetItem(QString::fromStdString(record.name)));
+    table->setItem(nextRow, 1, new QTableWidgetItem(record.hostLoggedIn ? tr("已被上位机登录") : tr("未登录")));
+    table->setItem(nextRow, 2, new QTableWidgetItem(QString::fromStdString(record.ip)));
+    table->setItem(nextRow, 3,
+                   new QTableWidgetItem(QStringLiteral("%1*%2").arg(int(record.width)).arg(int(record.height))));
+    ++nextRow;
+}

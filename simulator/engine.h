@@ -1,0 +1,104 @@
+#pragma once
+
+// Inside of the simulated SDK: the shared state of the virtual fleet and the
+// thread that delivers replies. Not part of the SDK contract.
+
+#include "sdk/tesselcoreasync.h"
+#include "simulator/simulator.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <queue>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tesselsim::detail {
+
+// What the operation handlers see and change; guarded by Engine's mutex.
+struct FleetState
+{
+    std::vector<Terminal> terminals;
+
+    Terminal* find(const std::string& sn);
+};
+
+class Engine
+{
+public:
+    static Engine& instance();
+
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Runs `handler` under the state lock, records the call and schedules the
+    // replies on the simulator thread. A scripted answer replaces the handler's.
+    template <typename Handler>
+    void call(const char* operation, std::vector<std::string> args, ResultCallback callback,
+              Handler&& handler)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        calls.push_back(Call{operation, args});
+        std::vector<Reply> replies;
+        if (!takeScript(operation, replies))
+            replies = handler(state, args);
+        schedule(std::move(callback), std::move(replies), lock);
+    }
+
+    void recordOnly(Call call);
+
+    void reset();
+    void setFleet(std::vector<Terminal> terminals);
+    std::vector<Terminal> fleet();
+    void setLatency(std::chrono::milliseconds perReply);
+    void scriptReplies(const std::string& operation, std::vector<Reply> invocations);
+    std::vector<Call> callLog();
+    bool waitIdle(std::chrono::milliseconds timeout);
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    struct Pending
+    {
+        Clock::time_point due;
+        std::uint64_t sequence;
+        std::shared_ptr<ResultCallback> callback;
+        Reply reply;
+        bool operator>(const Pending& other) const
+        {
+            return due != other.due ? due > other.due : sequence > other.sequence;
+        }
+    };
+
+    Engine();
+    bool takeScript(const std::string& operation, std::vector<Reply>& replies);
+    void schedule(ResultCallback callback, std::vector<Reply> replies, std::unique_lock<std::mutex>& lock);
+    void run();
+    void waitForRunningInvocation(std::unique_lock<std::mutex>& lock);
+    static std::chrono::milliseconds startupLatency();
+
+    std::mutex mutex;
+    std::condition_variable wake;   // new work or stop, for the worker
+    std::condition_variable idle;   // an invocation finished, for waiters
+    std::priority_queue<Pending, std::vector<Pending>, std::greater<Pending>> pending;
+    std::uint64_t nextSequence = 0;
+    bool running = false; // an invocation is being made, outside the lock
+    bool stopping = false;
+
+    const std::vector<Terminal> initialFleet;
+    const std::chrono::milliseconds initialLatency;
+    FleetState state;
+    std::chrono::milliseconds latency;
+    std::map<std::string, std::deque<std::vector<Reply>>> scripts;
+    std::vector<Call> calls;
+
+    std::thread worker; // last: starts once everything above is built
+};
+
+} // namespace tesselsim::detail

@@ -1,0 +1,42 @@
+#pragma once
+
+// Control of the simulated SDK, for tests and tools. The simulated SDK itself
+// is reached through sdk/tesselcoreasync.h like the vendor's.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tesselsim {
+
+struct Terminal
+{
+    std::string sn, name, ip;
+    std::int16_t width = 0, height = 0;
+    bool hostLoggedIn = false;
+    std::string user = "admin", password = "123456";
+};
+
+struct Reply
+{
+    unsigned short code = 0;
+    std::string text;
+};
+
+struct Call
+{
+    std::string operation;
+    std::vector<std::string> args; // text arguments in order; none for callback-only operations
+};
+
+void reset(); // default fleet and latency, no scripts, empty call log; drops invocations not yet made
+void setFleet(std::vector<Terminal> terminals);
+std::vector<Terminal> fleet();
+void setLatency(std::chrono::milliseconds perReply);
+// The next call of that operation answers exactly these, in order, on a simulator thread.
+void scriptReplies(const std::string& operation, std::vector<Reply> invocations);
+std::vector<Call> calls(); // every SDK call since the last reset, in call order, tsInit included
+bool waitIdle(std::chrono::milliseconds timeout = std::chrono::seconds(5)); // true once every pending invocation has been made
+
+} // namespace tesselsim

@@ -1,0 +1,52 @@
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QWidget>
+
+ModalCloser::ModalCloser(std::function<void(QWidget*)> handler) : handler(std::move(handler))
+{
+    timer.setInterval(5);
+    connect(&timer, &QTimer::timeout, this, &ModalCloser::poll);
+    timer.start();
+}
+
+ModalCloser::~ModalCloser() = default;
+
+void ModalCloser::poll()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (!widget->isVisible() || !widget->isModal())
+            continue;
+        Seen entry;
+        entry.className = QString::fromLatin1(widget->metaObject()->className());
+        entry.title = widget->windowTitle();
+        if (auto* box = qobject_cast<QMessageBox*>(widget))
+            entry.text = box->text();
+        seen.append(entry);
+        if (handler)
+            handler(widget);
+        if (!widget->isVisible())
+            continue;
+        if (auto* dialog = qobject_cast<QDialog*>(widget))
+            dialog->done(QDialog::Rejected);
+        else
+            widget->close();
+    }
+}
+
+QList<QWidget*> visibleTopLevels()
+{
+    QList<QWidget*> visible;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->isVisible())
+            visible.append(widget);
+    return visible;
+}
+
+void closeAllTopLevels()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        widget->close();
+}

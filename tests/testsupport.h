@@ -1,0 +1,44 @@
+#pragma once
+
+// Shared by the Qt tests: closing parentless message boxes and modal dialogs
+// from a timer, so that a slot that runs one does not block the test.
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+
+class QWidget;
+
+class ModalCloser : public QObject
+{
+public:
+    struct Seen
+    {
+        QString className; // "QMessageBox", "LoginDialog", ...
+        QString title;
+        QString text; // a message box's text, empty for other dialogs
+    };
+
+    // `handler` runs once for every modal window that shows up, before the
+    // closer closes it. A failing check inside the handler only returns from
+    // it; the window is closed all the same, so the test cannot hang.
+    explicit ModalCloser(std::function<void(QWidget*)> handler = {});
+    ~ModalCloser() override;
+
+    QList<Seen> seen;
+
+private:
+    void poll();
+
+    std::function<void(QWidget*)> handler;
+    QTimer timer;
+};
+
+// Top-level widgets that are visible, for checking that a test left none.
+QList<QWidget*> visibleTopLevels();
+
+// Deletes every remaining top-level widget: the cleanup of GUI tests.
+void closeAllTopLevels();
