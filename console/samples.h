@@ -1,0 +1,13 @@
+#pragma once
+
+// Sample requests: operation name (exact, case-sensitive) to the request text
+// put into the request box. Plain data, compiled in.
+
+#include <string>
+
+// The sample of `apiName`, or nullptr when the name has none (the request box
+// then keeps its text). An empty sample is "" and clears the box.
+const char* sampleRequest(const std::string& apiName);
+
+// Number of names that have a sample.
+std::size_t sampleCount();
