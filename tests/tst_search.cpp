@@ -1,0 +1,360 @@
+// The three searches: result-set reset, dialog validation, request texts and
+// the reply path into the table.
+#include "mainwindow/demogui.h"
+#include "simulator/simulator.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <nlohmann/json.hpp>
+
+#include <set>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QTableWidget* tableOf(DemoGUI& window)
+{
+    return window.findChild<QTableWidget*>("tableWidget");
+}
+
+// The parentless dialog holding the widget of that object name.
+template <typename T>
+T* dialogWidget(const char* name)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* found = widget->findChild<T*>(name))
+            return found;
+    return nullptr;
+}
+
+std::vector<tesselsim::Call> callsAfterStartUp()
+{
+    auto calls = tesselsim::calls();
+    calls.erase(calls.begin(), calls.begin() + std::min<std::size_t>(2, calls.size())); // tsInit, first search
+    return calls;
+}
+
+// String values of a JSON object, without regard to its keys.
+std::set<std::string> stringValues(const std::string& text)
+{
+    std::set<std::string> values;
+    const nlohmann::json object = nlohmann::json::parse(text);
+    for (const auto& item : object.items())
+        if (item.value().is_string())
+            values.insert(item.value().get<std::string>());
+    return values;
+}
+
+std::string searchReply(const std::string& sn, const std::string& name)
+{
+    return nlohmann::json{{"sn", sn}, {"name", name}, {"ip", "192.0.2.1"}, {"width", 64}, {"height", 32}}.dump();
+}
+
+bool tableIsEmpty(QTableWidget* table)
+{
+    for (int row = 0; row < table->rowCount(); ++row)
+        for (int column = 0; column < table->columnCount(); ++column)
+            if (table->item(row, column))
+                return false;
+    return true;
+}
+
+} // namespace
+
+class TestSearch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        tesselsim::reset();
+        tesselsim::setLatency(0ms);
+    }
+
+    void cleanup()
+    {
+        tesselsim::reset();
+        QVERIFY(visibleTopLevels().isEmpty());
+    }
+
+    void everySearchStartsANewResultSet()
+    {
+        DemoGUI window;
+        QTableWidget* table = tableOf(window);
+        QTRY_COMPARE(window.nextTableRow(), 6);
+        tesselsim::setLatency(10s); // the new replies stay away
+        window.findChild<QPushButton*>("pushButton")->click();
+        QCOMPARE(window.nextTableRow(), 0);
+        QVERIFY(window.terminalList().empty());
+        QCOMPARE(table->rowCount(), 100);
+        QCOMPARE(table->horizontalHeaderItem(2)->text(), QString("终端IP"));
+        QVERIFY(tableIsEmpty(table));
+        QCOMPARE(callsAfterStartUp().size(), std::size_t(1));
+        QCOMPARE(callsAfterStartUp()[0].operation, std::string("tsSearchTerminalAsync"));
+    }
+
+    void dialogsAreBuiltAsLaidOut()
+    {
+        DemoGUI window;
+        auto* ipEdit = dialogWidget<QLineEdit>("ipLineEdit");
+        auto* startEdit = dialogWidget<QLineEdit>("startIpLineEdit");
+        QVERIFY(ipEdit && startEdit);
+        auto* ipDialog = qobject_cast<QDialog*>(ipEdit->window());
+        auto* rangeDialog = qobject_cast<QDialog*>(startEdit->window());
+        QVERIFY(ipDialog && rangeDialog && !ipDialog->parent() && !rangeDialog->parent());
+        QCOMPARE(ipDialog->size(), QSize(250, 70));
+        QCOMPARE(rangeDialog->size(), QSize(250, 100));
+        QCOMPARE(ipEdit->geometry(), QRect(90, 8, 130, 20));
+        QCOMPARE(dialogWidget<QLabel>("ipLabel")->text(), QString("请输入指定IP:"));
+        QCOMPARE(dialogWidget<QLabel>("startIpLabel")->text(), QString("请输入起始IP:"));
+        QCOMPARE(dialogWidget<QLabel>("endIpLabel")->geometry(), QRect(10, 33, 150, 30));
+        QCOMPARE(dialogWidget<QPushButton>("rangeOkButton")->pos(), QPoint(35, 65));
+        QCOMPARE(dialogWidget<QPushButton>("rangeCancelButton")->text(), QString("取消"));
+        // Creation order: OK, cancel, labels, fields.
+        const auto children = rangeDialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        QStringList order;
+        for (QWidget* child : children)
+            order << child->objectName();
+        QCOMPARE(order, (QStringList{"rangeOkButton", "rangeCancelButton", "startIpLabel", "endIpLabel",
+                                     "startIpLineEdit", "endIpLineEdit"}));
+
+        window.findChild<QPushButton*>("pushButton_2")->click();
+        QVERIFY(ipDialog->isVisible() && !ipDialog->isModal());
+        dialogWidget<QPushButton>("ipCancelButton")->click();
+        QVERIFY(!ipDialog->isVisible());
+        window.findChild<QPushButton*>("specifyRangeIpButton")->click();
+        QVERIFY(rangeDialog->isVisible());
+        dialogWidget<QPushButton>("rangeCancelButton")->click();
+        QVERIFY(!rangeDialog->isVisible());
+        QVERIFY(callsAfterStartUp().empty());
+    }
+
+    void oneAddressSearch_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("empty") << "" << "没有输入ip,请输入ip:" << 0;
+        QTest::newRow("address record") << R"({"ip":"192.168.1.23"})" << "" << 1;
+        QTest::newRow("bare address") << "192.168.1.24" << "" << 1;
+    }
+
+    void oneAddressSearch()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        QFETCH(int, rows);
+        DemoGUI window;
+        QTRY_COMPARE(window.nextTableRow(), 6);
+        window.findChild<QPushButton*>("pushButton_2")->click();
+        dialogWidget<QLineEdit>("ipLineEdit")->setText(typed);
+        ModalCloser closer;
+        dialogWidget<QPushButton>("ipOkButton")->click();
+        QVERIFY(!dialogWidget<QLineEdit>("ipLineEdit")->window()->isVisible());
+        if (!message.isEmpty()) {
+            QCOMPARE(closer.seen.size(), 1);
+            QCOMPARE(closer.seen[0].title, QString("提示"));
+            QCOMPARE(closer.seen[0].text, message);
+            QVERIFY(callsAfterStartUp().empty());
+            QVERIFY(tableIsEmpty(tableOf(window)));
+            return;
+        }
+        const auto calls = callsAfterStartUp();
+        QCOMPARE(calls.size(), std::size_t(1));
+        QCOMPARE(calls[0].operation, std::string("tsSearchAppointIpAsync"));
+        QCOMPARE(QString::fromStdString(calls[0].args.at(0)), typed);
+        QTRY_COMPARE(window.nextTableRow(), rows);
+        QVERIFY(closer.seen.isEmpty());
+    }
+
+    void rangeSearch_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("message");   // empty when a search is sent
+        QTest::addColumn<QString>("operation"); // "range" or "one"
+        QTest::addColumn<QStringList>("sent");  // range: the two addresses; one: the request text
+
+        const QString noStart = "没有输入起始ip,请输入起始ip:";
+        const QString noEnd = "没有输入终止ip,请输入终止ip:";
+        const QString otherNet = "两次输入的IP不在同一网段，请重新输入:";
+        const QString startAfter = "起始IP大于终止IP,请重新输入:";
+        QTest::newRow("no start") << "" << "192.168.1.20" << noStart << "" << QStringList();
+        QTest::newRow("no end") << "192.168.1.10" << "" << noEnd << "" << QStringList();
+        QTest::newRow("bare addresses") << "192.168.1.10" << "192.168.1.20" << "" << "range"
+                                        << QStringList{"192.168.1.10", "192.168.1.20"};
+        QTest::newRow("bare addresses with blanks") << " 192.168.1.10" << "192.168.1.20 \t" << "" << "range"
+                                                    << QStringList{"192.168.1.10", "192.168.1.20"};
+        QTest::newRow("address records") << R"({"ip":"192.168.1.21"})" << R"({"ip":"192.168.1.26"})" << ""
+                                         << "range" << QStringList{"192.168.1.21", "192.168.1.26"};
+        QTest::newRow("other segment") << "192.168.1.10" << "192.168.2.20" << otherNet << "" << QStringList();
+        QTest::newRow("segments compared as text") << "192.168.01.10" << "192.168.1.20" << otherNet << ""
+                                                   << QStringList();
+        QTest::newRow("start after end") << "192.168.1.20" << "192.168.1.10" << startAfter << ""
+                                         << QStringList();
+        QTest::newRow("hosts compared numerically") << "192.168.1.9" << "192.168.1.10" << "" << "range"
+                                                    << QStringList{"192.168.1.9", "192.168.1.10"};
+        QTest::newRow("negative host compares unsigned") << "192.168.1.-1" << "192.168.1.5" << startAfter << ""
+                                                         << QStringList();
+        QTest::newRow("equal ends") << R"({"ip":"192.168.1.22"})" << R"({ "ip" : "192.168.1.22" })" << ""
+                                    << "one" << QStringList{R"({ "ip" : "192.168.1.22" })"};
+        QTest::newRow("equal bare ends") << "192.168.1.22" << " 192.168.1.22 " << "" << "one"
+                                         << QStringList{" 192.168.1.22 "};
+        QTest::newRow("host names, equal") << "screen-a" << "screen-a" << "" << "one" << QStringList{"screen-a"};
+        QTest::newRow("host names, different") << "screen-a" << "screen-b" << otherNet << "" << QStringList();
+        QTest::newRow("records without address") << "{}" << "{}" << "" << "one" << QStringList{"{}"};
+    }
+
+    void rangeSearch()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QString, message);
+        QFETCH(QString, operation);
+        QFETCH(QStringList, sent);
+        DemoGUI window;
+        QTRY_COMPARE(window.nextTableRow(), 6);
+        tesselsim::setLatency(10s); // only the request matters here
+        window.findChild<QPushButton*>("specifyRangeIpButton")->click();
+        dialogWidget<QLineEdit>("startIpLineEdit")->setText(start);
+        dialogWidget<QLineEdit>("endIpLineEdit")->setText(end);
+        ModalCloser closer;
+        dialogWidget<QPushButton>("rangeOkButton")->click();
+
+        QVERIFY(!dialogWidget<QLineEdit>("startIpLineEdit")->window()->isVisible());
+        QVERIFY(tableIsEmpty(tableOf(window)));
+        QVERIFY(window.terminalList().empty());
+        // The fields keep what was typed.
+        QCOMPARE(dialogWidget<QLineEdit>("endIpLineEdit")->text(), end);
+        const auto calls = callsAfterStartUp();
+        if (!message.isEmpty()) {
+            QCOMPARE(closer.seen.size(), 1);
+            QCOMPARE(closer.seen[0].className, QString("QMessageBox"));
+            QCOMPARE(closer.seen[0].title, QString("提示"));
+            QCOMPARE(closer.seen[0].text, message);
+            QVERIFY(calls.empty());
+            return;
+        }
+        QVERIFY(closer.seen.isEmpty());
+        QCOMPARE(calls.size(), std::size_t(1));
+        if (operation == "one") {
+            QCOMPARE(calls[0].operation, std::string("tsSearchAppointIpAsync"));
+            QCOMPARE(QString::fromStdString(calls[0].args.at(0)), sent.at(0));
+        } else {
+            QCOMPARE(calls[0].operation, std::string("tsSearchRangeIpAsync"));
+            const std::string request = calls[0].args.at(0);
+            QCOMPARE(nlohmann::json::parse(request).dump(), request); // compact
+            QCOMPARE(stringValues(request), (std::set<std::string>{sent.at(0).toStdString(), sent.at(1).toStdString()}));
+        }
+    }
+
+    void rangeSearchFindsTheTerminalsInTheRange()
+    {
+        DemoGUI window;
+        QTRY_COMPARE(window.nextTableRow(), 6);
+        window.findChild<QPushButton*>("specifyRangeIpButton")->click();
+        dialogWidget<QLineEdit>("startIpLineEdit")->setText("192.168.1.22");
+        dialogWidget<QLineEdit>("endIpLineEdit")->setText("192.168.1.24");
+        dialogWidget<QPushButton>("rangeOkButton")->click();
+        QTRY_COMPARE(window.nextTableRow(), 3);
+        QVERIFY(tesselsim::waitIdle());
+        QCOMPARE(tableOf(window)->item(0, 2)->text(), QString("192.168.1.22"));
+        QCOMPARE(tableOf(window)->item(2, 2)->text(), QString("192.168.1.24"));
+    }
+
+    void failureRepliesAreShownAndNotAdded()
+    {
+        DemoGUI window;
+        QTRY_COMPARE(window.nextTableRow(), 6);
+        tesselsim::scriptReplies("tsSearchTerminalAsync",
+                                 {{0, searchReply("A", "甲")}, {9, "搜索超时 timeout"}, {0, searchReply("B", "乙")}});
+        ModalCloser closer;
+        window.findChild<QPushButton*>("pushButton")->click();
+        QTRY_COMPARE(closer.seen.size(), 1);
+        QCOMPARE(closer.seen[0].title, QString("警告"));
+        QCOMPARE(closer.seen[0].text, QString("搜索超时 timeout"));
+        QTRY_COMPARE(window.nextTableRow(), 2);
+        QCOMPARE(window.terminalList()[0].sn, std::string("A"));
+        QCOMPARE(window.terminalList()[1].sn, std::string("B"));
+        QCOMPARE(tableOf(window)->item(1, 0)->text(), QString("乙"));
+    }
+
+    void repliesThatAreNotRecordsStillFillARow_data()
+    {
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("not json") << "terminal found";
+        QTest::newRow("empty") << "";
+        QTest::newRow("wrong types") << R"({"sn":"X","name":"named","width":"wide"})";
+        QTest::newRow("array") << "[1,2]";
+    }
+
+    void repliesThatAreNotRecordsStillFillARow()
+    {
+        QFETCH(QString, reply);
+        tesselsim::setFleet({});
+        tesselsim::scriptReplies("tsSearchTerminalAsync", {{0, reply.toStdString()}});
+        DemoGUI window;
+        QTRY_COMPARE(window.nextTableRow(), 1);
+        QTableWidget* table = tableOf(window);
+        QCOMPARE(table->item(0, 0)->text(), QString());
+        QCOMPARE(table->item(0, 1)->text(), QString("未登录"));
+        QCOMPARE(table->item(0, 2)->text(), QString());
+        QCOMPARE(table->item(0, 3)->text(), QString("0*0"));
+        QCOMPARE(window.terminalList()[0].sn, std::string());
+    }
+
+    void aTerminalAnsweringTwiceGetsTwoRows()
+    {
+        tesselsim::setFleet({});
+        tesselsim::scriptReplies("tsSearchTerminalAsync", {{0, searchReply("A", "甲")}, {0, searchReply("A", "甲")}});
+        DemoGUI window;
+        QTRY_COMPARE(window.nextTableRow(), 2);
+        QCOMPARE(tableOf(window)->item(1, 0)->text(), QString("甲"));
+    }
+
+    void everyTerminalGetsARowBeyondTheFirstHundred()
+    {
+        std::vector<tesselsim::Terminal> fleet;
+        for (int i = 0; i < 150; ++i) {
+            tesselsim::Terminal t;
+            t.sn = "SN" + std::to_string(i);
+            t.name = "终端" + std::to_string(i);
+            t.ip = "10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250);
+            fleet.push_back(t);
+        }
+        tesselsim::setFleet(fleet);
+        DemoGUI window;
+        QTRY_COMPARE(window.nextTableRow(), 150);
+        QTableWidget* table = tableOf(window);
+        QCOMPARE(table->rowCount(), 150);
+        for (int row : {0, 99, 100, 149})
+            QCOMPARE(table->item(row, 0)->text(), QString::fromStdString(window.terminalList()[std::size_t(row)].name));
+        // A new result set starts from the usual hundred empty rows.
+        tesselsim::setLatency(10s);
+        window.findChild<QPushButton*>("pushButton")->click();
+        QCOMPARE(table->rowCount(), 100);
+        QVERIFY(tableIsEmpty(table));
+    }
+
+    void lateRepliesOfAnEarlierSearchJoinTheNewResultSet()
+    {
+        DemoGUI window; // its start-up search has not been answered yet
+        window.findChild<QPushButton*>("pushButton")->click();
+        QTRY_COMPARE(window.nextTableRow(), 12);
+        QVERIFY(tesselsim::waitIdle());
+        QCOMPARE(window.terminalList().size(), std::size_t(12));
+    }
+};
+
+QTEST_MAIN(TestSearch)
+#include "tst_search.moc"
