@@ -10,8 +10,8 @@
 
 struct DispatchEntry
 {
-    const char* apiName;   // catalogue text, e.g. "setVolume()"
-    const char* operation; // SDK operation, e.g. "tsSetVolumeAsync"
+    const char* apiName;                                           // catalogue text, e.g. "setVolume()"
+    const char* operation;                                         // SDK operation, e.g. "tsSetVolumeAsync"
     void (*request)(const char* request, ResultCallback callback); // request-and-callback shape, else null
     void (*callbackOnly)(ResultCallback callback);                 // callback-only shape, else null
 };

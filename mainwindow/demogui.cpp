@@ -25,10 +25,8 @@ std::string identityText()
 } // namespace
 
 DemoGUI::DemoGUI(QWidget* parent)
-    : QWidget(parent)
-    , console(nullptr)
-    , changePasswordWidget(nullptr)
-    , lifeline(std::make_shared<WindowLifeline>(this))
+    : QWidget(parent), console(nullptr), changePasswordWidget(nullptr),
+      lifeline(std::make_shared<WindowLifeline>(this))
 {
     terminals.clear();
     nextRow = 0;
@@ -41,7 +39,8 @@ DemoGUI::DemoGUI(QWidget* parent)
     // The log-out reply travels as a byte string through a queued connection.
     qRegisterMetaType<std::string>("std::string");
     connect(this, SIGNAL(signalsendSN(QString)), &console, SLOT(soltsGetSN(QString)));
-    connect(this, SIGNAL(signalsendResponseData(int, QString)), &console, SLOT(soltGetResponseData(int, QString)));
+    connect(this, SIGNAL(signalsendResponseData(int, QString)), &console,
+            SLOT(soltGetResponseData(int, QString)));
     connect(ui.tableWidget, &QTableWidget::cellDoubleClicked, this, &DemoGUI::slotsGetIndex);
     connect(this, &DemoGUI::signalDissconnect, this, &DemoGUI::slotDissconnect, Qt::QueuedConnection);
     connect(this, &DemoGUI::signalSerch, this, &DemoGUI::slotSerch, Qt::QueuedConnection);
@@ -86,6 +85,7 @@ void DemoGUI::slotsGetIndex(int row, int /*column*/)
     if (row < 0 || static_cast<std::size_t>(row) >= terminals.size())
         return;
     emit signalsendSN(QString::fromStdString(terminals[static_cast<std::size_t>(row)].sn));
-    console.setRequestSender(
-        [this](const QByteArray& apiName, const QByteArray& requestText) { dispatchApi(apiName, requestText); });
+    console.setRequestSender([this](const QByteArray& apiName, const QByteArray& requestText) {
+        dispatchApi(apiName, requestText);
+    });
 }

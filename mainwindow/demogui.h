@@ -4,8 +4,8 @@
 #include "mainwindow/changepassword.h"
 #include "mainwindow/lifeline.h"
 #include "mainwindow/ui_demogui.h"
-#include "sdk/tesselcoreasync.h"
 #include "sdk/tesselcommon.h"
+#include "sdk/tesselcoreasync.h"
 
 #include <QByteArray>
 #include <QMetaType>

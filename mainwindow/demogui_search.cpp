@@ -17,7 +17,6 @@
 
 namespace {
 
-
 void notice(const QString& text)
 {
     QMessageBox::information(nullptr, DemoGUI::tr("提示"), text);
@@ -182,9 +181,11 @@ void DemoGUI::addTerminalRow(const std::string& reply)
     if (nextRow >= table->rowCount())
         table->setRowCount(nextRow + 1);
     table->setItem(nextRow, 0, new QTableWidgetItem(QString::fromStdString(record.name)));
-    table->setItem(nextRow, 1, new QTableWidgetItem(record.hostLoggedIn ? tr("已被上位机登录") : tr("未登录")));
+    table->setItem(nextRow, 1,
+                   new QTableWidgetItem(record.hostLoggedIn ? tr("已被上位机登录") : tr("未登录")));
     table->setItem(nextRow, 2, new QTableWidgetItem(QString::fromStdString(record.ip)));
-    table->setItem(nextRow, 3,
-                   new QTableWidgetItem(QStringLiteral("%1*%2").arg(int(record.width)).arg(int(record.height))));
+    table->setItem(
+        nextRow, 3,
+        new QTableWidgetItem(QStringLiteral("%1*%2").arg(int(record.width)).arg(int(record.height))));
     ++nextRow;
 }

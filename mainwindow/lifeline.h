@@ -7,14 +7,12 @@
 // report to is gone. They hold a shared Lifeline instead of a plain pointer;
 // the owner severs it first thing in its destructor, which also waits for a
 // callback that is reaching the object at that moment.
-template <typename Target>
-class Lifeline
+template <typename Target> class Lifeline
 {
 public:
     explicit Lifeline(Target* target) : target(target) {}
 
-    template <typename Function>
-    void reach(Function&& function)
+    template <typename Function> void reach(Function&& function)
     {
         std::lock_guard<std::mutex> lock(mutex);
         if (target)

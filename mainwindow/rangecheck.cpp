@@ -45,7 +45,8 @@ RangeCheck checkRange(const std::string& start, const std::string& end)
     check.endHostValue = static_cast<std::int32_t>(std::strtol(check.endHost.c_str(), nullptr, 10));
     if (check.startNet != check.endNet)
         check.verdict = RangeCheck::DifferentNet;
-    else if (static_cast<std::uint32_t>(check.startHostValue) > static_cast<std::uint32_t>(check.endHostValue))
+    else if (static_cast<std::uint32_t>(check.startHostValue) >
+             static_cast<std::uint32_t>(check.endHostValue))
         check.verdict = RangeCheck::StartAfterEnd;
     else if (start == end)
         check.verdict = RangeCheck::SameAddress;

@@ -9,8 +9,7 @@
 #include <string>
 
 // Compact JSON (no blanks between tokens), non-ASCII characters as UTF-8.
-template <typename Record>
-std::string recordToJson(const Record& record)
+template <typename Record> std::string recordToJson(const Record& record)
 {
     nlohmann::json value;
     tsc::to_json(value, record);
@@ -20,8 +19,7 @@ std::string recordToJson(const Record& record)
 // Fills `record` from a UTF-8 JSON text. A text that does not parse, or that
 // the record library rejects, leaves the record exactly as it was; the
 // result tells whether it was filled.
-template <typename Record>
-bool recordFromJson(const std::string& text, Record& record)
+template <typename Record> bool recordFromJson(const std::string& text, Record& record)
 {
     try {
         const nlohmann::json value = nlohmann::json::parse(text);

@@ -83,7 +83,7 @@ struct ChangePasswordWithSN
     std::string newPassword;
 };
 
-#define TESSEL_RECORD_FUNCTIONS(Record)                                                                       \
+#define TESSEL_RECORD_FUNCTIONS(Record)                                                                      \
     void to_json(nlohmann::json& j, const Record& r);                                                        \
     void from_json(const nlohmann::json& j, Record& r);
 

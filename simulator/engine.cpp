@@ -24,13 +24,9 @@ Engine& Engine::instance()
 }
 
 Engine::Engine()
-    : initialFleet(startupFleet())
-    , initialLatency(startupLatency())
-    , state{initialFleet}
-    , latency(initialLatency)
-    , worker([this] { run(); })
-{
-}
+    : initialFleet(startupFleet()), initialLatency(startupLatency()), state{initialFleet},
+      latency(initialLatency), worker([this] { run(); })
+{}
 
 Engine::~Engine()
 {
@@ -80,8 +76,8 @@ void Engine::schedule(ResultCallback callback, std::vector<Reply> replies, std::
     auto shared = std::make_shared<ResultCallback>(std::move(callback));
     const Clock::time_point now = Clock::now();
     for (std::size_t i = 0; i < replies.size(); ++i)
-        pending.push(Pending{now + latency * static_cast<int>(i + 1), nextSequence++, shared,
-                             std::move(replies[i])});
+        pending.push(
+            Pending{now + latency * static_cast<int>(i + 1), nextSequence++, shared, std::move(replies[i])});
     lock.unlock();
     wake.notify_all();
 }
@@ -185,15 +181,33 @@ namespace tesselsim {
 
 using detail::Engine;
 
-void reset() { Engine::instance().reset(); }
-void setFleet(std::vector<Terminal> terminals) { Engine::instance().setFleet(std::move(terminals)); }
-std::vector<Terminal> fleet() { return Engine::instance().fleet(); }
-void setLatency(std::chrono::milliseconds perReply) { Engine::instance().setLatency(perReply); }
+void reset()
+{
+    Engine::instance().reset();
+}
+void setFleet(std::vector<Terminal> terminals)
+{
+    Engine::instance().setFleet(std::move(terminals));
+}
+std::vector<Terminal> fleet()
+{
+    return Engine::instance().fleet();
+}
+void setLatency(std::chrono::milliseconds perReply)
+{
+    Engine::instance().setLatency(perReply);
+}
 void scriptReplies(const std::string& operation, std::vector<Reply> invocations)
 {
     Engine::instance().scriptReplies(operation, std::move(invocations));
 }
-std::vector<Call> calls() { return Engine::instance().callLog(); }
-bool waitIdle(std::chrono::milliseconds timeout) { return Engine::instance().waitIdle(timeout); }
+std::vector<Call> calls()
+{
+    return Engine::instance().callLog();
+}
+bool waitIdle(std::chrono::milliseconds timeout)
+{
+    return Engine::instance().waitIdle(timeout);
+}
 
 } // namespace tesselsim

@@ -84,8 +84,8 @@ private:
     static std::chrono::milliseconds startupLatency();
 
     std::mutex mutex;
-    std::condition_variable wake;   // new work or stop, for the worker
-    std::condition_variable idle;   // an invocation finished, for waiters
+    std::condition_variable wake; // new work or stop, for the worker
+    std::condition_variable idle; // an invocation finished, for waiters
     std::priority_queue<Pending, std::vector<Pending>, std::greater<Pending>> pending;
     std::uint64_t nextSequence = 0;
     bool running = false; // an invocation is being made, outside the lock

@@ -100,8 +100,8 @@ bool parseFleet(const std::string& text, std::vector<Terminal>& out, std::string
     out.clear();
     const json document = json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (document.is_discarded()) {
-        error = text.find_first_not_of(" \t\r\n") == std::string::npos ? "the file is empty"
-                                                                       : "not valid JSON";
+        error =
+            text.find_first_not_of(" \t\r\n") == std::string::npos ? "the file is empty" : "not valid JSON";
         return false;
     }
     if (!document.is_object() || !document.contains("terminals") || !document["terminals"].is_array()) {

@@ -104,8 +104,8 @@ std::optional<Record> parseRecord(const std::string& request, const char* what, 
     try {
         return value->get<Record>();
     } catch (const json::exception&) {
-        error = fail(RequestNotJson, std::string("request is not a valid ") + what + ": " +
-                                         inQuotes(request.substr(0, 200)));
+        error = fail(RequestNotJson,
+                     std::string("request is not a valid ") + what + ": " + inQuotes(request.substr(0, 200)));
         return std::nullopt;
     }
 }
@@ -164,7 +164,8 @@ Replies searchRangeIp(FleetState& state, const std::string&, const Args& args)
     const auto end = parseIpv4(trimmed(request->endIp));
     if (!start || !end)
         return fail(NothingFound, "search of range " + inQuotes(request->startIp) + " to " +
-                                      inQuotes(request->endIp) + ": not IPv4 addresses, no terminal answered");
+                                      inQuotes(request->endIp) +
+                                      ": not IPv4 addresses, no terminal answered");
     std::vector<std::pair<std::uint32_t, const Terminal*>> found;
     for (const Terminal& terminal : state.terminals) {
         const auto address = parseIpv4(terminal.ip);
@@ -244,7 +245,8 @@ Replies generic(FleetState& state, const std::string& operation, const Args& arg
     const auto sn = request->find("sn");
     if (sn != request->end() && !sn->is_string())
         return fail(MissingMember, "member \"sn\" must be a text, not " + compact(*sn));
-    Terminal* terminal = requireTerminal(state, sn == request->end() ? std::string() : sn->get<std::string>(), error);
+    Terminal* terminal =
+        requireTerminal(state, sn == request->end() ? std::string() : sn->get<std::string>(), error);
     if (!terminal)
         return error;
     return {Reply{Success, compact(json{{"operation", operation}, {"sn", terminal->sn}})}};
@@ -253,9 +255,12 @@ Replies generic(FleetState& state, const std::string& operation, const Args& arg
 const std::map<std::string, Handler>& handlers()
 {
     static const std::map<std::string, Handler> table = {
-        {"tsSearchTerminalAsync", searchBroadcast}, {"tsSearchAppointIpAsync", searchAppointIp},
-        {"tsSearchRangeIpAsync", searchRangeIp},    {"tsLoginAsync", login},
-        {"tsLogoutAsync", logout},                  {"tsChangePassWordAsync", changePassword},
+        {"tsSearchTerminalAsync", searchBroadcast},
+        {"tsSearchAppointIpAsync", searchAppointIp},
+        {"tsSearchRangeIpAsync", searchRangeIp},
+        {"tsLoginAsync", login},
+        {"tsLogoutAsync", logout},
+        {"tsChangePassWordAsync", changePassword},
     };
     return table;
 }
@@ -265,8 +270,9 @@ void answer(const char* operation, Args args, ResultCallback callback)
     const auto& table = handlers();
     const auto it = table.find(operation);
     const Handler& handler = it != table.end() ? it->second : Handler(generic);
-    Engine::instance().call(operation, std::move(args), std::move(callback),
-                            [&](FleetState& state, const Args& copied) { return handler(state, operation, copied); });
+    Engine::instance().call(
+        operation, std::move(args), std::move(callback),
+        [&](FleetState& state, const Args& copied) { return handler(state, operation, copied); });
 }
 
 } // namespace

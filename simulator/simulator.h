@@ -37,6 +37,7 @@ void setLatency(std::chrono::milliseconds perReply);
 // The next call of that operation answers exactly these, in order, on a simulator thread.
 void scriptReplies(const std::string& operation, std::vector<Reply> invocations);
 std::vector<Call> calls(); // every SDK call since the last reset, in call order, tsInit included
-bool waitIdle(std::chrono::milliseconds timeout = std::chrono::seconds(5)); // true once every pending invocation has been made
+bool waitIdle(std::chrono::milliseconds timeout =
+                  std::chrono::seconds(5)); // true once every pending invocation has been made
 
 } // namespace tesselsim

@@ -13,8 +13,7 @@ void requireObject(const json& j)
     (void)j.get_ref<const json::object_t&>();
 }
 
-template <typename T>
-void readIf(const json& j, const char* key, T& member)
+template <typename T> void readIf(const json& j, const char* key, T& member)
 {
     const auto it = j.find(key);
     if (it != j.end())
@@ -25,8 +24,12 @@ void readIf(const json& j, const char* key, T& member)
 
 void to_json(json& j, const SearchResponseData& r)
 {
-    j = json{{"sn", r.sn},     {"width", r.width},     {"height", r.height},
-             {"name", r.name}, {"hostLoggedIn", r.hostLoggedIn}, {"ip", r.ip}};
+    j = json{{"sn", r.sn},
+             {"width", r.width},
+             {"height", r.height},
+             {"name", r.name},
+             {"hostLoggedIn", r.hostLoggedIn},
+             {"ip", r.ip}};
 }
 
 void from_json(const json& j, SearchResponseData& r)
@@ -86,12 +89,9 @@ void from_json(const json& j, LoginData& r)
 
 void to_json(json& j, const LoginReplyData& r)
 {
-    j = json{{"sn", r.sn},
-             {"username", r.username},
-             {"message", r.message},
-             {"permissions", r.permissions},
-             {"logined", r.logined},
-             {"passwordExpired", r.passwordExpired}};
+    j = json{{"sn", r.sn},           {"username", r.username},
+             {"message", r.message}, {"permissions", r.permissions},
+             {"logined", r.logined}, {"passwordExpired", r.passwordExpired}};
 }
 
 void from_json(const json& j, LoginReplyData& r)

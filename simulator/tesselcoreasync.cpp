@@ -13,15 +13,15 @@ int TesselCoreAsync::tsInit(const char* directory, const char* identity)
     return 0;
 }
 
-#define TESSEL_DEFINE_REQUEST_OP(name)                                                                        \
+#define TESSEL_DEFINE_REQUEST_OP(name)                                                                       \
     void TesselCoreAsync::name(const char* request, ResultCallback callback)                                 \
-    {                                                                                                          \
-        tesselsim::detail::requestOperation(#name, request, std::move(callback));                              \
+    {                                                                                                        \
+        tesselsim::detail::requestOperation(#name, request, std::move(callback));                            \
     }
-#define TESSEL_DEFINE_CALLBACK_OP(name)                                                                       \
-    void TesselCoreAsync::name(ResultCallback callback)                                                       \
-    {                                                                                                          \
-        tesselsim::detail::callbackOperation(#name, std::move(callback));                                      \
+#define TESSEL_DEFINE_CALLBACK_OP(name)                                                                      \
+    void TesselCoreAsync::name(ResultCallback callback)                                                      \
+    {                                                                                                        \
+        tesselsim::detail::callbackOperation(#name, std::move(callback));                                    \
     }
 
 TESSEL_CORE_OPERATIONS(TESSEL_DEFINE_REQUEST_OP, TESSEL_DEFINE_CALLBACK_OP)

@@ -83,7 +83,9 @@ private slots:
         QCOMPARE(key->get<std::string>(), std::string("Corvane"));
         ++key;
         QCOMPARE(key.key(), std::string("phone"));
-        QVERIFY(QRegularExpression("^\\d+-\\d+$").match(QString::fromStdString(key->get<std::string>())).hasMatch());
+        QVERIFY(QRegularExpression("^\\d+-\\d+$")
+                    .match(QString::fromStdString(key->get<std::string>()))
+                    .hasMatch());
         ++key;
         QCOMPARE(key.key(), std::string("email"));
         QVERIFY(QString::fromStdString(key->get<std::string>()).endsWith("@example.com"));
@@ -123,10 +125,14 @@ private slots:
         QTest::addColumn<bool>("loggedIn");
         QTest::addColumn<QString>("size");
         QTest::addColumn<QString>("state");
-        QTest::newRow("full hd") << 1920 << 1080 << false << "1920*1080" << "未登录";
-        QTest::newRow("zero") << 0 << 0 << false << "0*0" << "未登录";
-        QTest::newRow("negative") << -5 << -32768 << true << "-5*-32768" << "已被上位机登录";
-        QTest::newRow("largest") << 32767 << 1 << true << "32767*1" << "已被上位机登录";
+        QTest::newRow("full hd") << 1920 << 1080 << false << "1920*1080"
+                                 << "未登录";
+        QTest::newRow("zero") << 0 << 0 << false << "0*0"
+                              << "未登录";
+        QTest::newRow("negative") << -5 << -32768 << true << "-5*-32768"
+                                  << "已被上位机登录";
+        QTest::newRow("largest") << 32767 << 1 << true << "32767*1"
+                                 << "已被上位机登录";
     }
 
     void rowsShowTheTerminals()

@@ -63,13 +63,20 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("address");
-        QTest::newRow("record") << R"({"ip":"192.168.1.5"})" << "192.168.1.5";
-        QTest::newRow("record without address") << "{}" << "";
-        QTest::newRow("bare") << "192.168.1.5" << "192.168.1.5";
-        QTest::newRow("bare with blanks") << "\t192.168.1.5  " << "192.168.1.5";
-        QTest::newRow("json number") << "12" << "12";
-        QTest::newRow("only blanks") << "   " << "";
-        QTest::newRow("record with wrong type") << R"({"ip":5})" << R"({"ip":5})";
+        QTest::newRow("record") << R"({"ip":"192.168.1.5"})"
+                                << "192.168.1.5";
+        QTest::newRow("record without address") << "{}"
+                                                << "";
+        QTest::newRow("bare") << "192.168.1.5"
+                              << "192.168.1.5";
+        QTest::newRow("bare with blanks") << "\t192.168.1.5  "
+                                          << "192.168.1.5";
+        QTest::newRow("json number") << "12"
+                                     << "12";
+        QTest::newRow("only blanks") << "   "
+                                     << "";
+        QTest::newRow("record with wrong type") << R"({"ip":5})"
+                                                << R"({"ip":5})";
     }
 
     void dialogAddress()
@@ -86,20 +93,32 @@ private slots:
         QTest::addColumn<int>("verdict");
         QTest::addColumn<int>("startValue");
         QTest::addColumn<int>("endValue");
-        QTest::newRow("range") << "192.168.1.10" << "192.168.1.20" << int(RangeCheck::Range) << 10 << 20;
-        QTest::newRow("same") << "192.168.1.10" << "192.168.1.10" << int(RangeCheck::SameAddress) << 10 << 10;
-        QTest::newRow("other net") << "192.168.1.10" << "192.168.2.20" << int(RangeCheck::DifferentNet) << 10 << 20;
-        QTest::newRow("start after end") << "10.0.0.9" << "10.0.0.8" << int(RangeCheck::StartAfterEnd) << 9 << 8;
-        QTest::newRow("atoi stops at non-digit") << "10.0.0.7x" << "10.0.0.7" << int(RangeCheck::Range) << 7 << 7;
-        QTest::newRow("atoi blanks and sign") << "10.0.0. +3" << "10.0.0.4" << int(RangeCheck::Range) << 3 << 4;
-        QTest::newRow("no digits read as 0") << "10.0.0.a" << "10.0.0.b" << int(RangeCheck::Range) << 0 << 0;
-        QTest::newRow("negative is large unsigned") << "10.0.0.-1" << "10.0.0.5" << int(RangeCheck::StartAfterEnd)
-                                                    << -1 << 5;
-        QTest::newRow("no dots, equal") << "host" << "host" << int(RangeCheck::SameAddress) << 0 << 0;
-        QTest::newRow("no dots, different") << "host-a" << "host-b" << int(RangeCheck::DifferentNet) << 0 << 0;
-        QTest::newRow("both empty") << "" << "" << int(RangeCheck::SameAddress) << 0 << 0;
-        QTest::newRow("huge host wraps like atoi") << "1.1.99999999999" << "1.1.2" << int(RangeCheck::StartAfterEnd)
-                                             << 1215752191 << 2;
+        QTest::newRow("range") << "192.168.1.10"
+                               << "192.168.1.20" << int(RangeCheck::Range) << 10 << 20;
+        QTest::newRow("same") << "192.168.1.10"
+                              << "192.168.1.10" << int(RangeCheck::SameAddress) << 10 << 10;
+        QTest::newRow("other net") << "192.168.1.10"
+                                   << "192.168.2.20" << int(RangeCheck::DifferentNet) << 10 << 20;
+        QTest::newRow("start after end") << "10.0.0.9"
+                                         << "10.0.0.8" << int(RangeCheck::StartAfterEnd) << 9 << 8;
+        QTest::newRow("atoi stops at non-digit") << "10.0.0.7x"
+                                                 << "10.0.0.7" << int(RangeCheck::Range) << 7 << 7;
+        QTest::newRow("atoi blanks and sign") << "10.0.0. +3"
+                                              << "10.0.0.4" << int(RangeCheck::Range) << 3 << 4;
+        QTest::newRow("no digits read as 0") << "10.0.0.a"
+                                             << "10.0.0.b" << int(RangeCheck::Range) << 0 << 0;
+        QTest::newRow("negative is large unsigned")
+            << "10.0.0.-1"
+            << "10.0.0.5" << int(RangeCheck::StartAfterEnd) << -1 << 5;
+        QTest::newRow("no dots, equal") << "host"
+                                        << "host" << int(RangeCheck::SameAddress) << 0 << 0;
+        QTest::newRow("no dots, different") << "host-a"
+                                            << "host-b" << int(RangeCheck::DifferentNet) << 0 << 0;
+        QTest::newRow("both empty") << ""
+                                    << "" << int(RangeCheck::SameAddress) << 0 << 0;
+        QTest::newRow("huge host wraps like atoi")
+            << "1.1.99999999999"
+            << "1.1.2" << int(RangeCheck::StartAfterEnd) << 1215752191 << 2;
     }
 
     void rangeCheck()

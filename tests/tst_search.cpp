@@ -27,8 +27,7 @@ QTableWidget* tableOf(DemoGUI& window)
 }
 
 // The parentless dialog holding the widget of that object name.
-template <typename T>
-T* dialogWidget(const char* name)
+template <typename T> T* dialogWidget(const char* name)
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
         if (auto* found = widget->findChild<T*>(name))
@@ -39,7 +38,8 @@ T* dialogWidget(const char* name)
 std::vector<tesselsim::Call> callsAfterStartUp()
 {
     auto calls = tesselsim::calls();
-    calls.erase(calls.begin(), calls.begin() + std::min<std::size_t>(2, calls.size())); // tsInit, first search
+    calls.erase(calls.begin(),
+                calls.begin() + std::min<std::size_t>(2, calls.size())); // tsInit, first search
     return calls;
 }
 
@@ -56,7 +56,8 @@ std::set<std::string> stringValues(const std::string& text)
 
 std::string searchReply(const std::string& sn, const std::string& name)
 {
-    return nlohmann::json{{"sn", sn}, {"name", name}, {"ip", "192.0.2.1"}, {"width", 64}, {"height", 32}}.dump();
+    return nlohmann::json{{"sn", sn}, {"name", name}, {"ip", "192.0.2.1"}, {"width", 64}, {"height", 32}}
+        .dump();
 }
 
 bool tableIsEmpty(QTableWidget* table)
@@ -144,9 +145,12 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("rows");
-        QTest::newRow("empty") << "" << "没有输入ip,请输入ip:" << 0;
-        QTest::newRow("address record") << R"({"ip":"192.168.1.23"})" << "" << 1;
-        QTest::newRow("bare address") << "192.168.1.24" << "" << 1;
+        QTest::newRow("empty") << ""
+                               << "没有输入ip,请输入ip:" << 0;
+        QTest::newRow("address record") << R"({"ip":"192.168.1.23"})"
+                                        << "" << 1;
+        QTest::newRow("bare address") << "192.168.1.24"
+                                      << "" << 1;
     }
 
     void oneAddressSearch()
@@ -189,30 +193,53 @@ private slots:
         const QString noEnd = "没有输入终止ip,请输入终止ip:";
         const QString otherNet = "两次输入的IP不在同一网段，请重新输入:";
         const QString startAfter = "起始IP大于终止IP,请重新输入:";
-        QTest::newRow("no start") << "" << "192.168.1.20" << noStart << "" << QStringList();
-        QTest::newRow("no end") << "192.168.1.10" << "" << noEnd << "" << QStringList();
-        QTest::newRow("bare addresses") << "192.168.1.10" << "192.168.1.20" << "" << "range"
-                                        << QStringList{"192.168.1.10", "192.168.1.20"};
-        QTest::newRow("bare addresses with blanks") << " 192.168.1.10" << "192.168.1.20 \t" << "" << "range"
-                                                    << QStringList{"192.168.1.10", "192.168.1.20"};
-        QTest::newRow("address records") << R"({"ip":"192.168.1.21"})" << R"({"ip":"192.168.1.26"})" << ""
+        QTest::newRow("no start") << ""
+                                  << "192.168.1.20" << noStart << "" << QStringList();
+        QTest::newRow("no end") << "192.168.1.10"
+                                << "" << noEnd << "" << QStringList();
+        QTest::newRow("bare addresses") << "192.168.1.10"
+                                        << "192.168.1.20"
+                                        << ""
+                                        << "range" << QStringList{"192.168.1.10", "192.168.1.20"};
+        QTest::newRow("bare addresses with blanks") << " 192.168.1.10"
+                                                    << "192.168.1.20 \t"
+                                                    << ""
+                                                    << "range" << QStringList{"192.168.1.10", "192.168.1.20"};
+        QTest::newRow("address records") << R"({"ip":"192.168.1.21"})"
+                                         << R"({"ip":"192.168.1.26"})"
+                                         << ""
                                          << "range" << QStringList{"192.168.1.21", "192.168.1.26"};
-        QTest::newRow("other segment") << "192.168.1.10" << "192.168.2.20" << otherNet << "" << QStringList();
-        QTest::newRow("segments compared as text") << "192.168.01.10" << "192.168.1.20" << otherNet << ""
-                                                   << QStringList();
-        QTest::newRow("start after end") << "192.168.1.20" << "192.168.1.10" << startAfter << ""
-                                         << QStringList();
-        QTest::newRow("hosts compared numerically") << "192.168.1.9" << "192.168.1.10" << "" << "range"
-                                                    << QStringList{"192.168.1.9", "192.168.1.10"};
-        QTest::newRow("negative host compares unsigned") << "192.168.1.-1" << "192.168.1.5" << startAfter << ""
-                                                         << QStringList();
-        QTest::newRow("equal ends") << R"({"ip":"192.168.1.22"})" << R"({ "ip" : "192.168.1.22" })" << ""
+        QTest::newRow("other segment") << "192.168.1.10"
+                                       << "192.168.2.20" << otherNet << "" << QStringList();
+        QTest::newRow("segments compared as text") << "192.168.01.10"
+                                                   << "192.168.1.20" << otherNet << "" << QStringList();
+        QTest::newRow("start after end") << "192.168.1.20"
+                                         << "192.168.1.10" << startAfter << "" << QStringList();
+        QTest::newRow("hosts compared numerically") << "192.168.1.9"
+                                                    << "192.168.1.10"
+                                                    << ""
+                                                    << "range" << QStringList{"192.168.1.9", "192.168.1.10"};
+        QTest::newRow("negative host compares unsigned")
+            << "192.168.1.-1"
+            << "192.168.1.5" << startAfter << "" << QStringList();
+        QTest::newRow("equal ends") << R"({"ip":"192.168.1.22"})"
+                                    << R"({ "ip" : "192.168.1.22" })"
+                                    << ""
                                     << "one" << QStringList{R"({ "ip" : "192.168.1.22" })"};
-        QTest::newRow("equal bare ends") << "192.168.1.22" << " 192.168.1.22 " << "" << "one"
-                                         << QStringList{" 192.168.1.22 "};
-        QTest::newRow("host names, equal") << "screen-a" << "screen-a" << "" << "one" << QStringList{"screen-a"};
-        QTest::newRow("host names, different") << "screen-a" << "screen-b" << otherNet << "" << QStringList();
-        QTest::newRow("records without address") << "{}" << "{}" << "" << "one" << QStringList{"{}"};
+        QTest::newRow("equal bare ends") << "192.168.1.22"
+                                         << " 192.168.1.22 "
+                                         << ""
+                                         << "one" << QStringList{" 192.168.1.22 "};
+        QTest::newRow("host names, equal") << "screen-a"
+                                           << "screen-a"
+                                           << ""
+                                           << "one" << QStringList{"screen-a"};
+        QTest::newRow("host names, different") << "screen-a"
+                                               << "screen-b" << otherNet << "" << QStringList();
+        QTest::newRow("records without address") << "{}"
+                                                 << "{}"
+                                                 << ""
+                                                 << "one" << QStringList{"{}"};
     }
 
     void rangeSearch()
@@ -254,7 +281,8 @@ private slots:
             QCOMPARE(calls[0].operation, std::string("tsSearchRangeIpAsync"));
             const std::string request = calls[0].args.at(0);
             QCOMPARE(nlohmann::json::parse(request).dump(), request); // compact
-            QCOMPARE(stringValues(request), (std::set<std::string>{sent.at(0).toStdString(), sent.at(1).toStdString()}));
+            QCOMPARE(stringValues(request),
+                     (std::set<std::string>{sent.at(0).toStdString(), sent.at(1).toStdString()}));
         }
     }
 
@@ -276,8 +304,9 @@ private slots:
     {
         DemoGUI window;
         QTRY_COMPARE(window.nextTableRow(), 6);
-        tesselsim::scriptReplies("tsSearchTerminalAsync",
-                                 {{0, searchReply("A", "甲")}, {9, "搜索超时 timeout"}, {0, searchReply("B", "乙")}});
+        tesselsim::scriptReplies(
+            "tsSearchTerminalAsync",
+            {{0, searchReply("A", "甲")}, {9, "搜索超时 timeout"}, {0, searchReply("B", "乙")}});
         ModalCloser closer;
         window.findChild<QPushButton*>("pushButton")->click();
         QTRY_COMPARE(closer.seen.size(), 1);
@@ -316,7 +345,8 @@ private slots:
     void aTerminalAnsweringTwiceGetsTwoRows()
     {
         tesselsim::setFleet({});
-        tesselsim::scriptReplies("tsSearchTerminalAsync", {{0, searchReply("A", "甲")}, {0, searchReply("A", "甲")}});
+        tesselsim::scriptReplies("tsSearchTerminalAsync",
+                                 {{0, searchReply("A", "甲")}, {0, searchReply("A", "甲")}});
         DemoGUI window;
         QTRY_COMPARE(window.nextTableRow(), 2);
         QCOMPARE(tableOf(window)->item(1, 0)->text(), QString("甲"));
@@ -338,7 +368,8 @@ private slots:
         QTableWidget* table = tableOf(window);
         QCOMPARE(table->rowCount(), 150);
         for (int row : {0, 99, 100, 149})
-            QCOMPARE(table->item(row, 0)->text(), QString::fromStdString(window.terminalList()[std::size_t(row)].name));
+            QCOMPARE(table->item(row, 0)->text(),
+                     QString::fromStdString(window.terminalList()[std::size_t(row)].name));
         // A new result set starts from the usual hundred empty rows.
         tesselsim::setLatency(10s);
         window.findChild<QPushButton*>("pushButton")->click();

@@ -170,7 +170,8 @@ private slots:
         int loggedIn = 0;
         for (const char* sn : {"BZSA07194A0049999716", "BZWA17422J1X20000093", "BZSA79353N1310006847",
                                "BZVA28407N3X20008006", "W9A5HAJW", "BZSA07201A0010000183"}) {
-            const auto it = std::find_if(fleet.begin(), fleet.end(), [&](const auto& t) { return t.sn == sn; });
+            const auto it =
+                std::find_if(fleet.begin(), fleet.end(), [&](const auto& t) { return t.sn == sn; });
             QVERIFY2(it != fleet.end(), sn);
             QVERIFY(it->ip.rfind("192.168.1.", 0) == 0);
         }
@@ -212,10 +213,10 @@ private slots:
     void fleetFileReadsEveryMember()
     {
         QTemporaryDir dir;
-        const std::string path = writeFile(
-            dir, "fleet.json",
-            R"({"terminals":[{"sn":"S1","name":"屏","ip":"10.0.0.1","width":-2,"height":0,)"
-            R"("hostLoggedIn":true,"user":"u","password":"p"},{"sn":"S2"}]})");
+        const std::string path =
+            writeFile(dir, "fleet.json",
+                      R"({"terminals":[{"sn":"S1","name":"屏","ip":"10.0.0.1","width":-2,"height":0,)"
+                      R"("hostLoggedIn":true,"user":"u","password":"p"},{"sn":"S2"}]})");
         std::string error;
         const auto fleet = tesselsim::loadFleetFile(path, error);
         QVERIFY(error.empty());
@@ -236,14 +237,21 @@ private slots:
         QTest::addColumn<QString>("operation");
         QTest::addColumn<QString>("request");
         QTest::addColumn<QStringList>("serials");
-        QTest::newRow("broadcast") << "broadcast" << "" << QStringList{"A", "B", "C", "D"};
-        QTest::newRow("address record") << "appoint" << R"({"ip":"192.168.1.9"})" << QStringList{"B"};
-        QTest::newRow("bare address") << "appoint" << " 192.168.1.9\n" << QStringList{"B"};
-        QTest::newRow("address twice") << "appoint" << "10.1.1.1" << QStringList{"C", "D"};
-        QTest::newRow("range numeric") << "range" << R"({"startIp":"192.168.1.9","endIp":"192.168.1.10"})"
-                                       << QStringList{"B", "A"};
-        QTest::newRow("range inclusive one") << "range" << R"({"startIp":"192.168.1.10","endIp":"192.168.1.10"})"
-                                             << QStringList{"A"};
+        QTest::newRow("broadcast") << "broadcast"
+                                   << "" << QStringList{"A", "B", "C", "D"};
+        QTest::newRow("address record") << "appoint"
+                                        << R"({"ip":"192.168.1.9"})" << QStringList{"B"};
+        QTest::newRow("bare address") << "appoint"
+                                      << " 192.168.1.9\n"
+                                      << QStringList{"B"};
+        QTest::newRow("address twice") << "appoint"
+                                       << "10.1.1.1" << QStringList{"C", "D"};
+        QTest::newRow("range numeric")
+            << "range"
+            << R"({"startIp":"192.168.1.9","endIp":"192.168.1.10"})" << QStringList{"B", "A"};
+        QTest::newRow("range inclusive one")
+            << "range"
+            << R"({"startIp":"192.168.1.10","endIp":"192.168.1.10"})" << QStringList{"A"};
     }
 
     void searchesAnswerFromTheFleet()
@@ -277,11 +285,18 @@ private slots:
         QTest::addColumn<QString>("operation");
         QTest::addColumn<QString>("request");
         QTest::addColumn<QString>("mentions");
-        QTest::newRow("broadcast, empty fleet") << "broadcast" << "" << "broadcast";
-        QTest::newRow("no such address") << "appoint" << "192.168.7.7" << "192.168.7.7";
-        QTest::newRow("empty range") << "range" << R"({"startIp":"192.168.1.100","endIp":"192.168.1.120"})"
+        QTest::newRow("broadcast, empty fleet") << "broadcast"
+                                                << ""
+                                                << "broadcast";
+        QTest::newRow("no such address") << "appoint"
+                                         << "192.168.7.7"
+                                         << "192.168.7.7";
+        QTest::newRow("empty range") << "range"
+                                     << R"({"startIp":"192.168.1.100","endIp":"192.168.1.120"})"
                                      << "192.168.1.100";
-        QTest::newRow("range not json") << "range" << "192.168.1.1-2" << "192.168.1.1-2";
+        QTest::newRow("range not json") << "range"
+                                        << "192.168.1.1-2"
+                                        << "192.168.1.1-2";
     }
 
     void searchThatFindsNothingAnswersOnceWithAFailure()
@@ -315,7 +330,8 @@ private slots:
             tesselsim::waitIdle();
             return collector.take().at(0);
         };
-        const json login = {{"sn", "W9A5HAJW"}, {"username", "admin"}, {"password", "123456"}, {"loginType", 1}};
+        const json login = {
+            {"sn", "W9A5HAJW"}, {"username", "admin"}, {"password", "123456"}, {"loginType", 1}};
         auto reply = send(TesselCoreAsync::tsLoginAsync, login);
         QCOMPARE(reply.code, 0);
         QVERIFY(json::parse(reply.reply).at("logined").get<bool>());
@@ -331,17 +347,20 @@ private slots:
         QCOMPARE(reply.code, 0);
         QVERIFY(!findW9().hostLoggedIn);
 
-        reply = send(TesselCoreAsync::tsChangePassWordAsync,
-                     {{"sn", "W9A5HAJW"}, {"username", "admin"}, {"oldPassword", "wrong"}, {"newPassword", "n"}});
+        reply =
+            send(TesselCoreAsync::tsChangePassWordAsync,
+                 {{"sn", "W9A5HAJW"}, {"username", "admin"}, {"oldPassword", "wrong"}, {"newPassword", "n"}});
         QCOMPARE(reply.code, tesselsim::WrongCredentials);
-        reply = send(TesselCoreAsync::tsChangePassWordAsync,
-                     {{"sn", "W9A5HAJW"}, {"username", "admin"}, {"oldPassword", "123456"}, {"newPassword", "n"}});
+        reply = send(
+            TesselCoreAsync::tsChangePassWordAsync,
+            {{"sn", "W9A5HAJW"}, {"username", "admin"}, {"oldPassword", "123456"}, {"newPassword", "n"}});
         QCOMPARE(reply.code, 0);
 
         reply = send(TesselCoreAsync::tsLoginAsync, login);
         QCOMPARE(reply.code, tesselsim::WrongCredentials);
         QVERIFY(!findW9().hostLoggedIn);
-        reply = send(TesselCoreAsync::tsLoginAsync, {{"sn", "NOPE"}, {"username", "admin"}, {"password", "x"}});
+        reply =
+            send(TesselCoreAsync::tsLoginAsync, {{"sn", "NOPE"}, {"username", "admin"}, {"password", "x"}});
         QCOMPARE(reply.code, tesselsim::UnknownTerminal);
         reply = send(TesselCoreAsync::tsLoginAsync, json("not an object"));
         QCOMPARE(reply.code, tesselsim::RequestNotJson);
