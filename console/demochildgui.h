@@ -1,15 +1,14 @@
 #pragma once
 
+#include "console/ui_demochildgui.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
 
-class QComboBox;
-class QLineEdit;
-class QPushButton;
-class QTextEdit;
+class QStyledItemDelegate;
 
 // The API console: pick an operation, edit its JSON request, send it through
 // the request sender and read the result. It never calls the SDK itself.
@@ -24,6 +23,7 @@ public:
     explicit DemoChildGUI(QWidget* parent = nullptr);
     ~DemoChildGUI() override;
 
+    // Replaces (and releases) the sender installed before, if any.
     void setRequestSender(RequestSender sender);
 
 private slots:
@@ -38,11 +38,10 @@ private slots:
     void slotsSetRequestData(QString name);
 
 private:
+    void fillModules();
+    void fillApiNames(int moduleIndex);
+
+    Ui::DemoChildGUIClass ui;
     RequestSender requestSender;
-    QComboBox* comboBox_APIModule = nullptr;
-    QComboBox* comboBox_APIName = nullptr;
-    QLineEdit* lineEdit = nullptr;
-    QTextEdit* textEdit_2 = nullptr;
-    QTextEdit* textEdit = nullptr;
-    QPushButton* pushButton = nullptr;
+    QStyledItemDelegate* itemDelegate = nullptr; // shared by both combo boxes, owned by this window
 };
