@@ -1,7 +1,17 @@
 #pragma once
 
 #include <QByteArray>
+#include <QVector>
+
+#include <memory>
+
+class ExportGenerator;
+
+// The two generators for a source tree, Java first, then C#. Paths are the
+// root, verbatim, followed by fixed suffixes.
+QVector<std::shared_ptr<ExportGenerator>> makeGenerators(const QByteArray& root);
 
 // Regenerates the C# and Java bindings below `root` from the SDK's export
-// headers. Returns true when both bindings were written.
+// headers. Returns true when both bindings were written; every failure is
+// reported on stderr, one line each, and leaves that binding's file as it was.
 bool runExport(const QByteArray& root);

@@ -1,0 +1,54 @@
+using System;
+using System.Runtime.InteropServices;
+
+namespace tesselcoresample
+{
+    // Receives the result code (0 = success) and the UTF-8 JSON reply.
+    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    public delegate void exportTesselCallback(ushort code, IntPtr reply);
+
+    // C# binding of tesselcore. The imports at the end of the class are
+    // generated from exporttesselcoreasyncunicode.h by
+    // "tessel-console -export ROOT"; everything else is written by hand.
+    public static class tesselcore
+    {
+        [DllImport("tesselcore.dll", EntryPoint = "tsInit", CharSet = CharSet.Unicode, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void TsInit(string workDir, string identity);
+
+        [DllImport("tesselcore.dll", EntryPoint = "tsSetPlatform", CharSet = CharSet.Unicode, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void TsSetPlatform(int platform);
+
+        [DllImport("tesselcore.dll", EntryPoint = "tsSearchTerminalAsync", CharSet = CharSet.Unicode, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void TsSearchTerminalAsync(byte[] data, exportTesselCallback resultCallback);
+
+        // Generated imports:
+        [DllImport("tesselcore.dll", EntryPoint = "tsGetPlayListAsync", CharSet = CharSet.Unicode, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void TsGetPlayListAsync(byte[] data, exportTesselCallback resultCallback);
+
+        [DllImport("tesselcore.dll", EntryPoint = "tsSetPageParamAsync", CharSet = CharSet.Unicode, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void TsSetPageParamAsync(byte[] data, exportTesselCallback resultCallback);
+
+        [DllImport("tesselcore.dll", EntryPoint = "tsRebootAsync", CharSet = CharSet.Unicode, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void TsRebootAsync(byte[] data, exportTesselCallback resultCallback);
+
+        [DllImport("tesselcore.dll", EntryPoint = "tsSetBrightnessAsync", CharSet = CharSet.Unicode, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void TsSetBrightnessAsync(byte[] data, exportTesselCallback resultCallback);
+
+        [DllImport("tesselcore.dll", EntryPoint = "tsGetVolumeAsync", CharSet = CharSet.Unicode, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void TsGetVolumeAsync(byte[] data, exportTesselCallback resultCallback);
+
+        [DllImport("tesselcore.dll", EntryPoint = "tsSetVolumeAsync", CharSet = CharSet.Unicode, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void TsSetVolumeAsync(byte[] data, exportTesselCallback resultCallback);
+
+        [DllImport("tesselcore.dll", EntryPoint = "tsChangePasswordAsync", CharSet = CharSet.Unicode, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void TsChangePasswordAsync(byte[] data, exportTesselCallback resultCallback);
+
+        [DllImport("tesselcore.dll", EntryPoint = "tsLogoutAsync", CharSet = CharSet.Unicode, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void TsLogoutAsync(byte[] data, exportTesselCallback resultCallback);
+
+        [DllImport("tesselcore.dll", EntryPoint = "tsLoginAsync", CharSet = CharSet.Unicode, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void TsLoginAsync(byte[] data, exportTesselCallback resultCallback);
+
+        
+    }
+}
