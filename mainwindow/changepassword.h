@@ -1,11 +1,14 @@
 #pragma once
 
+#include "mainwindow/ui_changepassword.h"
+
 #include <QByteArray>
 #include <QWidget>
 
 #include <functional>
 
-// Asks for the old and the new password and hands them to the confirm callback.
+// Asks for the old and the new password and hands them to the confirm
+// callback that the main window installs; it checks nothing itself.
 class Changepassword : public QWidget
 {
     Q_OBJECT
@@ -22,5 +25,6 @@ private slots:
     void slotClickedSure();
 
 private:
+    Ui::ChangepasswordClass ui;
     SureCallback sureCallback;
 };

@@ -9,12 +9,15 @@
 
 #include <QByteArray>
 #include <QMetaType>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QContextMenuEvent;
+class QMenu;
 
 Q_DECLARE_METATYPE(std::string)
 
@@ -82,6 +86,14 @@ private:
     void startNewResultSet();
     void addTerminalRow(const std::string& reply);
     ResultCallback searchCallback(bool pauseFirst) const;
+    std::optional<std::string> addressedSerial() const;
+    std::optional<std::string> requireAddressedSerial();
+    void login(std::int32_t kind);
+    void sendLogin(std::int32_t kind, const std::string& sn, const QString& userName,
+                   const QString& password);
+    ResultCallback loginCallback(const std::string& sn) const;
+    void sendPasswordChange(const std::string& sn, const QByteArray& oldPassword,
+                            const QByteArray& newPassword);
 
     QDialog* ipDialog = nullptr;
     QDialog* rangeIpDialog = nullptr;
@@ -105,6 +117,11 @@ private:
     std::string startNet, endNet;
     std::size_t startDot = 0, endDot = 0;
     std::int32_t startHostValue = 0, endHostValue = 0;
+
+    // The last popup menu; the next one replaces it.
+    QPointer<QMenu> contextMenu;
+    // Serial numbers of login replies on their way to slotLogin, GUI thread only.
+    std::deque<std::string> loginSerials;
 
     // What SDK callbacks hold instead of `this`; severed by the destructor.
     std::shared_ptr<WindowLifeline> lifeline;
