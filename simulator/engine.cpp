@@ -23,11 +23,15 @@ Engine& Engine::instance()
     return engine;
 }
 
-Engine::Engine()
-    : initialFleet(startupFleet())
+Engine::Engine() : Engine(startupFleetFile()) {}
+
+Engine::Engine(FleetFile startup)
+    : initialFleet(std::move(startup.terminals))
+    , initialFaults(std::move(startup.faults))
     , initialLatency(startupLatency())
-    , state{initialFleet}
+    , state{initialFleet, {}}
     , latency(initialLatency)
+    , faults(initialFaults)
     , worker([this] { run(); })
 {
 }
@@ -72,7 +76,16 @@ bool Engine::takeScript(const std::string& operation, std::vector<Reply>& replie
     return true;
 }
 
-void Engine::schedule(ResultCallback callback, std::vector<Reply> replies, std::unique_lock<std::mutex>& lock)
+const Fault* Engine::findFault(const std::string& operation) const
+{
+    for (const Fault& fault : faults)
+        if (fault.operation == operation)
+            return &fault;
+    return nullptr;
+}
+
+void Engine::schedule(ResultCallback callback, std::vector<Reply> replies, std::chrono::milliseconds delay,
+                      std::unique_lock<std::mutex>& lock)
 {
     if (replies.empty() || !callback)
         return;
@@ -80,7 +93,7 @@ void Engine::schedule(ResultCallback callback, std::vector<Reply> replies, std::
     auto shared = std::make_shared<ResultCallback>(std::move(callback));
     const Clock::time_point now = Clock::now();
     for (std::size_t i = 0; i < replies.size(); ++i)
-        pending.push(Pending{now + latency * static_cast<int>(i + 1), nextSequence++, shared,
+        pending.push(Pending{now + delay + latency * static_cast<int>(i + 1), nextSequence++, shared,
                              std::move(replies[i])});
     lock.unlock();
     wake.notify_all();
@@ -95,7 +108,9 @@ void Engine::run()
             continue;
         }
         if (pending.top().due > Clock::now()) {
-            wake.wait_until(lock, pending.top().due);
+            // A copy: the queue may grow, and move its elements, while we wait.
+            const Clock::time_point due = pending.top().due;
+            wake.wait_until(lock, due);
             continue;
         }
         Pending next = pending.top();
@@ -133,8 +148,10 @@ void Engine::reset()
         std::unique_lock<std::mutex> lock(mutex);
         std::swap(dropped, pending);
         state.terminals = initialFleet;
+        state.behaviour = BehaviourState{};
         latency = initialLatency;
         scripts.clear();
+        faults = initialFaults;
         calls.clear();
         waitForRunningInvocation(lock);
     }
@@ -165,6 +182,18 @@ void Engine::scriptReplies(const std::string& operation, std::vector<Reply> invo
     scripts[operation].push_back(std::move(invocations));
 }
 
+void Engine::setFaults(std::vector<Fault> replacement)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    faults = std::move(replacement);
+}
+
+std::vector<Fault> Engine::faultList()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return faults;
+}
+
 std::vector<Call> Engine::callLog()
 {
     std::lock_guard<std::mutex> lock(mutex);
@@ -193,6 +222,8 @@ void scriptReplies(const std::string& operation, std::vector<Reply> invocations)
 {
     Engine::instance().scriptReplies(operation, std::move(invocations));
 }
+void setFaults(std::vector<Fault> faults) { Engine::instance().setFaults(std::move(faults)); }
+std::vector<Fault> faults() { return Engine::instance().faultList(); }
 std::vector<Call> calls() { return Engine::instance().callLog(); }
 bool waitIdle(std::chrono::milliseconds timeout) { return Engine::instance().waitIdle(timeout); }
 
