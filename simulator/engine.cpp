@@ -23,10 +23,18 @@ Engine& Engine::instance()
     return engine;
 }
 
-Engine::Engine()
-    : initialFleet(startupFleet()), initialLatency(startupLatency()), state{initialFleet},
-      latency(initialLatency), worker([this] { run(); })
-{}
+Engine::Engine() : Engine(startupFleetFile()) {}
+
+Engine::Engine(FleetFile startup)
+    : initialFleet(std::move(startup.terminals))
+    , initialFaults(std::move(startup.faults))
+    , initialLatency(startupLatency())
+    , state{initialFleet, {}}
+    , latency(initialLatency)
+    , faults(initialFaults)
+    , worker([this] { run(); })
+{
+}
 
 Engine::~Engine()
 {
@@ -68,7 +76,16 @@ bool Engine::takeScript(const std::string& operation, std::vector<Reply>& replie
     return true;
 }
 
-void Engine::schedule(ResultCallback callback, std::vector<Reply> replies, std::unique_lock<std::mutex>& lock)
+const Fault* Engine::findFault(const std::string& operation) const
+{
+    for (const Fault& fault : faults)
+        if (fault.operation == operation)
+            return &fault;
+    return nullptr;
+}
+
+void Engine::schedule(ResultCallback callback, std::vector<Reply> replies, std::chrono::milliseconds delay,
+                      std::unique_lock<std::mutex>& lock)
 {
     if (replies.empty() || !callback)
         return;
@@ -76,8 +93,8 @@ void Engine::schedule(ResultCallback callback, std::vector<Reply> replies, std::
     auto shared = std::make_shared<ResultCallback>(std::move(callback));
     const Clock::time_point now = Clock::now();
     for (std::size_t i = 0; i < replies.size(); ++i)
-        pending.push(
-            Pending{now + latency * static_cast<int>(i + 1), nextSequence++, shared, std::move(replies[i])});
+        pending.push(Pending{now + delay + latency * static_cast<int>(i + 1), nextSequence++, shared,
+                             std::move(replies[i])});
     lock.unlock();
     wake.notify_all();
 }
@@ -91,7 +108,9 @@ void Engine::run()
             continue;
         }
         if (pending.top().due > Clock::now()) {
-            wake.wait_until(lock, pending.top().due);
+            // A copy: the queue may grow, and move its elements, while we wait.
+            const Clock::time_point due = pending.top().due;
+            wake.wait_until(lock, due);
             continue;
         }
         Pending next = pending.top();
@@ -129,8 +148,10 @@ void Engine::reset()
         std::unique_lock<std::mutex> lock(mutex);
         std::swap(dropped, pending);
         state.terminals = initialFleet;
+        state.behaviour = BehaviourState{};
         latency = initialLatency;
         scripts.clear();
+        faults = initialFaults;
         calls.clear();
         waitForRunningInvocation(lock);
     }
@@ -159,6 +180,18 @@ void Engine::scriptReplies(const std::string& operation, std::vector<Reply> invo
 {
     std::lock_guard<std::mutex> lock(mutex);
     scripts[operation].push_back(std::move(invocations));
+}
+
+void Engine::setFaults(std::vector<Fault> replacement)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    faults = std::move(replacement);
+}
+
+std::vector<Fault> Engine::faultList()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return faults;
 }
 
 std::vector<Call> Engine::callLog()
@@ -201,13 +234,9 @@ void scriptReplies(const std::string& operation, std::vector<Reply> invocations)
 {
     Engine::instance().scriptReplies(operation, std::move(invocations));
 }
-std::vector<Call> calls()
-{
-    return Engine::instance().callLog();
-}
-bool waitIdle(std::chrono::milliseconds timeout)
-{
-    return Engine::instance().waitIdle(timeout);
-}
+void setFaults(std::vector<Fault> faults) { Engine::instance().setFaults(std::move(faults)); }
+std::vector<Fault> faults() { return Engine::instance().faultList(); }
+std::vector<Call> calls() { return Engine::instance().callLog(); }
+bool waitIdle(std::chrono::milliseconds timeout) { return Engine::instance().waitIdle(timeout); }
 
 } // namespace tesselsim

@@ -4,6 +4,9 @@
 // thread that delivers replies. Not part of the SDK contract.
 
 #include "sdk/tesselcoreasync.h"
+#include "simulator/behaviourstate.h"
+#include "simulator/faults.h"
+#include "simulator/fleet.h"
 #include "simulator/simulator.h"
 
 #include <chrono>
@@ -24,6 +27,7 @@ namespace tesselsim::detail {
 struct FleetState
 {
     std::vector<Terminal> terminals;
+    BehaviourState behaviour;
 
     Terminal* find(const std::string& sn);
 };
@@ -38,7 +42,8 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     // Runs `handler` under the state lock, records the call and schedules the
-    // replies on the simulator thread. A scripted answer replaces the handler's.
+    // replies on the simulator thread. A scripted answer replaces the handler's;
+    // otherwise an injected fault may replace or delay it.
     template <typename Handler>
     void call(const char* operation, std::vector<std::string> args, ResultCallback callback,
               Handler&& handler)
@@ -46,9 +51,17 @@ public:
         std::unique_lock<std::mutex> lock(mutex);
         calls.push_back(Call{operation, args});
         std::vector<Reply> replies;
-        if (!takeScript(operation, replies))
-            replies = handler(state, args);
-        schedule(std::move(callback), std::move(replies), lock);
+        std::chrono::milliseconds delay{0};
+        if (!takeScript(operation, replies)) {
+            const Fault* fault = findFault(operation);
+            if (fault)
+                delay = fault->delay;
+            if (fault && fault->code != 0)
+                replies = {Reply{fault->code, fault->text}};
+            else
+                replies = handler(state, args);
+        }
+        schedule(std::move(callback), std::move(replies), delay, lock);
     }
 
     void recordOnly(Call call);
@@ -58,6 +71,8 @@ public:
     std::vector<Terminal> fleet();
     void setLatency(std::chrono::milliseconds perReply);
     void scriptReplies(const std::string& operation, std::vector<Reply> invocations);
+    void setFaults(std::vector<Fault> faults);
+    std::vector<Fault> faultList();
     std::vector<Call> callLog();
     bool waitIdle(std::chrono::milliseconds timeout);
 
@@ -77,8 +92,11 @@ private:
     };
 
     Engine();
+    explicit Engine(FleetFile startup);
     bool takeScript(const std::string& operation, std::vector<Reply>& replies);
-    void schedule(ResultCallback callback, std::vector<Reply> replies, std::unique_lock<std::mutex>& lock);
+    const Fault* findFault(const std::string& operation) const;
+    void schedule(ResultCallback callback, std::vector<Reply> replies, std::chrono::milliseconds delay,
+                  std::unique_lock<std::mutex>& lock);
     void run();
     void waitForRunningInvocation(std::unique_lock<std::mutex>& lock);
     static std::chrono::milliseconds startupLatency();
@@ -92,10 +110,12 @@ private:
     bool stopping = false;
 
     const std::vector<Terminal> initialFleet;
+    const std::vector<Fault> initialFaults;
     const std::chrono::milliseconds initialLatency;
     FleetState state;
     std::chrono::milliseconds latency;
     std::map<std::string, std::deque<std::vector<Reply>>> scripts;
+    std::vector<Fault> faults;
     std::vector<Call> calls;
 
     std::thread worker; // last: starts once everything above is built

@@ -12,6 +12,9 @@ enum ErrorCode : unsigned short
     MissingMember = 1004,
     WrongCredentials = 1005,
     NothingFound = 1006,
+    InvalidMember = 1007, // a member of the wrong type or out of range
+    NotFound = 1008,      // no program, template, server or account of that name
+    AlreadyExists = 1009,
 };
 
 } // namespace tesselsim

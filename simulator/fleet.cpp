@@ -1,7 +1,11 @@
 #include "simulator/fleet.h"
 
+#include "sdk/tesselcoreoperations.h"
+
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -69,6 +73,101 @@ bool readTerminal(const json& entry, Terminal& terminal, std::string& error)
     return true;
 }
 
+#define TESSEL_OPERATION_NAME(name) #name,
+constexpr std::array operationNames{TESSEL_CORE_OPERATIONS(TESSEL_OPERATION_NAME, TESSEL_OPERATION_NAME)};
+#undef TESSEL_OPERATION_NAME
+
+bool knownOperation(const std::string& name)
+{
+    return std::find(operationNames.begin(), operationNames.end(), name) != operationNames.end();
+}
+
+constexpr long long maxDelayMs = 600000;
+
+bool readFault(const json& entry, Fault& fault, std::string& error)
+{
+    if (!entry.is_object()) {
+        error = "must be an object";
+        return false;
+    }
+    // A misspelt member would silently inject nothing.
+    for (const auto& member : entry.items())
+        if (member.key() != "operation" && member.key() != "code" && member.key() != "text" &&
+            member.key() != "delayMs") {
+            error = "unknown member \"" + member.key() +
+                    "\" (expected \"operation\", \"code\", \"text\", \"delayMs\")";
+            return false;
+        }
+    const auto operation = entry.find("operation");
+    if (operation == entry.end() || !operation->is_string()) {
+        error = "\"operation\" must be the name of an SDK operation, e.g. \"tsGetVolumeAsync\"";
+        return false;
+    }
+    fault.operation = operation->get<std::string>();
+    if (!knownOperation(fault.operation)) {
+        error = "\"operation\": no SDK operation is named \"" + fault.operation + "\"";
+        return false;
+    }
+    const auto code = entry.find("code");
+    if (code != entry.end()) {
+        if (!code->is_number_integer() || code->get<long long>() < 0 || code->get<long long>() > 65535) {
+            error = "\"code\" must be an integer from 0 to 65535";
+            return false;
+        }
+        fault.code = static_cast<unsigned short>(code->get<long long>());
+    }
+    if (!readString(entry, "text", fault.text, error))
+        return false;
+    const auto delay = entry.find("delayMs");
+    if (delay != entry.end()) {
+        if (!delay->is_number_integer() || delay->get<long long>() < 0 ||
+            delay->get<long long>() > maxDelayMs) {
+            error = "\"delayMs\" must be an integer from 0 to " + std::to_string(maxDelayMs);
+            return false;
+        }
+        fault.delay = std::chrono::milliseconds(delay->get<long long>());
+    }
+    if (fault.code == 0 && fault.delay.count() == 0) {
+        error = "needs a non-zero \"code\" or a non-zero \"delayMs\"";
+        return false;
+    }
+    if (fault.code == 0 && !fault.text.empty()) {
+        error = "\"text\" is the text of a failure and needs a non-zero \"code\"";
+        return false;
+    }
+    if (fault.code != 0 && fault.text.empty())
+        fault.text = "injected fault of " + fault.operation;
+    return true;
+}
+
+bool readFaults(const json& document, std::vector<Fault>& out, std::string& error)
+{
+    const auto faults = document.find("faults");
+    if (faults == document.end())
+        return true;
+    if (!faults->is_array()) {
+        error = "\"faults\" must be an array";
+        return false;
+    }
+    std::size_t index = 0;
+    for (const json& entry : *faults) {
+        Fault fault;
+        std::string problem;
+        if (!readFault(entry, fault, problem)) {
+            error = "fault " + std::to_string(index) + ": " + problem;
+            return false;
+        }
+        for (const Fault& earlier : out)
+            if (earlier.operation == fault.operation) {
+                error = "fault " + std::to_string(index) + ": a second fault for " + fault.operation;
+                return false;
+            }
+        out.push_back(std::move(fault));
+        ++index;
+    }
+    return true;
+}
+
 } // namespace
 
 std::vector<Terminal> defaultFleet()
@@ -92,12 +191,17 @@ std::vector<Terminal> defaultFleet()
         make("BZVA28407N3X20008006", "展厅拼接屏", "192.168.1.24", 7680, 2160),
         make("W9A5HAJW", "测试终端", "192.168.1.25", 640, 480),
         make("BZSA07201A0010000183", "户外广告屏", "192.168.1.26", 5120, 1440),
+        // The other serial numbers that the console's samples carry.
+        make("BZSA07313J0350000997", "商场中庭屏", "192.168.1.27", 2560, 1440),
+        make("BZSA17313J0820001562", "地铁站台屏", "192.168.1.28", 1024, 256),
+        make("123456789", "电梯广告屏", "192.168.1.29", 768, 1024),
+        make("123465", "前台小屏", "192.168.1.30", 320, 160),
     };
 }
 
-bool parseFleet(const std::string& text, std::vector<Terminal>& out, std::string& error)
+bool parseFleetFile(const std::string& text, FleetFile& out, std::string& error)
 {
-    out.clear();
+    out = FleetFile{};
     const json document = json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (document.is_discarded()) {
         error =
@@ -108,7 +212,7 @@ bool parseFleet(const std::string& text, std::vector<Terminal>& out, std::string
         error = "expected an object with a \"terminals\" array";
         return false;
     }
-    std::vector<Terminal> terminals;
+    FleetFile file;
     std::size_t index = 0;
     for (const json& entry : document["terminals"]) {
         Terminal terminal;
@@ -117,14 +221,24 @@ bool parseFleet(const std::string& text, std::vector<Terminal>& out, std::string
             error = "terminal " + std::to_string(index) + ": " + fault;
             return false;
         }
-        terminals.push_back(std::move(terminal));
+        file.terminals.push_back(std::move(terminal));
         ++index;
     }
-    out = std::move(terminals);
+    if (!readFaults(document, file.faults, error))
+        return false;
+    out = std::move(file);
     return true;
 }
 
-std::vector<Terminal> loadFleetFile(const std::string& path, std::string& error)
+bool parseFleet(const std::string& text, std::vector<Terminal>& out, std::string& error)
+{
+    FleetFile file;
+    const bool parsed = parseFleetFile(text, file, error);
+    out = std::move(file.terminals);
+    return parsed;
+}
+
+FleetFile loadFleet(const std::string& path, std::string& error)
 {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
@@ -137,25 +251,35 @@ std::vector<Terminal> loadFleetFile(const std::string& path, std::string& error)
         error = "fleet file " + path + ": cannot be read";
         return {};
     }
-    std::vector<Terminal> terminals;
+    FleetFile fleet;
     std::string fault;
-    if (!parseFleet(content.str(), terminals, fault)) {
+    if (!parseFleetFile(content.str(), fleet, fault)) {
         error = "fleet file " + path + ": " + fault;
         return {};
     }
-    return terminals;
+    return fleet;
+}
+
+std::vector<Terminal> loadFleetFile(const std::string& path, std::string& error)
+{
+    return loadFleet(path, error).terminals;
+}
+
+FleetFile startupFleetFile()
+{
+    const char* path = std::getenv("TESSEL_SIM_FLEET");
+    if (!path || !*path)
+        return FleetFile{defaultFleet(), {}};
+    std::string error;
+    FleetFile fleet = loadFleet(path, error);
+    if (!error.empty())
+        std::cerr << "tessel-console: " << error << std::endl;
+    return fleet;
 }
 
 std::vector<Terminal> startupFleet()
 {
-    const char* path = std::getenv("TESSEL_SIM_FLEET");
-    if (!path || !*path)
-        return defaultFleet();
-    std::string error;
-    std::vector<Terminal> terminals = loadFleetFile(path, error);
-    if (!error.empty())
-        std::cerr << "tessel-console: " << error << std::endl;
-    return terminals;
+    return startupFleetFile().terminals;
 }
 
 } // namespace tesselsim

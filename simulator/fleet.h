@@ -1,5 +1,6 @@
 #pragma once
 
+#include "simulator/faults.h"
 #include "simulator/simulator.h"
 
 #include <string>
@@ -7,19 +8,35 @@
 
 namespace tesselsim {
 
+// What a fleet file describes: the terminals and the faults to inject.
+struct FleetFile
+{
+    std::vector<Terminal> terminals;
+    std::vector<Fault> faults;
+};
+
 // The built-in fleet: the terminals that the console's sample requests name.
 std::vector<Terminal> defaultFleet();
 
-// Parses the text of a fleet file. On a fault returns false, leaves `out`
-// empty and puts a one-line description into `error`.
+// Parses the text of a fleet file, terminals and faults. On a fault returns
+// false, leaves `out` empty and puts a one-line description into `error`.
+bool parseFleetFile(const std::string& text, FleetFile& out, std::string& error);
+
+// Reads and parses a fleet file; on a fault yields nothing and one line in
+// `error` naming the file and the fault.
+FleetFile loadFleet(const std::string& path, std::string& error);
+
+// The file named by TESSEL_SIM_FLEET, else the built-in fleet and no faults.
+// Faults of the file go to stderr.
+FleetFile startupFleetFile();
+
+// The same for the terminals alone; the faults are validated all the same.
 bool parseFleet(const std::string& text, std::vector<Terminal>& out, std::string& error);
 
-// Reads and parses a fleet file. A file that cannot be read or parsed yields
-// an empty fleet and one line in `error` naming the file and the fault.
+// Reads and parses a fleet file, terminals only, as loadFleet.
 std::vector<Terminal> loadFleetFile(const std::string& path, std::string& error);
 
-// The fleet the simulator starts with: the file named by TESSEL_SIM_FLEET,
-// else the built-in one. Faults of the file go to stderr.
+// The terminals of startupFleetFile().
 std::vector<Terminal> startupFleet();
 
 } // namespace tesselsim

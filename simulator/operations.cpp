@@ -1,6 +1,7 @@
 #include "simulator/operations.h"
 
 #include "sdk/tesselcommon.h"
+#include "simulator/behaviour.h"
 #include "simulator/engine.h"
 #include "simulator/errors.h"
 
@@ -233,25 +234,6 @@ Replies changePassword(FleetState& state, const std::string&, const Args& args)
     return {Reply{Success, compact(json{{"sn", terminal->sn}, {"message", "password changed"}})}};
 }
 
-// Every other operation: a JSON request naming a terminal of the fleet.
-Replies generic(FleetState& state, const std::string& operation, const Args& args)
-{
-    if (args.empty())
-        return {Reply{Success, compact(json{{"operation", operation}})}};
-    Replies error;
-    const auto request = parseObject(args.at(0), error);
-    if (!request)
-        return error;
-    const auto sn = request->find("sn");
-    if (sn != request->end() && !sn->is_string())
-        return fail(MissingMember, "member \"sn\" must be a text, not " + compact(*sn));
-    Terminal* terminal =
-        requireTerminal(state, sn == request->end() ? std::string() : sn->get<std::string>(), error);
-    if (!terminal)
-        return error;
-    return {Reply{Success, compact(json{{"operation", operation}, {"sn", terminal->sn}})}};
-}
-
 const std::map<std::string, Handler>& handlers()
 {
     static const std::map<std::string, Handler> table = {
@@ -269,10 +251,10 @@ void answer(const char* operation, Args args, ResultCallback callback)
 {
     const auto& table = handlers();
     const auto it = table.find(operation);
-    const Handler& handler = it != table.end() ? it->second : Handler(generic);
-    Engine::instance().call(
-        operation, std::move(args), std::move(callback),
-        [&](FleetState& state, const Args& copied) { return handler(state, operation, copied); });
+    // Every other operation answers as its behaviour table says.
+    const Handler& handler = it != table.end() ? it->second : Handler(behave);
+    Engine::instance().call(operation, std::move(args), std::move(callback),
+                            [&](FleetState& state, const Args& copied) { return handler(state, operation, copied); });
 }
 
 } // namespace
