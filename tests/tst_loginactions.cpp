@@ -1,6 +1,7 @@
 // The popup menu of the main window and its login, log-out and password actions.
 #include "mainwindow/demogui.h"
 #include "mainwindow/logindialog.h"
+#include "simulator/fleet.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"
 
@@ -143,6 +144,9 @@ void TestLoginActions::init()
 {
     tesselsim::reset();
     tesselsim::setLatency(std::chrono::milliseconds(0));
+    auto six = tesselsim::defaultFleet(); // a short list keeps every row and a few empty ones in view
+    six.resize(6);
+    tesselsim::setFleet(six);
     window = std::make_unique<DemoGUI>();
     window->resize(700, 900); // every terminal row and a few empty ones in view
     window->show();
