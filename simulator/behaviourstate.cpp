@@ -8,7 +8,7 @@ BehaviourState::BehaviourState()
       ,
       timeServers{{"默认", "ntp1.example.com"}, {"备用", "ntp2.example.com"}},
       nodeServers{{"China", "node-cn.example.com"}, {"Global", "node-global.example.com"}},
-      accounts{{"demo@example.com", CloudAccount{"Demo1234"}}}
+      accounts{{"demo_user01", CloudAccount{"Demo@123456"}}}
 {}
 
 } // namespace tesselsim::detail

@@ -120,9 +120,22 @@ Replies deleteProgram(FleetState& state, Request& request)
     return success(Json{{"programID", id}, {"result", "deleted"}});
 }
 
+namespace {
+
+// A template's layout: one window as an object, or several as an array.
+const Json& templateData(const Json& body)
+{
+    const Json& data = member(body, "data");
+    if (!data.is_object() && !data.is_array())
+        refuse(InvalidMember, "member \"data\" must be an object or an array of windows, not " + compact(data));
+    return data;
+}
+
+} // namespace
+
 Replies addTemplate(FleetState& state, Request& request)
 {
-    const Json& data = objectMember(request.body, "data");
+    const Json& data = templateData(request.body);
     const long long id = state.behaviour.nextTemplateId++;
     state.behaviour.templates[id] = data;
     return success(Json{{"tplID", id}});
@@ -131,7 +144,7 @@ Replies addTemplate(FleetState& state, Request& request)
 Replies editTemplate(FleetState& state, Request& request)
 {
     const long long id = existingTemplate(state, request.body);
-    state.behaviour.templates[id] = objectMember(request.body, "data");
+    state.behaviour.templates[id] = templateData(request.body);
     return success(Json{{"tplID", id}, {"result", "success"}});
 }
 
@@ -144,7 +157,7 @@ Replies deleteTemplate(FleetState& state, Request& request)
 
 Replies setSystemTemplate(FleetState& state, Request& request)
 {
-    state.behaviour.systemTemplate = objectMember(request.body, "data");
+    state.behaviour.systemTemplate = templateData(request.body);
     return success(Json{{"result", "success"}});
 }
 

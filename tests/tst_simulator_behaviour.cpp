@@ -444,7 +444,7 @@ void TestSimulatorBehaviour::serverList()
 
 void TestSimulatorBehaviour::cloudAccountsAndBinding()
 {
-    const json demo = {{"username", "demo@example.com"}, {"password", "Demo1234"}};
+    const json demo = {{"username", "demo_user01"}, {"password", "Demo@123456"}};
     const json list = {{"host", "cloud.example.com"}, {"data", demo}};
     QCOMPARE(body(once("tsGetCloudPlayerListAsync", list))["players"], json::array());
     QCOMPARE(once("tsSetBindPlayerAsync", {{"sn", loggedIn}, {"playerInfo", demo}}).code, 0);
@@ -452,7 +452,7 @@ void TestSimulatorBehaviour::cloudAccountsAndBinding()
     QCOMPARE(once("tsGetBindPlayerAsync", {{"sn", loggedOut}}).code, int(tesselsim::NotLoggedIn));
     QCOMPARE(body(once("tsGetCloudPlayerListAsync", list))["players"][0]["sn"], json(loggedIn));
     QCOMPARE(
-        once("tsGetCloudPlayerListAsync", {{"data", {{"username", "demo@example.com"}, {"password", "x"}}}})
+        once("tsGetCloudPlayerListAsync", {{"data", {{"username", "demo_user01"}, {"password", "x"}}}})
             .code,
         int(tesselsim::WrongCredentials));
 
@@ -639,7 +639,7 @@ void TestSimulatorBehaviour::resetForgetsEverything()
     QCOMPARE(once("tsAddNodeServerListAsync", {{"label", "l"}, {"node", "n"}}).code, 0);
     QCOMPARE(
         once("tsSetBindPlayerAsync",
-             {{"sn", loggedIn}, {"playerInfo", {{"username", "demo@example.com"}, {"password", "Demo1234"}}}})
+             {{"sn", loggedIn}, {"playerInfo", {{"username", "demo_user01"}, {"password", "Demo@123456"}}}})
             .code,
         0);
     tesselsim::setFaults({{"tsPingAsync", 5, "x", 0ms}});
