@@ -26,15 +26,10 @@ Engine& Engine::instance()
 Engine::Engine() : Engine(startupFleetFile()) {}
 
 Engine::Engine(FleetFile startup)
-    : initialFleet(std::move(startup.terminals))
-    , initialFaults(std::move(startup.faults))
-    , initialLatency(startupLatency())
-    , state{initialFleet, {}}
-    , latency(initialLatency)
-    , faults(initialFaults)
-    , worker([this] { run(); })
-{
-}
+    : initialFleet(std::move(startup.terminals)), initialFaults(std::move(startup.faults)),
+      initialLatency(startupLatency()), state{initialFleet, {}}, latency(initialLatency),
+      faults(initialFaults), worker([this] { run(); })
+{}
 
 Engine::~Engine()
 {
@@ -234,9 +229,21 @@ void scriptReplies(const std::string& operation, std::vector<Reply> invocations)
 {
     Engine::instance().scriptReplies(operation, std::move(invocations));
 }
-void setFaults(std::vector<Fault> faults) { Engine::instance().setFaults(std::move(faults)); }
-std::vector<Fault> faults() { return Engine::instance().faultList(); }
-std::vector<Call> calls() { return Engine::instance().callLog(); }
-bool waitIdle(std::chrono::milliseconds timeout) { return Engine::instance().waitIdle(timeout); }
+void setFaults(std::vector<Fault> faults)
+{
+    Engine::instance().setFaults(std::move(faults));
+}
+std::vector<Fault> faults()
+{
+    return Engine::instance().faultList();
+}
+std::vector<Call> calls()
+{
+    return Engine::instance().callLog();
+}
+bool waitIdle(std::chrono::milliseconds timeout)
+{
+    return Engine::instance().waitIdle(timeout);
+}
 
 } // namespace tesselsim

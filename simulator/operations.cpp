@@ -253,8 +253,9 @@ void answer(const char* operation, Args args, ResultCallback callback)
     const auto it = table.find(operation);
     // Every other operation answers as its behaviour table says.
     const Handler& handler = it != table.end() ? it->second : Handler(behave);
-    Engine::instance().call(operation, std::move(args), std::move(callback),
-                            [&](FleetState& state, const Args& copied) { return handler(state, operation, copied); });
+    Engine::instance().call(
+        operation, std::move(args), std::move(callback),
+        [&](FleetState& state, const Args& copied) { return handler(state, operation, copied); });
 }
 
 } // namespace

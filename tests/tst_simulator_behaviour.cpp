@@ -452,8 +452,7 @@ void TestSimulatorBehaviour::cloudAccountsAndBinding()
     QCOMPARE(once("tsGetBindPlayerAsync", {{"sn", loggedOut}}).code, int(tesselsim::NotLoggedIn));
     QCOMPARE(body(once("tsGetCloudPlayerListAsync", list))["players"][0]["sn"], json(loggedIn));
     QCOMPARE(
-        once("tsGetCloudPlayerListAsync", {{"data", {{"username", "demo_user01"}, {"password", "x"}}}})
-            .code,
+        once("tsGetCloudPlayerListAsync", {{"data", {{"username", "demo_user01"}, {"password", "x"}}}}).code,
         int(tesselsim::WrongCredentials));
 
     // Registering needs a verification code, once.
