@@ -57,6 +57,17 @@ tesselsim::Terminal terminal(const char* sn, const char* ip)
     return t;
 }
 
+// Starts a broadcast, one-address ("appoint") or range search.
+void startSearch(const QString& operation, const std::string& request, Collector& collector)
+{
+    if (operation == "broadcast")
+        TesselCoreAsync::tsSearchTerminalAsync(collector.callback());
+    else if (operation == "appoint")
+        TesselCoreAsync::tsSearchAppointIpAsync(request.c_str(), collector.callback());
+    else
+        TesselCoreAsync::tsSearchRangeIpAsync(request.c_str(), collector.callback());
+}
+
 std::string writeFile(const QTemporaryDir& dir, const char* name, const std::string& content)
 {
     const std::string path = dir.filePath(name).toStdString();
@@ -262,13 +273,7 @@ private slots:
         tesselsim::setFleet({terminal("A", "192.168.1.10"), terminal("B", "192.168.1.9"),
                              terminal("C", "10.1.1.1"), terminal("D", "10.1.1.1")});
         Collector collector;
-        const std::string text = request.toStdString();
-        if (operation == "broadcast")
-            TesselCoreAsync::tsSearchTerminalAsync(collector.callback());
-        else if (operation == "appoint")
-            TesselCoreAsync::tsSearchAppointIpAsync(text.c_str(), collector.callback());
-        else
-            TesselCoreAsync::tsSearchRangeIpAsync(text.c_str(), collector.callback());
+        startSearch(operation, request.toStdString(), collector);
         QVERIFY(tesselsim::waitIdle());
         QStringList got;
         for (const auto& invocation : collector.take()) {
@@ -307,13 +312,7 @@ private slots:
         if (operation == "broadcast")
             tesselsim::setFleet({});
         Collector collector;
-        const std::string text = request.toStdString();
-        if (operation == "broadcast")
-            TesselCoreAsync::tsSearchTerminalAsync(collector.callback());
-        else if (operation == "appoint")
-            TesselCoreAsync::tsSearchAppointIpAsync(text.c_str(), collector.callback());
-        else
-            TesselCoreAsync::tsSearchRangeIpAsync(text.c_str(), collector.callback());
+        startSearch(operation, request.toStdString(), collector);
         QVERIFY(tesselsim::waitIdle());
         const auto got = collector.take();
         QCOMPARE(got.size(), std::size_t(1));
