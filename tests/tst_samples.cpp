@@ -339,27 +339,27 @@ const std::set<QString> serials = {
 // The two stored samples that are not well-formed JSON.
 const std::set<std::string> malformed = {"setAPNetworkOpenStatus()", "setHdmiOutputStatus()"};
 
-struct KeySpec
+struct ExpectedKey
 {
     std::string key;
     std::vector<std::string> nested; // empty: no nested keys listed
 };
 
 // Reads a key list like `"sn"; "taskInfo" {"type", "source"}`.
-std::vector<KeySpec> parseKeySpec(const QString& text)
+std::vector<ExpectedKey> parseKeySpec(const QString& text)
 {
-    std::vector<KeySpec> keys;
+    std::vector<ExpectedKey> keys;
     static const QRegularExpression part(R"re(^\s*"([^"]+)"\s*(?:\{(.*)\})?\s*$)re");
     static const QRegularExpression quoted(R"re("([^"]+)")re");
     for (const QString& piece : text.split(';')) {
         const QRegularExpressionMatch match = part.match(piece);
         if (!match.hasMatch())
             return {};
-        KeySpec spec{match.captured(1).toStdString(), {}};
+        ExpectedKey expectedKey{match.captured(1).toStdString(), {}};
         auto nested = quoted.globalMatch(match.captured(2));
         while (nested.hasNext())
-            spec.nested.push_back(nested.next().captured(1).toStdString());
-        keys.push_back(spec);
+            expectedKey.nested.push_back(nested.next().captured(1).toStdString());
+        keys.push_back(expectedKey);
     }
     return keys;
 }
@@ -460,7 +460,7 @@ void TestSamples::structuredKeys()
     QFETCH(QString, name);
     QFETCH(QString, keys);
     QFETCH(bool, quoted);
-    const std::vector<KeySpec> expected = parseKeySpec(keys);
+    const std::vector<ExpectedKey> expected = parseKeySpec(keys);
     QVERIFY2(!expected.empty(), qPrintable(keys));
 
     const char* sample = sampleRequest(name.toStdString());
@@ -475,22 +475,22 @@ void TestSamples::structuredKeys()
     QVERIFY(json.is_object());
 
     std::vector<std::string> top;
-    for (const KeySpec& spec : expected)
-        top.push_back(spec.key);
+    for (const ExpectedKey& expectedKey : expected)
+        top.push_back(expectedKey.key);
     QCOMPARE(keyList(keysOf(json)), keyList(top));
 
-    for (const KeySpec& spec : expected) {
-        if (spec.nested.empty())
+    for (const ExpectedKey& expectedKey : expected) {
+        if (expectedKey.nested.empty())
             continue;
-        const nlohmann::ordered_json& value = json[spec.key];
+        const nlohmann::ordered_json& value = json[expectedKey.key];
         if (value.is_object()) {
-            QCOMPARE(keyList(keysOf(value)), keyList(spec.nested));
+            QCOMPARE(keyList(keysOf(value)), keyList(expectedKey.nested));
             continue;
         }
-        QVERIFY2(value.is_array() && !value.empty(), spec.key.c_str());
+        QVERIFY2(value.is_array() && !value.empty(), expectedKey.key.c_str());
         for (const nlohmann::ordered_json& element : value) {
-            QVERIFY2(element.is_object(), spec.key.c_str());
-            QCOMPARE(keyList(keysOf(element)), keyList(spec.nested));
+            QVERIFY2(element.is_object(), expectedKey.key.c_str());
+            QCOMPARE(keyList(keysOf(element)), keyList(expectedKey.nested));
         }
     }
 
