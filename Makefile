@@ -64,5 +64,12 @@ check-asan: deps
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --output-on-failure -j $(JOBS)
 
+# Benchmarks: build, then run every program of bench/; each prints its figures
+# and asserts nothing. bench/README.md holds the figures of one run.
+BENCHES := bench_startup bench_throughput bench_memory bench_export
+.PHONY: bench
+bench: build
+	@for b in $(BENCHES); do echo; echo "== $$b"; $(BUILD_DIR)/bin/$$b || exit 1; done
+
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) snapshot

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/exitafterrows.h"
 #include "app/snapshot.h"
 #include "export/exportdriver.h"
 #include "mainwindow/demogui.h"
@@ -10,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
 
 namespace tesselapp {
 namespace {
@@ -22,6 +25,18 @@ bool environmentSet(const char* name)
 
 int runGui(QApplication& app)
 {
+    // The timed run for the benchmarks: quit once that many rows are in.
+    const QByteArray rowsText = qgetenv("TESSEL_EXIT_AFTER_ROWS");
+    std::optional<int> exitRows;
+    if (!rowsText.isEmpty()) {
+        exitRows = ExitAfterRows::parseRowCount(rowsText);
+        if (!exitRows) {
+            std::fprintf(stderr,
+                         "tessel-console: TESSEL_EXIT_AFTER_ROWS=%s is not a row count from 1 to %d\n",
+                         rowsText.constData(), ExitAfterRows::maxRows);
+            return 1;
+        }
+    }
     DemoGUI window;
     window.show();
     // A headless run shows the program working without anyone at a screen.
@@ -29,6 +44,9 @@ int runGui(QApplication& app)
     std::unique_ptr<SnapshotRun> snapshot;
     if (!snapshotDir.isEmpty())
         snapshot = std::make_unique<SnapshotRun>(window, QString::fromLocal8Bit(snapshotDir));
+    std::unique_ptr<ExitAfterRows> timedRun;
+    if (exitRows)
+        timedRun = std::make_unique<ExitAfterRows>(window, *exitRows);
     return app.exec();
 }
 

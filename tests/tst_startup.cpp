@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -156,6 +157,40 @@ private slots:
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.err.contains("fleet file " + fleet + ": not valid JSON"), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
+    }
+
+    void timedRun_data()
+    {
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("first row") << "1" << 0;
+        QTest::newRow("whole fleet") << QString::number(tesselsim::defaultFleet().size()) << 0;
+        QTest::newRow("zero") << "0" << 1;
+        QTest::newRow("negative") << "-3" << 1;
+        QTest::newRow("not a number") << "many" << 1;
+        QTest::newRow("too many") << "1000001" << 1;
+    }
+
+    void timedRun()
+    {
+        QFETCH(QString, rows);
+        QFETCH(int, exitCode);
+        QProcessEnvironment environment = headless(QString());
+        environment.remove("TESSEL_SNAPSHOT");
+        environment.insert("TESSEL_EXIT_AFTER_ROWS", rows);
+        const Run run = runProgram({}, environment);
+        QCOMPARE(run.status, QProcess::NormalExit);
+        QCOMPARE(run.exitCode, exitCode);
+        if (exitCode == 0) {
+            const QRegularExpression line("^rows in: " + rows +
+                                          " after \\d+ ms from process start, peak memory \\d+ KiB\n$");
+            QVERIFY2(line.match(run.out).hasMatch(), qPrintable(run.out));
+        } else {
+            QVERIFY(run.out.isEmpty());
+            QVERIFY2(
+                run.err.contains("TESSEL_EXIT_AFTER_ROWS=" + rows + " is not a row count from 1 to 1000000"),
+                qPrintable(run.err));
+        }
     }
 };
 
