@@ -73,3 +73,56 @@ bench: build
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) snapshot
+
+# Fuzzing: libFuzzer targets over every text that comes from outside (fuzz/),
+# built with clang, coverage and the sanitizers in build-fuzz/. `make fuzz`
+# runs each target for FUZZ_SECONDS on a fresh copy of its seed corpus;
+# `make fuzz-smoke` is the short run for CI. A failing input is kept in
+# build-fuzz/artifacts/.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_SMOKE_SECONDS ?= 10
+FUZZ_TARGETS := records rangecheck export fleet simulator
+# clang 14 and its runtime libraries (libFuzzer, the sanitizers); the package
+# that holds them is only recommended by clang, so it is named here.
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+
+.PHONY: fuzz-deps fuzz-build fuzz fuzz-smoke fuzz-clean
+
+fuzz-deps:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
+
+fuzz-build: fuzz-deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_FUZZ=ON \
+	    -DTESSEL_BUILD_TESTS=OFF -DTESSEL_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_DIR) --target tessel_fuzzers -j $(JOBS)
+
+# $(1): seconds per target. Ends with one line "fuzz: N passed, N failed".
+define run-fuzzers
+	@passed=0; failed=0; \
+	mkdir -p $(FUZZ_DIR)/artifacts; \
+	for t in $(FUZZ_TARGETS); do \
+	    work=$(FUZZ_DIR)/corpus/$$t; log=$(FUZZ_DIR)/fuzz_$$t.log; \
+	    rm -rf $$work && mkdir -p $$work && cp fuzz/corpus/$$t/* $$work/; \
+	    echo "fuzz_$$t: $(1) s, log in $$log"; \
+	    if UBSAN_OPTIONS=print_stacktrace=1 $(FUZZ_DIR)/bin/fuzz_$$t -max_total_time=$(1) -max_len=4096 -timeout=30 \
+	            -dict=fuzz/json.dict -artifact_prefix=$(abspath $(FUZZ_DIR))/artifacts/$$t- \
+	            $$work > $$log 2>&1; then \
+	        passed=$$((passed + 1)); grep -a 'DONE\|Done' $$log | tail -n 2; \
+	    else \
+	        failed=$$((failed + 1)); tail -n 60 $$log; \
+	    fi; \
+	done; \
+	echo "fuzz: $$passed passed, $$failed failed"; \
+	test $$failed -eq 0
+endef
+
+fuzz: fuzz-build
+	$(call run-fuzzers,$(FUZZ_SECONDS))
+
+fuzz-smoke: fuzz-build
+	$(call run-fuzzers,$(FUZZ_SMOKE_SECONDS))
+
+clean: fuzz-clean
+fuzz-clean:
+	rm -rf $(FUZZ_DIR)

@@ -4,8 +4,9 @@
 //
 // JSON keys, one table for all records. A record is written as an object with
 // exactly these keys (nlohmann::json keeps object keys sorted). Reading fills
-// the members whose keys are present; a key of the wrong JSON type, or a value
-// that is not an object, is rejected with nlohmann::json's own exception.
+// the members whose keys are present; a key of the wrong JSON type, a number
+// that its integer member cannot hold exactly, or a value that is not an
+// object, is rejected with nlohmann::json's own exception.
 //
 //   SearchResponseData     "sn" string, "width" int16, "height" int16,
 //                          "name" string, "hostLoggedIn" bool, "ip" string

@@ -17,6 +17,13 @@ namespace {
 
 using nlohmann::json;
 
+// A name from the file as it stands in an error line: in double quotes, with
+// JSON's escapes, so that a line feed or NUL inside it cannot break the line.
+std::string quotedName(const std::string& name)
+{
+    return json(name).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 bool readString(const json& object, const char* key, std::string& member, std::string& error)
 {
     const auto it = object.find(key);
@@ -35,7 +42,11 @@ bool readDimension(const json& object, const char* key, std::int16_t& member, st
     const auto it = object.find(key);
     if (it == object.end())
         return true;
-    if (!it->is_number_integer() || it->get<long long>() < std::numeric_limits<std::int16_t>::min() ||
+    // An unsigned value above the signed range would read as a negative one.
+    if (!it->is_number_integer() ||
+        (it->is_number_unsigned() &&
+         it->get<unsigned long long>() > unsigned(std::numeric_limits<std::int16_t>::max())) ||
+        it->get<long long>() < std::numeric_limits<std::int16_t>::min() ||
         it->get<long long>() > std::numeric_limits<std::int16_t>::max()) {
         error = std::string("\"") + key + "\" must be an integer from -32768 to 32767";
         return false;
@@ -94,8 +105,8 @@ bool readFault(const json& entry, Fault& fault, std::string& error)
     for (const auto& member : entry.items())
         if (member.key() != "operation" && member.key() != "code" && member.key() != "text" &&
             member.key() != "delayMs") {
-            error = "unknown member \"" + member.key() +
-                    "\" (expected \"operation\", \"code\", \"text\", \"delayMs\")";
+            error = "unknown member " + quotedName(member.key()) +
+                    " (expected \"operation\", \"code\", \"text\", \"delayMs\")";
             return false;
         }
     const auto operation = entry.find("operation");
@@ -105,7 +116,7 @@ bool readFault(const json& entry, Fault& fault, std::string& error)
     }
     fault.operation = operation->get<std::string>();
     if (!knownOperation(fault.operation)) {
-        error = "\"operation\": no SDK operation is named \"" + fault.operation + "\"";
+        error = "\"operation\": no SDK operation is named " + quotedName(fault.operation);
         return false;
     }
     const auto code = entry.find("code");

@@ -80,17 +80,12 @@ std::string searchReply(const Terminal& terminal)
     return compact(json(record));
 }
 
-std::string inQuotes(const std::string& text)
-{
-    return "\"" + text + "\"";
-}
-
 // Parses a request that must be a JSON object; on failure `error` holds the reply.
 std::optional<json> parseObject(const std::string& request, Replies& error)
 {
     json value = json::parse(request, nullptr, false);
     if (value.is_discarded() || !value.is_object()) {
-        error = fail(RequestNotJson, "request is not a JSON object: " + inQuotes(request.substr(0, 200)));
+        error = fail(RequestNotJson, "request is not a JSON object: " + detail::quoted(request));
         return std::nullopt;
     }
     return value;
@@ -106,7 +101,7 @@ std::optional<Record> parseRecord(const std::string& request, const char* what, 
         return value->get<Record>();
     } catch (const json::exception&) {
         error = fail(RequestNotJson,
-                     std::string("request is not a valid ") + what + ": " + inQuotes(request.substr(0, 200)));
+                     std::string("request is not a valid ") + what + ": " + detail::quoted(request));
         return std::nullopt;
     }
 }
@@ -119,7 +114,7 @@ Terminal* requireTerminal(FleetState& state, const std::string& sn, Replies& err
     }
     Terminal* terminal = state.find(sn);
     if (!terminal)
-        error = fail(UnknownTerminal, "no terminal with serial number " + inQuotes(sn));
+        error = fail(UnknownTerminal, "no terminal with serial number " + detail::quoted(sn));
     return terminal;
 }
 
@@ -151,7 +146,7 @@ Replies searchAppointIp(FleetState& state, const std::string&, const Args& args)
         if (!address.empty() && terminal.ip == address)
             replies.push_back(Reply{Success, searchReply(terminal)});
     if (replies.empty())
-        return fail(NothingFound, "search of address " + inQuotes(address) + ": no terminal answered");
+        return fail(NothingFound, "search of address " + detail::quoted(address) + ": no terminal answered");
     return replies;
 }
 
@@ -164,8 +159,8 @@ Replies searchRangeIp(FleetState& state, const std::string&, const Args& args)
     const auto start = parseIpv4(trimmed(request->startIp));
     const auto end = parseIpv4(trimmed(request->endIp));
     if (!start || !end)
-        return fail(NothingFound, "search of range " + inQuotes(request->startIp) + " to " +
-                                      inQuotes(request->endIp) +
+        return fail(NothingFound, "search of range " + detail::quoted(request->startIp) + " to " +
+                                      detail::quoted(request->endIp) +
                                       ": not IPv4 addresses, no terminal answered");
     std::vector<std::pair<std::uint32_t, const Terminal*>> found;
     for (const Terminal& terminal : state.terminals) {

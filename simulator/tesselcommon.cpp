@@ -2,6 +2,11 @@
 // sdk/tesselcommon.h.
 #include "sdk/tesselcommon.h"
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
 namespace tsc {
 namespace {
 
@@ -20,6 +25,34 @@ template <typename T> void readIf(const json& j, const char* key, T& member)
         it->get_to(member);
 }
 
+// Left to nlohmann::json, an integer member would take true as 1, cut 70000
+// down to 4464 and make 1e10 undefined behaviour. Only a number whose value
+// the member holds exactly is read (1920.0 is, 1.5 is not).
+template <typename Integer> void readIntegerIf(const json& j, const char* key, Integer& member)
+{
+    const auto it = j.find(key);
+    if (it == j.end())
+        return;
+    using Limits = std::numeric_limits<Integer>;
+    bool fits = false;
+    if (it->is_number_unsigned()) {
+        fits = it->get<std::uint64_t>() <= static_cast<std::uint64_t>(Limits::max());
+    } else if (it->is_number_integer()) {
+        const auto value = it->get<std::int64_t>();
+        fits = value >= Limits::min() && value <= Limits::max();
+    } else if (it->is_number_float()) {
+        const double value = it->get<double>();
+        fits = value >= Limits::min() && value <= Limits::max() && value == std::trunc(value);
+    } else {
+        throw json::type_error::create(302, std::string("type must be number, but is ") + it->type_name(),
+                                       &*it);
+    }
+    if (!fits)
+        throw json::out_of_range::create(
+            406, std::string("number ") + it->dump() + " does not fit member \"" + key + "\"", &*it);
+    member = it->is_number_float() ? static_cast<Integer>(it->get<double>()) : it->get<Integer>();
+}
+
 } // namespace
 
 void to_json(json& j, const SearchResponseData& r)
@@ -36,8 +69,8 @@ void from_json(const json& j, SearchResponseData& r)
 {
     requireObject(j);
     readIf(j, "sn", r.sn);
-    readIf(j, "width", r.width);
-    readIf(j, "height", r.height);
+    readIntegerIf(j, "width", r.width);
+    readIntegerIf(j, "height", r.height);
     readIf(j, "name", r.name);
     readIf(j, "hostLoggedIn", r.hostLoggedIn);
     readIf(j, "ip", r.ip);
@@ -83,8 +116,8 @@ void from_json(const json& j, LoginData& r)
     readIf(j, "sn", r.sn);
     readIf(j, "username", r.username);
     readIf(j, "password", r.password);
-    readIf(j, "loginType", r.loginType);
-    readIf(j, "reserved", r.reserved);
+    readIntegerIf(j, "loginType", r.loginType);
+    readIntegerIf(j, "reserved", r.reserved);
 }
 
 void to_json(json& j, const LoginReplyData& r)
@@ -114,7 +147,7 @@ void from_json(const json& j, DissConnectData& r)
 {
     requireObject(j);
     readIf(j, "sn", r.sn);
-    readIf(j, "type", r.type);
+    readIntegerIf(j, "type", r.type);
 }
 
 void to_json(json& j, const ChangePasswordWithSN& r)

@@ -33,6 +33,14 @@ private slots:
         QTest::newRow("wrong type late") << QByteArray(R"({"sn":"X","name":"新","ip":7})");
         QTest::newRow("number too big") << QByteArray(R"({"width":1e400})");
         QTest::newRow("bad utf-8") << QByteArray("{\"name\":\"\xff\xfe\"}");
+        // Integer members take only values they hold exactly: nothing cut
+        // down, no flag read as a number, no float cast out of range.
+        QTest::newRow("width beyond int16") << QByteArray(R"({"width":70000})");
+        QTest::newRow("height below int16") << QByteArray(R"({"height":-32769})");
+        QTest::newRow("width float beyond int16") << QByteArray(R"({"width":1e10})");
+        QTest::newRow("width beyond int64") << QByteArray(R"({"width":18446744073709551615})");
+        QTest::newRow("width a fraction") << QByteArray(R"({"width":1.5})");
+        QTest::newRow("height a flag") << QByteArray(R"({"sn":"NEW","height":true})");
     }
 
     void fromJsonKeepsTheRecordOnBadInput()
@@ -57,6 +65,35 @@ private slots:
         QCOMPARE(record.height, std::int16_t(-7));
         QVERIFY(record.hostLoggedIn);
         QCOMPARE(record.ip, std::string("kept"));
+    }
+
+    void integerMembersTakeExactValuesOnly_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("loginType");
+        QTest::newRow("int32 max") << QByteArray(R"({"loginType":2147483647})") << true << 2147483647;
+        QTest::newRow("int32 min") << QByteArray(R"({"loginType":-2147483648})") << true << -2147483647 - 1;
+        QTest::newRow("integral float") << QByteArray(R"({"loginType":1.0})") << true << 1;
+        QTest::newRow("beyond int32") << QByteArray(R"({"loginType":2147483648})") << false << 5;
+        QTest::newRow("float beyond int32") << QByteArray(R"({"loginType":1e300})") << false << 5;
+        QTest::newRow("fraction") << QByteArray(R"({"loginType":0.5})") << false << 5;
+        QTest::newRow("flag") << QByteArray(R"({"loginType":false})") << false << 5;
+        QTest::newRow("later member beyond int32")
+            << QByteArray(R"({"loginType":1,"reserved":-2147483649})") << false << 5;
+    }
+
+    void integerMembersTakeExactValuesOnly()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, accepted);
+        QFETCH(int, loginType);
+        tsc::LoginData login;
+        login.sn = "OLD";
+        login.loginType = 5;
+        QCOMPARE(recordFromJson(text.toStdString(), login), accepted);
+        QCOMPARE(login.loginType, loginType);
+        QCOMPARE(login.sn, std::string("OLD"));
     }
 
     void dialogAddress_data()

@@ -206,6 +206,9 @@ private slots:
                                     << R"(terminal 1: "width" must be an integer from -32768 to 32767)";
         QTest::newRow("height too big") << QByteArray(R"({"terminals":[{"sn":"A","height":40000}]})")
                                         << R"(terminal 0: "height" must be an integer from -32768 to 32767)";
+        QTest::newRow("width beyond int64")
+            << QByteArray(R"({"terminals":[{"sn":"A","width":18446744073709551615}]})")
+            << R"(terminal 0: "width" must be an integer from -32768 to 32767)";
         QTest::newRow("flag text") << QByteArray(R"({"terminals":[{"sn":"A","hostLoggedIn":"yes"}]})")
                                    << R"(terminal 0: "hostLoggedIn" must be true or false)";
     }

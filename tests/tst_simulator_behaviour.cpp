@@ -120,6 +120,8 @@ private slots:
     void settingsArePerTerminal();
     void terminalRequestRefused_data();
     void terminalRequestRefused();
+    void failureRepliesAreUtf8_data();
+    void failureRepliesAreUtf8();
     void transferReportsProgress();
     void programEditing();
     void templates();
@@ -313,6 +315,11 @@ void TestSimulatorBehaviour::terminalRequestRefused_data()
         << std::string(R"({"sn":"BZWA17422J1X20000093","volumeInfo":{"ratio":101}})")
         << int(tesselsim::InvalidMember)
         << QString(R"(member "/volumeInfo/ratio" must be a number from 0 to 100, not 101)");
+    // Walking a value recurses per level; 100000 levels overflowed the stack.
+    QTest::newRow("nested too deep") << R"({"sn":"BZWA17422J1X20000093","volumeInfo":)" +
+                                            std::string(100000, '[') + std::string(100000, ']') + "}"
+                                     << int(tesselsim::RequestNotJson)
+                                     << QString("request nests arrays and objects deeper than 512 levels");
     QTest::newRow("range member missing")
         << std::string(R"({"sn":"BZWA17422J1X20000093","volumeInfo":{}})") << int(tesselsim::MissingMember)
         << QString(R"(request lacks member "/volumeInfo/ratio")");
@@ -328,6 +335,48 @@ void TestSimulatorBehaviour::terminalRequestRefused()
     QVERIFY2(QString::fromStdString(reply.text).startsWith(text), reply.text.c_str());
     // Nothing was stored.
     QCOMPARE(once("tsGetVolumeAsync", {{"sn", loggedIn}}).text, std::string(R"({"ratio":50.0})"));
+}
+
+// Failure replies quote what was sent; the quote stays UTF-8 and whole, as a
+// reply ends at its first NUL.
+void TestSimulatorBehaviour::failureRepliesAreUtf8_data()
+{
+    QTest::addColumn<std::string>("operation");
+    QTest::addColumn<std::string>("request");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<std::string>("text");
+    const std::string replacement = "\xEF\xBF\xBD"; // U+FFFD
+    const std::string longText = std::string(199, 'x') + "节目";
+    QTest::newRow("not JSON, not UTF-8")
+        << std::string("tsGetVolumeAsync") << std::string("\xD6 volume") << int(tesselsim::RequestNotJson)
+        << "request is not a JSON object: \"" + replacement + " volume\"";
+    QTest::newRow("cut after a whole character")
+        << std::string("tsGetVolumeAsync") << longText << int(tesselsim::RequestNotJson)
+        << "request is not a JSON object: \"" + std::string(199, 'x') + "节...\"";
+    QTest::newRow("login request not UTF-8")
+        << std::string("tsLoginAsync") << std::string("\xff") << int(tesselsim::RequestNotJson)
+        << "request is not a JSON object: \"" + replacement + "\"";
+    QTest::newRow("bare address not UTF-8")
+        << std::string("tsSearchAppointIpAsync") << std::string("10.0.0.\xC3") << int(tesselsim::NothingFound)
+        << "search of address \"10.0.0." + replacement + "\": no terminal answered";
+    QTest::newRow("serial number with a NUL")
+        << std::string("tsGetVolumeAsync") << std::string(R"({"sn":"A\u0000B"})")
+        << int(tesselsim::UnknownTerminal) << "no terminal with serial number \"A" + replacement + "B\"";
+    QTest::newRow("login serial number with a NUL")
+        << std::string("tsLoginAsync") << std::string(R"({"sn":"A\u0000B","username":"admin"})")
+        << int(tesselsim::UnknownTerminal) << "no terminal with serial number \"A" + replacement + "B\"";
+}
+
+void TestSimulatorBehaviour::failureRepliesAreUtf8()
+{
+    QFETCH(std::string, operation);
+    QFETCH(std::string, request);
+    QFETCH(int, code);
+    QFETCH(std::string, text);
+    const Replies replies = call(operation, request);
+    QCOMPARE(replies.size(), std::size_t(1));
+    QCOMPARE(int(replies[0].code), code);
+    QCOMPARE(replies[0].text, text);
 }
 
 void TestSimulatorBehaviour::transferReportsProgress()
@@ -557,6 +606,13 @@ void TestSimulatorBehaviour::fleetFileFaults_data()
     QTest::newRow("twice")
         << std::string(R"([{"operation":"tsPingAsync","code":1},{"operation":"tsPingAsync","code":2}])")
         << std::string("fault 1: a second fault for tsPingAsync");
+    // Names from the file are quoted with JSON's escapes: the error stays one line.
+    QTest::newRow("member name with a line feed")
+        << std::string(R"([{"operation":"tsPingAsync","code":1,"de\nlay":5}])")
+        << std::string(R"(fault 0: unknown member "de\nlay")");
+    QTest::newRow("operation with a NUL")
+        << std::string(R"([{"operation":"tsPing\u0000Async","code":1}])")
+        << std::string(R"(fault 0: "operation": no SDK operation is named "tsPing\u0000Async")");
 }
 
 void TestSimulatorBehaviour::fleetFileFaults()
@@ -575,6 +631,7 @@ void TestSimulatorBehaviour::fleetFileFaults()
     QVERIFY(!parsed);
     QVERIFY(file.terminals.empty() && file.faults.empty());
     QVERIFY2(problem.rfind(error, 0) == 0, problem.c_str());
+    QVERIFY(problem.find_first_of(std::string("\n\0", 2)) == std::string::npos);
     // The terminals-only reader refuses the same file.
     std::vector<tesselsim::Terminal> terminals;
     QVERIFY(!tesselsim::parseFleet(text, terminals, problem));
