@@ -80,17 +80,16 @@ std::string searchReply(const Terminal& terminal)
     return compact(json(record));
 }
 
-std::string inQuotes(const std::string& text)
-{
-    return "\"" + text + "\"";
-}
-
 // Parses a request that must be a JSON object; on failure `error` holds the reply.
 std::optional<json> parseObject(const std::string& request, Replies& error)
 {
+    if (const auto refusal = unreadable(request)) {
+        error = fail(refusal->code, refusal->text);
+        return std::nullopt;
+    }
     json value = json::parse(request, nullptr, false);
     if (value.is_discarded() || !value.is_object()) {
-        error = fail(RequestNotJson, "request is not a JSON object: " + inQuotes(request.substr(0, 200)));
+        error = fail(RequestNotJson, "request is not a JSON object: " + detail::quoted(request));
         return std::nullopt;
     }
     return value;
@@ -106,7 +105,7 @@ std::optional<Record> parseRecord(const std::string& request, const char* what, 
         return value->get<Record>();
     } catch (const json::exception&) {
         error = fail(RequestNotJson,
-                     std::string("request is not a valid ") + what + ": " + inQuotes(request.substr(0, 200)));
+                     std::string("request is not a valid ") + what + ": " + detail::quoted(request));
         return std::nullopt;
     }
 }
@@ -119,7 +118,7 @@ Terminal* requireTerminal(FleetState& state, const std::string& sn, Replies& err
     }
     Terminal* terminal = state.find(sn);
     if (!terminal)
-        error = fail(UnknownTerminal, "no terminal with serial number " + inQuotes(sn));
+        error = fail(UnknownTerminal, "no terminal with serial number " + detail::quoted(sn));
     return terminal;
 }
 
@@ -137,7 +136,9 @@ Replies searchBroadcast(FleetState& state, const std::string&, const Args&)
 Replies searchAppointIp(FleetState& state, const std::string&, const Args& args)
 {
     std::string address = trimmed(args.at(0));
-    const json value = json::parse(args.at(0), nullptr, false);
+    // A text that cannot be JSON is taken as a bare address, and so is one
+    // nested too deep to be worth parsing.
+    const json value = unreadable(args.at(0)) ? json() : json::parse(args.at(0), nullptr, false);
     if (value.is_object()) {
         tsc::SerchAppointIpRequest request;
         try {
@@ -151,7 +152,7 @@ Replies searchAppointIp(FleetState& state, const std::string&, const Args& args)
         if (!address.empty() && terminal.ip == address)
             replies.push_back(Reply{Success, searchReply(terminal)});
     if (replies.empty())
-        return fail(NothingFound, "search of address " + inQuotes(address) + ": no terminal answered");
+        return fail(NothingFound, "search of address " + detail::quoted(address) + ": no terminal answered");
     return replies;
 }
 
@@ -164,8 +165,8 @@ Replies searchRangeIp(FleetState& state, const std::string&, const Args& args)
     const auto start = parseIpv4(trimmed(request->startIp));
     const auto end = parseIpv4(trimmed(request->endIp));
     if (!start || !end)
-        return fail(NothingFound, "search of range " + inQuotes(request->startIp) + " to " +
-                                      inQuotes(request->endIp) +
+        return fail(NothingFound, "search of range " + detail::quoted(request->startIp) + " to " +
+                                      detail::quoted(request->endIp) +
                                       ": not IPv4 addresses, no terminal answered");
     std::vector<std::pair<std::uint32_t, const Terminal*>> found;
     for (const Terminal& terminal : state.terminals) {
@@ -179,8 +180,8 @@ Replies searchRangeIp(FleetState& state, const std::string&, const Args& args)
     for (const auto& entry : found)
         replies.push_back(Reply{Success, searchReply(*entry.second)});
     if (replies.empty())
-        return fail(NothingFound, "search of range " + request->startIp + " to " + request->endIp +
-                                      ": no terminal answered");
+        return fail(NothingFound, "search of range " + detail::quoted(request->startIp) + " to " +
+                                      detail::quoted(request->endIp) + ": no terminal answered");
     return replies;
 }
 
@@ -253,8 +254,9 @@ void answer(const char* operation, Args args, ResultCallback callback)
     const auto it = table.find(operation);
     // Every other operation answers as its behaviour table says.
     const Handler& handler = it != table.end() ? it->second : Handler(behave);
-    Engine::instance().call(operation, std::move(args), std::move(callback),
-                            [&](FleetState& state, const Args& copied) { return handler(state, operation, copied); });
+    Engine::instance().call(
+        operation, std::move(args), std::move(callback),
+        [&](FleetState& state, const Args& copied) { return handler(state, operation, copied); });
 }
 
 } // namespace
