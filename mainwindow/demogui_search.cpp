@@ -4,8 +4,10 @@
 #include "mainwindow/rangecheck.h"
 #include "mainwindow/records.h"
 
+#include <QApplication>
 #include <QDebug>
 #include <QDialog>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -20,6 +22,22 @@ namespace {
 void notice(const QString& text)
 {
     QMessageBox::information(nullptr, DemoGUI::tr("提示"), text);
+}
+
+// The warning of one failed search reply, as QMessageBox::about shows it but
+// without waiting for it to be closed: failures can come by the hundred, and
+// a box that waits nests one event loop per reply until the stack runs out.
+// It still blocks input to every other window; it goes when closed, or when
+// the event loop ends.
+void warn(const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::Information, DemoGUI::tr("警告"), text, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    const QIcon icon = box->windowIcon();
+    box->setIconPixmap(icon.pixmap(icon.actualSize(QSize(64, 64))));
+    box->setWindowModality(Qt::ApplicationModal);
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, box, &QObject::deleteLater);
+    box->show();
 }
 
 } // namespace
@@ -164,7 +182,7 @@ void DemoGUI::slotSerch(int code, QString reply)
 {
     qDebug() << "---------------" << reply;
     if (code != 0) {
-        QMessageBox::about(nullptr, tr("警告"), reply);
+        warn(reply);
         return;
     }
     addTerminalRow(reply.toStdString());

@@ -128,7 +128,7 @@ void checkRanges(const std::string& operation, const Json& body)
         if (!value.is_number() || value.get<double>() < check.min || value.get<double>() > check.max) {
             std::ostringstream text;
             text << "member \"" << check.pointer << "\" must be a number from " << check.min << " to "
-                 << check.max << ", not " << compact(value);
+                 << check.max << ", not " << shown(value);
             refuse(InvalidMember, text.str());
         }
     }

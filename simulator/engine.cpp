@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <utility>
 
 namespace tesselsim::detail {
 
@@ -139,9 +140,12 @@ void Engine::reset()
     // Dropped callbacks are destroyed outside the lock: what they capture may
     // call back into the SDK when it goes.
     decltype(pending) dropped;
+    ResultCallback droppedHeld;
     {
         std::unique_lock<std::mutex> lock(mutex);
         std::swap(dropped, pending);
+        std::swap(droppedHeld, held);
+        holds.clear();
         state.terminals = initialFleet;
         state.behaviour = BehaviourState{};
         latency = initialLatency;
@@ -195,6 +199,18 @@ std::vector<Call> Engine::callLog()
     return calls;
 }
 
+void Engine::holdNextCallback(const std::string& operation)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    holds.insert(operation);
+}
+
+ResultCallback Engine::takeHeldCallback()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return std::exchange(held, nullptr);
+}
+
 bool Engine::waitIdle(std::chrono::milliseconds timeout)
 {
     std::unique_lock<std::mutex> lock(mutex);
@@ -229,21 +245,11 @@ void scriptReplies(const std::string& operation, std::vector<Reply> invocations)
 {
     Engine::instance().scriptReplies(operation, std::move(invocations));
 }
-void setFaults(std::vector<Fault> faults)
-{
-    Engine::instance().setFaults(std::move(faults));
-}
-std::vector<Fault> faults()
-{
-    return Engine::instance().faultList();
-}
-std::vector<Call> calls()
-{
-    return Engine::instance().callLog();
-}
-bool waitIdle(std::chrono::milliseconds timeout)
-{
-    return Engine::instance().waitIdle(timeout);
-}
+void setFaults(std::vector<Fault> faults) { Engine::instance().setFaults(std::move(faults)); }
+std::vector<Fault> faults() { return Engine::instance().faultList(); }
+std::vector<Call> calls() { return Engine::instance().callLog(); }
+bool waitIdle(std::chrono::milliseconds timeout) { return Engine::instance().waitIdle(timeout); }
+void holdNextCallback(const std::string& operation) { Engine::instance().holdNextCallback(operation); }
+ResultCallback takeHeldCallback() { return Engine::instance().takeHeldCallback(); }
 
 } // namespace tesselsim

@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <queue>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,6 +51,10 @@ public:
     {
         std::unique_lock<std::mutex> lock(mutex);
         calls.push_back(Call{operation, args});
+        if (holds.erase(operation)) {
+            held = std::move(callback);
+            return;
+        }
         std::vector<Reply> replies;
         std::chrono::milliseconds delay{0};
         if (!takeScript(operation, replies)) {
@@ -74,6 +79,8 @@ public:
     void setFaults(std::vector<Fault> faults);
     std::vector<Fault> faultList();
     std::vector<Call> callLog();
+    void holdNextCallback(const std::string& operation);
+    ResultCallback takeHeldCallback();
     bool waitIdle(std::chrono::milliseconds timeout);
 
 private:
@@ -117,6 +124,8 @@ private:
     std::map<std::string, std::deque<std::vector<Reply>>> scripts;
     std::vector<Fault> faults;
     std::vector<Call> calls;
+    std::set<std::string> holds;
+    ResultCallback held;
 
     std::thread worker; // last: starts once everything above is built
 };

@@ -1,6 +1,7 @@
 #include "simulator/fleet.h"
 
 #include "sdk/tesselcoreoperations.h"
+#include "simulator/requests.h"
 
 #include <nlohmann/json.hpp>
 
@@ -213,10 +214,21 @@ std::vector<Terminal> defaultFleet()
 bool parseFleetFile(const std::string& text, FleetFile& out, std::string& error)
 {
     out = FleetFile{};
+    // The parser takes a NUL byte for the end of the text and would ignore
+    // whatever follows it.
+    if (const auto nul = text.find('\0'); nul != std::string::npos) {
+        error = "not valid JSON (byte " + std::to_string(nul) + " is NUL)";
+        return false;
+    }
     const json document = json::parse(text, nullptr, /*allow_exceptions=*/false);
     if (document.is_discarded()) {
-        error =
-            text.find_first_not_of(" \t\r\n") == std::string::npos ? "the file is empty" : "not valid JSON";
+        const auto bad = detail::firstNonUtf8Byte(text);
+        if (text.find_first_not_of(" \t\r\n") == std::string::npos)
+            error = "the file is empty";
+        else if (bad)
+            error = "not UTF-8 (byte " + std::to_string(*bad) + " is not part of a character)";
+        else
+            error = "not valid JSON";
         return false;
     }
     if (!document.is_object() || !document.contains("terminals") || !document["terminals"].is_array()) {

@@ -83,6 +83,10 @@ std::string searchReply(const Terminal& terminal)
 // Parses a request that must be a JSON object; on failure `error` holds the reply.
 std::optional<json> parseObject(const std::string& request, Replies& error)
 {
+    if (const auto refusal = unreadable(request)) {
+        error = fail(refusal->code, refusal->text);
+        return std::nullopt;
+    }
     json value = json::parse(request, nullptr, false);
     if (value.is_discarded() || !value.is_object()) {
         error = fail(RequestNotJson, "request is not a JSON object: " + detail::quoted(request));
@@ -132,7 +136,9 @@ Replies searchBroadcast(FleetState& state, const std::string&, const Args&)
 Replies searchAppointIp(FleetState& state, const std::string&, const Args& args)
 {
     std::string address = trimmed(args.at(0));
-    const json value = json::parse(args.at(0), nullptr, false);
+    // A text that cannot be JSON is taken as a bare address, and so is one
+    // nested too deep to be worth parsing.
+    const json value = unreadable(args.at(0)) ? json() : json::parse(args.at(0), nullptr, false);
     if (value.is_object()) {
         tsc::SerchAppointIpRequest request;
         try {
@@ -174,8 +180,8 @@ Replies searchRangeIp(FleetState& state, const std::string&, const Args& args)
     for (const auto& entry : found)
         replies.push_back(Reply{Success, searchReply(*entry.second)});
     if (replies.empty())
-        return fail(NothingFound, "search of range " + request->startIp + " to " + request->endIp +
-                                      ": no terminal answered");
+        return fail(NothingFound, "search of range " + detail::quoted(request->startIp) + " to " +
+                                      detail::quoted(request->endIp) + ": no terminal answered");
     return replies;
 }
 

@@ -127,8 +127,7 @@ const Json& templateData(const Json& body)
 {
     const Json& data = member(body, "data");
     if (!data.is_object() && !data.is_array())
-        refuse(InvalidMember,
-               "member \"data\" must be an object or an array of windows, not " + compact(data));
+        refuse(InvalidMember, "member \"data\" must be an object or an array of windows, not " + shown(data));
     return data;
 }
 

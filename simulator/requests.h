@@ -8,6 +8,8 @@
 #include "simulator/engine.h"
 #include "simulator/errors.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,22 @@ struct Refusal
 
 // Compact JSON; invalid UTF-8 inside a request must not make the simulator throw.
 std::string compact(const Json& value);
-std::string quoted(const std::string& text); // for texts inside error messages
+// For request texts and values inside failure texts: cut after a few hundred
+// bytes (marked "..."), so that no failure grows with its request, and with
+// bytes that are not UTF-8 replaced, so that every reply is UTF-8.
+std::string quoted(const std::string& text);
+std::string shown(const Json& value);
+
+// Arrays and objects nested deeper than this are refused before parsing:
+// copying and writing a value recurse once per level.
+constexpr int maxNesting = 256;
+
+// Offset of the first byte of `text` that is not part of a UTF-8 character.
+std::optional<std::size_t> firstNonUtf8Byte(const std::string& text);
+
+// Why a request text cannot be read as JSON at all (not UTF-8, nested too
+// deep); nothing when it may be parsed.
+std::optional<Refusal> unreadable(const std::string& request);
 Replies success(const Json& reply);
 
 // The request as a JSON object. With `blankIsEmpty` a blank request reads as

@@ -3,6 +3,8 @@
 // Control of the simulated SDK, for tests and tools. The simulated SDK itself
 // is reached through sdk/tesselcoreasync.h like the vendor's.
 
+#include "sdk/tesselcoreasync.h"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -39,5 +41,11 @@ void scriptReplies(const std::string& operation, std::vector<Reply> invocations)
 std::vector<Call> calls(); // every SDK call since the last reset, in call order, tsInit included
 bool waitIdle(std::chrono::milliseconds timeout =
                   std::chrono::seconds(5)); // true once every pending invocation has been made
+
+// The next call of that operation is logged but not answered: its callback is
+// held until takeHeldCallback() hands it out, so that a test can invoke it from
+// threads of its own, as the vendor's SDK may. reset() drops both.
+void holdNextCallback(const std::string& operation);
+ResultCallback takeHeldCallback(); // empty when no call was held since
 
 } // namespace tesselsim

@@ -76,6 +76,8 @@ private slots:
     void runExportWritesBoth();
     void runExportFailures_data();
     void runExportFailures();
+    void runExportOddBytes_data();
+    void runExportOddBytes();
 
 private:
     QTemporaryDir dir;
@@ -397,6 +399,44 @@ void TestExport::runExportFailures()
         QVERIFY(readBytes(base + javaOut).contains("//insert here"));
     if (javaWritten)
         QVERIFY(!readBytes(base + javaOut).contains("//insert here"));
+}
+
+void TestExport::runExportOddBytes_data()
+{
+    // The Java header and template as written on disk; the template as it
+    // must read afterwards, or empty when it must be left as it was.
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QByteArray>("javaTemplate");
+    QTest::addColumn<QByteArray>("filled");
+    const QByteArray a = javaLine("tsA"), b = javaLine("tsB");
+    QTest::newRow("no line end after the last declaration or the marker")
+        << QByteArray("TESSEL_EXPORT void tsA(int);\r\nTESSEL_EXPORT void tsB(int)")
+        << QByteArray("x {\n  //insert here") << "x {\n" + b + a + "  ";
+    QTest::newRow("NUL bytes in the header")
+        << QByteArray("TESSEL_EXPORT void tsA(\0);\0\nTESSEL_EXPORT void ts\0B(", 52)
+        << QByteArray("//insert here\n") << javaLine(QByteArray("ts\0B", 4)) + a + "\n";
+    QTest::newRow("NUL bytes in the template")
+        << QByteArray("TESSEL_EXPORT void tsA();") << QByteArray("\0x\0\n//insert here\0\n", 19)
+        << QByteArray("\0x\0\n", 4) + a + QByteArray("\0\n", 2);
+    QTest::newRow("NUL inside the marker: no marker")
+        << QByteArray("TESSEL_EXPORT void tsA();") << QByteArray("//insert\0here\n", 14) << QByteArray();
+    QTest::newRow("empty template: no marker")
+        << QByteArray("TESSEL_EXPORT void tsA();") << QByteArray() << QByteArray();
+}
+
+void TestExport::runExportOddBytes()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, javaTemplate);
+    QFETCH(QByteArray, filled);
+    const QString base = dir.filePath("odd");
+    makeTree(base);
+    writeBytes(base + "/src/libs/tesselcore/exporttesselcoreasync.h", header);
+    writeBytes(base + javaOut, javaTemplate);
+    // The C# side stays ordinary: it is written whatever the Java side does.
+    QCOMPARE(runExport((base + "/root").toUtf8()), !filled.isEmpty());
+    QCOMPARE(readBytes(base + javaOut), filled.isEmpty() ? javaTemplate : filled);
+    QVERIFY(!readBytes(base + csharpOut).contains("//insert here"));
 }
 
 QTEST_GUILESS_MAIN(TestExport)

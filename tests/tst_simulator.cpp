@@ -211,6 +211,25 @@ private slots:
             << R"(terminal 0: "width" must be an integer from -32768 to 32767)";
         QTest::newRow("flag text") << QByteArray(R"({"terminals":[{"sn":"A","hostLoggedIn":"yes"}]})")
                                    << R"(terminal 0: "hostLoggedIn" must be true or false)";
+        QTest::newRow("not UTF-8") << QByteArray("{\"terminals\":[{\"sn\":\"\xff\"}]}")
+                                   << "not UTF-8 (byte 21 is not part of a character)";
+        QTest::newRow("NUL after the text")
+            << QByteArray("{\"terminals\":[]}\0", 17) << "not valid JSON (byte 16 is NUL)";
+        QTest::newRow("NUL inside a text")
+            << QByteArray("{\"terminals\":[{\"sn\":\"A\0B\"}]}", 28) << "not valid JSON (byte 22 is NUL)";
+        QTest::newRow("text after the object") << QByteArray(R"({"terminals":[]} x)") << "not valid JSON";
+        QTest::newRow("terminals an object")
+            << QByteArray(R"({"terminals":{}})") << R"(expected an object with a "terminals" array)";
+        QTest::newRow("terminal a number")
+            << QByteArray(R"({"terminals":[5]})") << "terminal 0: must be an object";
+        QTest::newRow("sn empty") << QByteArray(R"({"terminals":[{"sn":""}]})")
+                                  << R"(terminal 0: "sn" must be a non-empty string)";
+        QTest::newRow("name a number") << QByteArray(R"({"terminals":[{"sn":"A","name":5}]})")
+                                       << R"(terminal 0: "name" must be a string)";
+        QTest::newRow("ip null") << QByteArray(R"({"terminals":[{"sn":"A","ip":null}]})")
+                                 << R"(terminal 0: "ip" must be a string)";
+        QTest::newRow("width a fraction") << QByteArray(R"({"terminals":[{"sn":"A","width":1.5}]})")
+                                          << R"(terminal 0: "width" must be an integer from -32768 to 32767)";
     }
 
     void fleetFile()

@@ -319,7 +319,7 @@ void TestSimulatorBehaviour::terminalRequestRefused_data()
     QTest::newRow("nested too deep") << R"({"sn":"BZWA17422J1X20000093","volumeInfo":)" +
                                             std::string(100000, '[') + std::string(100000, ']') + "}"
                                      << int(tesselsim::RequestNotJson)
-                                     << QString("request nests arrays and objects deeper than 512 levels");
+                                     << QString("request nests deeper than 256 levels of arrays and objects");
     QTest::newRow("range member missing")
         << std::string(R"({"sn":"BZWA17422J1X20000093","volumeInfo":{}})") << int(tesselsim::MissingMember)
         << QString(R"(request lacks member "/volumeInfo/ratio")");
@@ -349,13 +349,13 @@ void TestSimulatorBehaviour::failureRepliesAreUtf8_data()
     const std::string longText = std::string(199, 'x') + "节目";
     QTest::newRow("not JSON, not UTF-8")
         << std::string("tsGetVolumeAsync") << std::string("\xD6 volume") << int(tesselsim::RequestNotJson)
-        << "request is not a JSON object: \"" + replacement + " volume\"";
-    QTest::newRow("cut after a whole character")
+        << "request is not UTF-8 (byte 0 is not part of a character): \"" + replacement + " volume\"";
+    QTest::newRow("cut before a character that does not fit")
         << std::string("tsGetVolumeAsync") << longText << int(tesselsim::RequestNotJson)
-        << "request is not a JSON object: \"" + std::string(199, 'x') + "节...\"";
+        << "request is not a JSON object: \"" + std::string(199, 'x') + "...\"";
     QTest::newRow("login request not UTF-8")
         << std::string("tsLoginAsync") << std::string("\xff") << int(tesselsim::RequestNotJson)
-        << "request is not a JSON object: \"" + replacement + "\"";
+        << "request is not UTF-8 (byte 0 is not part of a character): \"" + replacement + "\"";
     QTest::newRow("bare address not UTF-8")
         << std::string("tsSearchAppointIpAsync") << std::string("10.0.0.\xC3") << int(tesselsim::NothingFound)
         << "search of address \"10.0.0." + replacement + "\": no terminal answered";
