@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QTableWidget>
 #include <QWidget>
 
 ModalCloser::ModalCloser(std::function<void(QWidget*)> handler) : handler(std::move(handler))
@@ -49,4 +50,9 @@ void closeAllTopLevels()
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
         widget->close();
+}
+
+QTableWidget* tableOf(QWidget& window)
+{
+    return window.findChild<QTableWidget*>("tableWidget");
 }

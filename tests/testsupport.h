@@ -3,14 +3,16 @@
 // Shared by the Qt tests: closing parentless message boxes and modal dialogs
 // from a timer, so that a slot that runs one does not block the test.
 
+#include <QApplication>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QWidget>
 
 #include <functional>
 
-class QWidget;
+class QTableWidget;
 
 class ModalCloser : public QObject
 {
@@ -42,3 +44,16 @@ QList<QWidget*> visibleTopLevels();
 
 // Deletes every remaining top-level widget: the cleanup of GUI tests.
 void closeAllTopLevels();
+
+// The main window's terminal table.
+QTableWidget* tableOf(QWidget& window);
+
+// The widget of that object name inside any top-level window (the main
+// window's search dialogs have no parent).
+template <typename T> T* dialogWidget(const char* name)
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* found = widget->findChild<T*>(name))
+            return found;
+    return nullptr;
+}

@@ -17,11 +17,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QTableWidget* tableOf(DemoGUI& window)
-{
-    return window.findChild<QTableWidget*>("tableWidget");
-}
-
 DemoChildGUI* consoleWindow()
 {
     for (QWidget* widget : QApplication::topLevelWidgets())

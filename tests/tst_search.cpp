@@ -21,20 +21,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QTableWidget* tableOf(DemoGUI& window)
-{
-    return window.findChild<QTableWidget*>("tableWidget");
-}
-
-// The parentless dialog holding the widget of that object name.
-template <typename T> T* dialogWidget(const char* name)
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* found = widget->findChild<T*>(name))
-            return found;
-    return nullptr;
-}
-
 std::vector<tesselsim::Call> callsAfterStartUp()
 {
     auto calls = tesselsim::calls();

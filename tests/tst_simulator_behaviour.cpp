@@ -2,6 +2,7 @@
 // login requirement, lists that keep what is added, faults that can be
 // injected, and a reset that forgets it all.
 #include "sdk/tesselcoreasync.h"
+#include "sdkoperations.h"
 #include "simulator/behaviour.h"
 #include "simulator/errors.h"
 #include "simulator/faults.h"
@@ -28,7 +29,6 @@ struct Answer
     int code;
     std::string text;
 };
-using RequestOperation = void (*)(const char*, ResultCallback);
 
 Q_DECLARE_METATYPE(std::string)
 
@@ -36,17 +36,6 @@ namespace {
 
 constexpr char loggedIn[] = "BZWA17422J1X20000093";  // logged in by default
 constexpr char loggedOut[] = "BZSA07194A0049999716"; // in the fleet, not logged in
-
-const std::map<std::string, RequestOperation>& requestOperations()
-{
-#define TESSEL_REQUEST_ENTRY(name) {#name, &TesselCoreAsync::name},
-#define TESSEL_SKIP(name)
-    static const std::map<std::string, RequestOperation> map{
-        TESSEL_CORE_OPERATIONS(TESSEL_REQUEST_ENTRY, TESSEL_SKIP)};
-#undef TESSEL_REQUEST_ENTRY
-#undef TESSEL_SKIP
-    return map;
-}
 
 // Every invocation of one call's callback, once the simulator is idle.
 Replies call(const std::string& operation, const std::string& request)

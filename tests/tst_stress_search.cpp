@@ -22,19 +22,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QTableWidget* tableOf(DemoGUI& window)
-{
-    return window.findChild<QTableWidget*>("tableWidget");
-}
-
-template <typename T> T* dialogWidget(const char* name)
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* found = widget->findChild<T*>(name))
-            return found;
-    return nullptr;
-}
-
 std::string searchReply(const std::string& sn, const std::string& name, const std::string& ip, int width,
                         int height)
 {

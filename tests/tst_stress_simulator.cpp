@@ -3,6 +3,7 @@
 // and request texts that are huge, deeply nested, empty or not UTF-8.
 // Built also with ThreadSanitizer (make check-tsan).
 #include "sdk/tesselcoreasync.h"
+#include "sdkoperations.h"
 #include "simulator/errors.h"
 #include "simulator/simulator.h"
 
@@ -35,19 +36,6 @@ constexpr std::size_t hugeRequestBytes = 10u << 20;
 #endif
 // No failure text grows with the request that caused it.
 constexpr std::size_t longestFailureText = 1024;
-
-using RequestOperation = void (*)(const char*, ResultCallback);
-
-const std::map<std::string, RequestOperation>& requestOperations()
-{
-#define TESSEL_REQUEST_ENTRY(name) {#name, &TesselCoreAsync::name},
-#define TESSEL_SKIP(name)
-    static const std::map<std::string, RequestOperation> map{
-        TESSEL_CORE_OPERATIONS(TESSEL_REQUEST_ENTRY, TESSEL_SKIP)};
-#undef TESSEL_REQUEST_ENTRY
-#undef TESSEL_SKIP
-    return map;
-}
 
 // Counts invocations from any thread and lets a test wait for a number of them.
 class Counter
