@@ -245,11 +245,29 @@ void scriptReplies(const std::string& operation, std::vector<Reply> invocations)
 {
     Engine::instance().scriptReplies(operation, std::move(invocations));
 }
-void setFaults(std::vector<Fault> faults) { Engine::instance().setFaults(std::move(faults)); }
-std::vector<Fault> faults() { return Engine::instance().faultList(); }
-std::vector<Call> calls() { return Engine::instance().callLog(); }
-bool waitIdle(std::chrono::milliseconds timeout) { return Engine::instance().waitIdle(timeout); }
-void holdNextCallback(const std::string& operation) { Engine::instance().holdNextCallback(operation); }
-ResultCallback takeHeldCallback() { return Engine::instance().takeHeldCallback(); }
+void setFaults(std::vector<Fault> faults)
+{
+    Engine::instance().setFaults(std::move(faults));
+}
+std::vector<Fault> faults()
+{
+    return Engine::instance().faultList();
+}
+std::vector<Call> calls()
+{
+    return Engine::instance().callLog();
+}
+bool waitIdle(std::chrono::milliseconds timeout)
+{
+    return Engine::instance().waitIdle(timeout);
+}
+void holdNextCallback(const std::string& operation)
+{
+    Engine::instance().holdNextCallback(operation);
+}
+ResultCallback takeHeldCallback()
+{
+    return Engine::instance().takeHeldCallback();
+}
 
 } // namespace tesselsim
