@@ -4,6 +4,7 @@
 #include "simulator/behaviour.h"
 #include "simulator/engine.h"
 #include "simulator/errors.h"
+#include "simulator/requests.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -19,12 +20,6 @@ using nlohmann::json;
 using Args = std::vector<std::string>;
 using Replies = std::vector<Reply>;
 using Handler = std::function<Replies(FleetState&, const std::string& operation, const Args&)>;
-
-// Invalid UTF-8 inside a request must not make the simulator throw.
-std::string compact(const json& value)
-{
-    return value.dump(-1, ' ', false, json::error_handler_t::replace);
-}
 
 Replies fail(unsigned short code, std::string text)
 {

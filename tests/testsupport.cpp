@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QMessageBox>
 #include <QTableWidget>
+#include <QTextEdit>
 #include <QWidget>
 
 ModalCloser::ModalCloser(std::function<void(QWidget*)> handler) : handler(std::move(handler))
@@ -55,4 +56,12 @@ void closeAllTopLevels()
 QTableWidget* tableOf(QWidget& window)
 {
     return window.findChild<QTableWidget*>("tableWidget");
+}
+
+QTextEdit* consoleReplyBox()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == "DemoChildGUIClass")
+            return widget->findChild<QTextEdit*>("textEdit");
+    return nullptr;
 }

@@ -13,6 +13,7 @@
 #include <functional>
 
 class QTableWidget;
+class QTextEdit;
 
 class ModalCloser : public QObject
 {
@@ -57,3 +58,15 @@ template <typename T> T* dialogWidget(const char* name)
             return found;
     return nullptr;
 }
+
+// The first top-level widget of that class (the console window, for one).
+template <typename T> T* topLevel()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<T*>(widget))
+            return found;
+    return nullptr;
+}
+
+// The console's reply box.
+QTextEdit* consoleReplyBox();

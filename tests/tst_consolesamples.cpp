@@ -26,14 +26,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-DemoChildGUI* consoleWindow()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* console = qobject_cast<DemoChildGUI*>(widget))
-            return console;
-    return nullptr;
-}
-
 // The serial a sample names as a text, or "" when it names none that way.
 std::string textSerial(const char* sample)
 {
@@ -87,7 +79,7 @@ private slots:
         DemoGUI window;
         QTRY_COMPARE(window.terminalList().size(), fleet.size());
         emit window.findChild<QTableWidget*>("tableWidget")->cellDoubleClicked(0, 0);
-        DemoChildGUI* console = consoleWindow();
+        DemoChildGUI* console = topLevel<DemoChildGUI>();
         QVERIFY(console);
         auto* names = console->findChild<QComboBox*>("comboBox_APIName");
         auto* request = console->findChild<QTextEdit*>("textEdit_2");

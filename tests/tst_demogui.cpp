@@ -17,14 +17,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-DemoChildGUI* consoleWindow()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (auto* console = qobject_cast<DemoChildGUI*>(widget))
-            return console;
-    return nullptr;
-}
-
 QString cellText(QTableWidget* table, int row, int column)
 {
     const QTableWidgetItem* item = table->item(row, column);
@@ -166,7 +158,7 @@ private slots:
         const auto fleet = tesselsim::fleet();
         QTRY_COMPARE(window.terminalList().size(), fleet.size());
         emit tableOf(window)->cellDoubleClicked(row, column);
-        DemoChildGUI* console = consoleWindow();
+        DemoChildGUI* console = topLevel<DemoChildGUI>();
         QVERIFY(console && console->isVisible());
         QCOMPARE(console->findChild<QLineEdit*>("lineEdit")->text(),
                  QString::fromStdString(fleet[std::size_t(row)].sn));
@@ -177,7 +169,7 @@ private slots:
     {
         DemoGUI window;
         QTRY_COMPARE(window.terminalList().size(), tesselsim::fleet().size());
-        DemoChildGUI* console = consoleWindow();
+        DemoChildGUI* console = topLevel<DemoChildGUI>();
         QVERIFY(console);
         console->findChild<QLineEdit*>("lineEdit")->setText("typed");
         int sent = 0;

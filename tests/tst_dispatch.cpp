@@ -292,14 +292,6 @@ bool isCallbackOnly(const std::string& operation)
     return operation == callbackOnly[0] || operation == callbackOnly[1];
 }
 
-QTextEdit* replyBox()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->objectName() == "DemoChildGUIClass")
-            return widget->findChild<QTextEdit*>("textEdit");
-    return nullptr;
-}
-
 } // namespace
 
 class TestDispatch : public QObject
@@ -336,7 +328,7 @@ void TestDispatch::init()
     tesselsim::reset();
     tesselsim::setLatency(1ms);
     window = std::make_unique<DemoGUI>();
-    QVERIFY(replyBox());
+    QVERIFY(consoleReplyBox());
 }
 
 void TestDispatch::cleanup()
@@ -429,7 +421,7 @@ void TestDispatch::callbackOnlyIgnoresRequest()
     const auto calls = tesselsim::calls();
     QCOMPARE(calls.size(), std::size_t(3));
     QVERIFY(calls[2].args.empty());
-    QTRY_VERIFY(replyBox()->toPlainText().startsWith("0\n"));
+    QTRY_VERIFY(consoleReplyBox()->toPlainText().startsWith("0\n"));
 }
 
 void TestDispatch::replyShown_data()
@@ -460,14 +452,14 @@ void TestDispatch::replyShown()
     QVERIFY(spy.wait());
     QCOMPARE(spy.size(), 1);
     QCOMPARE(spy.at(0).at(0).toInt(), code);
-    QTRY_COMPARE(replyBox()->toPlainText(), shown);
+    QTRY_COMPARE(consoleReplyBox()->toPlainText(), shown);
 }
 
 QStringList TestDispatch::snapshotsOfReplies(int count)
 {
     // Connected after the console, so each snapshot follows the console's update.
     QStringList snapshots;
-    QTextEdit* box = replyBox();
+    QTextEdit* box = consoleReplyBox();
     const auto connection = connect(window.get(), &DemoGUI::signalsendResponseData, box,
                                     [&] { snapshots << box->toPlainText(); });
     const bool arrived = QTest::qWaitFor([&] { return snapshots.size() >= count; }, 5000);
@@ -488,7 +480,7 @@ void TestDispatch::everyInvocationReplacesReply()
 {"progress":50})",
                                                  "1\n磁盘已满"}));
     QVERIFY(tesselsim::waitIdle());
-    QCOMPARE(replyBox()->toPlainText(), QString("1\n磁盘已满"));
+    QCOMPARE(consoleReplyBox()->toPlainText(), QString("1\n磁盘已满"));
 }
 
 void TestDispatch::lateResultOverwritesNewer()
@@ -508,10 +500,10 @@ void TestDispatch::roundTripThroughSimulator()
     window->dispatchApi("setVolume()", R"({"sn":"BZWA17422J1X20000093","volumeInfo" :{"ratio":60.0}})");
     QVERIFY(tesselsim::waitIdle());
     window->dispatchApi("getVolume()", R"({"sn":"BZWA17422J1X20000093"})");
-    QTRY_COMPARE(replyBox()->toPlainText(), QString(R"(0
+    QTRY_COMPARE(consoleReplyBox()->toPlainText(), QString(R"(0
 {"ratio":60.0})"));
     window->dispatchApi("getVolume()", R"({"sn":"BZSA07194A0049999716"})");
-    QTRY_VERIFY(replyBox()->toPlainText().startsWith("1003\n"));
+    QTRY_VERIFY(consoleReplyBox()->toPlainText().startsWith("1003\n"));
 }
 
 void TestDispatch::repliesAfterWindowIsGone()
@@ -525,7 +517,7 @@ void TestDispatch::repliesAfterWindowIsGone()
     window.reset();
     QVERIFY(tesselsim::waitIdle());
     QCoreApplication::processEvents();
-    QVERIFY(!replyBox());
+    QVERIFY(!consoleReplyBox());
 }
 
 QTEST_MAIN(TestDispatch)

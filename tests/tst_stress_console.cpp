@@ -25,14 +25,6 @@ namespace {
 constexpr char loggedIn[] = "BZWA17422J1X20000093";
 const QByteArray volumeRequest = QByteArray(R"({"sn":")") + loggedIn + R"("})";
 
-QTextEdit* replyBox()
-{
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->objectName() == "DemoChildGUIClass")
-            return widget->findChild<QTextEdit*>("textEdit");
-    return nullptr;
-}
-
 std::vector<tesselsim::Reply> numberedReplies(int count, const std::string& prefix)
 {
     std::vector<tesselsim::Reply> replies;
@@ -70,7 +62,7 @@ void TestStressConsole::init()
     tesselsim::setLatency(0ms);
     window = std::make_unique<DemoGUI>();
     QTRY_COMPARE(window->nextTableRow(), int(tesselsim::fleet().size())); // the start-up search
-    QVERIFY(replyBox());
+    QVERIFY(consoleReplyBox());
 }
 
 void TestStressConsole::cleanup()
@@ -109,7 +101,7 @@ void TestStressConsole::hundredThousandResultsOfOneSend()
     QCOMPARE(onGuiThread.load(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(delivered, count, 60000);
     QCOMPARE(outOfOrder, 0);
-    QCOMPARE(replyBox()->toPlainText(), QString("34463\nreply 99999")); // 99999 % 65536
+    QCOMPARE(consoleReplyBox()->toPlainText(), QString("34463\nreply 99999")); // 99999 % 65536
 }
 
 void TestStressConsole::guiRunsWhileAnSdkThreadIsBusy()
@@ -145,7 +137,7 @@ void TestStressConsole::guiRunsWhileAnSdkThreadIsBusy()
     QTRY_COMPARE_WITH_TIMEOUT(delivered.load(), 2 * half, 60000);
     QVERIFY(tesselsim::waitIdle());
     QVERIFY(released);
-    QCOMPARE(replyBox()->toPlainText(), QString("49999\nsecond 49999"));
+    QCOMPARE(consoleReplyBox()->toPlainText(), QString("49999\nsecond 49999"));
 }
 
 void TestStressConsole::manyThreadsInvokeOneCallback()
@@ -186,7 +178,7 @@ void TestStressConsole::manyThreadsInvokeOneCallback()
     QTRY_COMPARE_WITH_TIMEOUT(delivered, threads * perThread, 60000);
     QCOMPARE(outOfOrder, 0);
     QCOMPARE(lastSeen, std::vector<int>(threads, perThread - 1));
-    QVERIFY(replyBox()->toPlainText().endsWith("\n" + last));
+    QVERIFY(consoleReplyBox()->toPlainText().endsWith("\n" + last));
 }
 
 void TestStressConsole::windowGoesWhileResultsFlow()
@@ -233,7 +225,7 @@ void TestStressConsole::windowGoesWhileResultsFlow()
         worker.join();
     QVERIFY(!tesselsim::waitIdle(0ms)); // the simulator had results left to give
     QCoreApplication::processEvents();
-    QVERIFY(!replyBox());
+    QVERIFY(!consoleReplyBox());
     tesselsim::reset(); // drops them, and with them the last hold on the window's lifeline
 }
 
@@ -270,7 +262,7 @@ void TestStressConsole::badRequests()
     QFETCH(QString, shown);
     QSignalSpy spy(window.get(), &DemoGUI::signalsendResponseData);
     window->dispatchApi(apiName, request);
-    QTRY_COMPARE(replyBox()->toPlainText(), shown);
+    QTRY_COMPARE(consoleReplyBox()->toPlainText(), shown);
     QVERIFY(tesselsim::waitIdle());
     QCoreApplication::processEvents();
     QCOMPARE(spy.size(), 1);
