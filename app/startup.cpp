@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QtGlobal>
 
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +60,13 @@ bool isExportMode(int argc, const char* const* argv)
 
 bool prepareHeadlessExport(int argc, const char* const* argv)
 {
+#if !defined(Q_OS_UNIX) || defined(Q_OS_MACOS) || defined(Q_OS_ANDROID)
+    // Only an X11 or Wayland desktop can be missing; elsewhere Qt's native
+    // platform is always there and the arguments go to the mode test as given.
+    (void)argc;
+    (void)argv;
+    return false;
+#else
     if (environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY") || environmentSet("QT_QPA_PLATFORM"))
         return false;
     for (int i = 1; i < argc; ++i) {
@@ -70,6 +78,7 @@ bool prepareHeadlessExport(int argc, const char* const* argv)
         }
     }
     return false;
+#endif
 }
 
 int run(QApplication& app, int argc, char** argv, bool headlessExportPrepared)

@@ -9,7 +9,8 @@ bool isExportMode(int argc, const char* const* argv);
 
 // Called before the QApplication exists. Export mode must run on a machine
 // without a display; when the arguments may ask for it and no display is
-// configured, Qt is pointed at its offscreen platform. Returns whether it did.
+// configured, Qt is pointed at its offscreen platform. Only where X11 or
+// Wayland would be the platform; elsewhere it does nothing. Returns whether it did.
 bool prepareHeadlessExport(int argc, const char* const* argv);
 
 // Everything after the QApplication is built: the mode test on the arguments

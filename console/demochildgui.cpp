@@ -1,12 +1,16 @@
 #include "console/demochildgui.h"
 
 #include "console/catalogue.h"
+#include "console/dispatchtable.h"
+#include "console/requesttarget.h"
 #include "console/samples.h"
 
 #include <QStringList>
 #include <QStyledItemDelegate>
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
@@ -60,25 +64,40 @@ void DemoChildGUI::fillApiNames(int moduleIndex)
 
 void DemoChildGUI::soltsGetInfo()
 {
+    const QByteArray apiName = ui.comboBox_APIName->currentText().toUtf8();
+    // Nothing would come back, so say why instead of leaving the box silent.
+    if (!findDispatchEntry(std::string_view(apiName.constData(), static_cast<std::size_t>(apiName.size())))) {
+        ui.textEdit->setPlainText(tr("该接口没有可调用的SDK操作，请求未发送"));
+        return;
+    }
     // The console can be opened from an empty table row before any terminal
     // has installed a sender: then there is nowhere to send to.
     if (!requestSender)
         return;
-    const QByteArray apiName = ui.comboBox_APIName->currentText().toUtf8();
     const QByteArray requestText = ui.textEdit_2->toPlainText().toUtf8();
     requestSender(apiName, requestText);
 }
 
 void DemoChildGUI::soltsGetSN(QString sn)
 {
+    const QString previous = ui.lineEdit->text();
     ui.lineEdit->setText(sn);
+    if (sn == previous)
+        return;
+    // A request still aimed at the previous terminal follows the console to
+    // the new one; a result of the previous terminal must not pass for the
+    // new one's.
+    const std::string request = ui.textEdit_2->toPlainText().toStdString();
+    const std::string moved = requesttarget::retargeted(request, previous.toStdString(), sn.toStdString());
+    if (moved != request)
+        ui.textEdit_2->setPlainText(QString::fromStdString(moved));
+    ui.textEdit->clear();
 }
 
 void DemoChildGUI::soltGetResponseData(int code, QString reply)
 {
-    ui.textEdit->clear();
-    ui.textEdit->setText(QString::number(code));
-    ui.textEdit->append(reply);
+    // Plain text: a reply is data from a terminal, never markup to render.
+    ui.textEdit->setPlainText(QString::number(code) + QLatin1Char('\n') + reply);
 }
 
 void DemoChildGUI::slotsChangeAPI(int index)
@@ -95,6 +114,11 @@ void DemoChildGUI::slotsSetRequestData(QString name)
     ui.textEdit->clear();
     // A name without a sample (placeholders, the empty text of a cleared box)
     // leaves the user's request as it is.
-    if (const char* sample = sampleRequest(name.toStdString()))
-        ui.textEdit_2->setText(QString::fromUtf8(sample));
+    const char* sample = sampleRequest(name.toStdString());
+    if (!sample)
+        return;
+    // Samples carry example serials; the console's own terminal takes their place.
+    const std::string serial = ui.lineEdit->text().toStdString();
+    ui.textEdit_2->setPlainText(QString::fromStdString(
+        serial.empty() ? std::string(sample) : requesttarget::withSerial(sample, serial)));
 }

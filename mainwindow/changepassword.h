@@ -7,8 +7,9 @@
 
 #include <functional>
 
-// Asks for the old and the new password and hands them to the confirm
-// callback that the main window installs; it checks nothing itself.
+// Asks for the old password and the new one twice, and hands the old and the
+// new password to the confirm callback that the main window installs. It only
+// checks that the new password was typed the same both times.
 class Changepassword : public QWidget
 {
     Q_OBJECT
@@ -20,6 +21,10 @@ public:
     ~Changepassword() override;
 
     void setSureCallback(SureCallback callback);
+
+    // Shows the window for the terminal with that serial number, with every
+    // field empty: nothing typed for one terminal is offered to another.
+    void openFor(const QString& sn);
 
 private slots:
     void slotClickedSure();

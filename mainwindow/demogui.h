@@ -92,8 +92,10 @@ private:
     void sendLogin(std::int32_t kind, const std::string& sn, const QString& userName,
                    const QString& password);
     ResultCallback loginCallback(const std::string& sn) const;
+    void markState(const std::string& sn, const QString& text);
     void sendPasswordChange(const std::string& sn, const QByteArray& oldPassword,
                             const QByteArray& newPassword);
+    void showPasswordChange(int code, const QString& reply);
 
     QDialog* ipDialog = nullptr;
     QDialog* rangeIpDialog = nullptr;
@@ -122,6 +124,12 @@ private:
     QPointer<QMenu> contextMenu;
     // Serial numbers of login replies on their way to slotLogin, GUI thread only.
     std::deque<std::string> loginSerials;
+    // The same for log-out replies on their way to slotDissconnect.
+    std::deque<std::string> logoutSerials;
+    // Which search the result set belongs to, and the search of each reply on
+    // its way to slotSerch; GUI thread only.
+    std::uint64_t searchNumber = 0;
+    std::deque<std::uint64_t> searchReplies;
 
     // What SDK callbacks hold instead of `this`; severed by the destructor.
     std::shared_ptr<WindowLifeline> lifeline;

@@ -16,13 +16,27 @@
 
 void DemoGUI::contextMenuEvent(QContextMenuEvent* event)
 {
-    // The event's position is in this window's coordinates; rows are found in
-    // the table's viewport, and outside it no row is under the pointer.
     QTableWidget* table = ui.tableWidget;
     QWidget* viewport = table->viewport();
-    const QPoint point = viewport->mapFrom(this, event->pos());
-    const QModelIndex index = viewport->rect().contains(point) ? table->indexAt(point) : QModelIndex();
-    currentRow = index.isValid() ? index.row() : -1;
+    QPoint popupAt = QCursor::pos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // From the keyboard the menu is for the row the table has current,
+        // and opens on it; the pointer may be anywhere.
+        const QModelIndex current = table->currentIndex();
+        currentRow = current.isValid() ? current.row() : -1;
+        if (current.isValid()) {
+            table->scrollTo(current);
+            popupAt = viewport->mapToGlobal(table->visualRect(current).center());
+        } else {
+            popupAt = event->globalPos();
+        }
+    } else {
+        // The event's position is in this window's coordinates; rows are found
+        // in the table's viewport, and outside it no row is under the pointer.
+        const QPoint point = viewport->mapFrom(this, event->pos());
+        const QModelIndex index = viewport->rect().contains(point) ? table->indexAt(point) : QModelIndex();
+        currentRow = index.isValid() ? index.row() : -1;
+    }
 
     // Only the latest menu is kept, so right-clicks do not pile up menus.
     if (contextMenu) {
@@ -32,23 +46,30 @@ void DemoGUI::contextMenuEvent(QContextMenuEvent* event)
     }
 
     using Slot = void (DemoGUI::*)();
-    const std::pair<QString, Slot> entries[] = {
-        {tr("连接"), &DemoGUI::slotsConnect},
-        {tr("连接system"), &DemoGUI::slotsConnectSys},
-        {tr("退出"), &DemoGUI::slotsQuit},
-        {tr("重命名"), &DemoGUI::slotsRename},
-        {tr("修改密码"), &DemoGUI::slotsRepassword},
-        {tr("忘记密码"), &DemoGUI::slotsForgetPassword},
-        {tr("下载运行日志"), &DemoGUI::slotsDownload},
+    struct Entry
+    {
+        QString text;
+        Slot slot;
+        bool available; // shown greyed out when the terminals offer no way to do it
+    };
+    const Entry entries[] = {
+        {tr("连接"), &DemoGUI::slotsConnect, true},
+        {tr("连接system"), &DemoGUI::slotsConnectSys, true},
+        {tr("退出"), &DemoGUI::slotsQuit, true},
+        {tr("重命名"), &DemoGUI::slotsRename, false},
+        {tr("修改密码"), &DemoGUI::slotsRepassword, true},
+        {tr("忘记密码"), &DemoGUI::slotsForgetPassword, false},
+        {tr("下载运行日志"), &DemoGUI::slotsDownload, false},
     };
     auto* menu = new QMenu(table);
-    for (const auto& entry : entries) {
-        auto* action = new QAction(entry.first, table);
-        connect(action, &QAction::triggered, this, entry.second);
+    for (const Entry& entry : entries) {
+        auto* action = new QAction(entry.text, table);
+        action->setEnabled(entry.available);
+        connect(action, &QAction::triggered, this, entry.slot);
         menu->addAction(action);
     }
     contextMenu = menu;
-    menu->popup(QCursor::pos());
+    menu->popup(popupAt);
 }
 
 std::optional<std::string> DemoGUI::addressedSerial() const
@@ -140,6 +161,11 @@ void DemoGUI::slotLogin(int code, QString reply)
     }
     if (sn.empty())
         sn = data.sn;
+    markState(sn, tr("登录成功!!!"));
+}
+
+void DemoGUI::markState(const std::string& sn, const QString& text)
+{
     if (sn.empty())
         return;
     // Mark the terminal where it is listed now; a new search may have moved it
@@ -148,7 +174,7 @@ void DemoGUI::slotLogin(int code, QString reply)
     for (std::size_t row = 0; row < terminals.size() && row < static_cast<std::size_t>(table->rowCount());
          ++row)
         if (terminals[row].sn == sn)
-            table->setItem(static_cast<int>(row), 1, new QTableWidgetItem(tr("登录成功!!!")));
+            table->setItem(static_cast<int>(row), 1, new QTableWidgetItem(text));
 }
 
 void DemoGUI::slotsQuit()
@@ -160,16 +186,33 @@ void DemoGUI::slotsQuit()
     data.sn = *sn;
     data.type = 1;
     const std::string request = recordToJson(data);
-    TesselCoreAsync::tsLogoutAsync(request.c_str(), [line = lifeline](unsigned short code,
-                                                                      const char* reply) {
-        const std::string text(reply ? reply : "");
-        line->reach([&](DemoGUI& window) { emit window.signalDissconnect(static_cast<int>(code), text); });
-    });
+    TesselCoreAsync::tsLogoutAsync(
+        request.c_str(), [line = lifeline, sn = *sn](unsigned short code, const char* reply) {
+            const std::string text(reply ? reply : "");
+            line->reach([&](DemoGUI& window) {
+                // As for logins: the serial is at the front of logoutSerials when
+                // slotDissconnect takes this reply.
+                QMetaObject::invokeMethod(
+                    &window, [&window, sn] { window.logoutSerials.push_back(sn); }, Qt::QueuedConnection);
+                emit window.signalDissconnect(static_cast<int>(code), text);
+            });
+        });
 }
 
 void DemoGUI::slotDissconnect(int code, std::string reply)
 {
-    QMessageBox::about(nullptr, tr("提示"), code == 0 ? tr("已退出") : QString::fromStdString(reply));
+    std::string sn;
+    if (!logoutSerials.empty()) {
+        sn = std::move(logoutSerials.front());
+        logoutSerials.pop_front();
+    }
+    if (code != 0) {
+        QMessageBox::about(nullptr, tr("提示"),
+                           tr("退出失败 %1 %2").arg(QString::number(code), QString::fromStdString(reply)));
+        return;
+    }
+    markState(sn, tr("未登录"));
+    QMessageBox::about(nullptr, tr("提示"), tr("已退出"));
 }
 
 void DemoGUI::slotsRepassword()
@@ -179,7 +222,7 @@ void DemoGUI::slotsRepassword()
     const std::optional<std::string> sn = requireAddressedSerial();
     if (!sn)
         return;
-    changePasswordWidget.show();
+    changePasswordWidget.openFor(QString::fromStdString(*sn));
     changePasswordWidget.setSureCallback(
         [this, serial = *sn](const QByteArray& oldPassword, const QByteArray& newPassword) {
             sendPasswordChange(serial, oldPassword, newPassword);
@@ -195,10 +238,27 @@ void DemoGUI::sendPasswordChange(const std::string& sn, const QByteArray& oldPas
     data.oldPassword = oldPassword.toStdString();
     data.newPassword = newPassword.toStdString();
     const std::string request = recordToJson(data);
-    // Its result only goes to the debug output, so the callback needs no window.
-    TesselCoreAsync::tsChangePassWordAsync(request.c_str(), [](unsigned short code, const char* reply) {
+    TesselCoreAsync::tsChangePassWordAsync(request.c_str(), [line = lifeline](unsigned short code,
+                                                                              const char* reply) {
+        const QString text = QString::fromUtf8(reply ? reply : "");
         qDebug() << "********************" << code << (reply ? reply : "");
+        line->reach([&](DemoGUI& window) {
+            QMetaObject::invokeMethod(
+                &window, [&window, code, text] { window.showPasswordChange(static_cast<int>(code), text); },
+                Qt::QueuedConnection);
+        });
     });
+}
+
+void DemoGUI::showPasswordChange(int code, const QString& reply)
+{
+    if (code != 0) {
+        // The window stays open with what was typed, for another try.
+        QMessageBox::about(nullptr, tr("提示"), tr("修改密码失败 %1 %2").arg(QString::number(code), reply));
+        return;
+    }
+    changePasswordWidget.close();
+    QMessageBox::about(nullptr, tr("提示"), tr("修改密码成功"));
 }
 
 void DemoGUI::slotsRename() {}

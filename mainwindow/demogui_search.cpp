@@ -87,16 +87,23 @@ void DemoGUI::buildSearchDialogs()
 
 ResultCallback DemoGUI::searchCallback(bool pauseFirst) const
 {
-    return [line = lifeline, pauseFirst](unsigned short code, const char* reply) {
+    return [line = lifeline, pauseFirst, search = searchNumber](unsigned short code, const char* reply) {
         if (pauseFirst)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         const QString text = QString::fromUtf8(reply ? reply : "");
-        line->reach([&](DemoGUI& window) { emit window.signalSerch(static_cast<int>(code), text); });
+        line->reach([&](DemoGUI& window) {
+            // As for logins: slotSerch finds the search of this reply at the
+            // front of searchReplies.
+            QMetaObject::invokeMethod(
+                &window, [&window, search] { window.searchReplies.push_back(search); }, Qt::QueuedConnection);
+            emit window.signalSerch(static_cast<int>(code), text);
+        });
     };
 }
 
 void DemoGUI::startNewResultSet()
 {
+    ++searchNumber;
     nextRow = 0;
     terminals.clear();
     ui.tableWidget->clearContents();
@@ -111,31 +118,34 @@ void DemoGUI::slotClickedSearch()
 
 void DemoGUI::on_pushButton_2_clicked()
 {
+    ipLineEdit->setFocus();
     ipDialog->show();
 }
 
 void DemoGUI::on_specifyRangeIpButton_clicked()
 {
+    startIpLineEdit->setFocus();
     rangeIpDialog->show();
 }
 
+// A refused input leaves the dialog open with the text as typed and the
+// listed terminals as they are; only an accepted one starts a new result set.
+
 void DemoGUI::on_slotsIp_button_start_clicked()
 {
-    startNewResultSet();
-    ipDialog->close();
     const QString text = ipLineEdit->text();
     if (text.isEmpty()) {
         notice(tr("没有输入ip,请输入ip:"));
         return;
     }
+    startNewResultSet();
+    ipDialog->close();
     const QByteArray request = text.toUtf8();
     TesselCoreAsync::tsSearchAppointIpAsync(request.constData(), searchCallback(true));
 }
 
 void DemoGUI::on_slotsRange_Ip_button_start_clicked()
 {
-    startNewResultSet();
-    rangeIpDialog->close();
     if (startIpLineEdit->text().isEmpty()) {
         notice(tr("没有输入起始ip,请输入起始ip:"));
         return;
@@ -163,11 +173,15 @@ void DemoGUI::on_slotsRange_Ip_button_start_clicked()
         notice(tr("起始IP大于终止IP,请重新输入:"));
         return;
     case RangeCheck::SameAddress: {
+        startNewResultSet();
+        rangeIpDialog->close();
         const QByteArray request = endIpLineEdit->text().toUtf8();
         TesselCoreAsync::tsSearchAppointIpAsync(request.constData(), searchCallback(true));
         return;
     }
     case RangeCheck::Range: {
+        startNewResultSet();
+        rangeIpDialog->close();
         tsc::SerchRangeIpRequest range;
         range.startIp = check.start;
         range.endIp = check.end;
@@ -180,6 +194,17 @@ void DemoGUI::on_slotsRange_Ip_button_start_clicked()
 
 void DemoGUI::slotSerch(int code, QString reply)
 {
+    // Replies emitted without a search of this window behind them count as
+    // replies of the current one.
+    std::uint64_t search = searchNumber;
+    if (!searchReplies.empty()) {
+        search = searchReplies.front();
+        searchReplies.pop_front();
+    }
+    if (search != searchNumber) {
+        qDebug() << "---------------" << reply << "(reply of an earlier search, dropped)";
+        return;
+    }
     qDebug() << "---------------" << reply;
     if (code != 0) {
         warn(reply);
@@ -190,8 +215,12 @@ void DemoGUI::slotSerch(int code, QString reply)
 
 void DemoGUI::addTerminalRow(const std::string& reply)
 {
+    // A row without a serial number would send every later action nowhere.
     tsc::SearchResponseData record;
-    recordFromJson(reply, record);
+    if (!recordFromJson(reply, record) || record.sn.empty()) {
+        qDebug() << "--------------- not a terminal record, no row added";
+        return;
+    }
     terminals.push_back(record);
 
     // Every terminal gets its row, also beyond the first hundred.

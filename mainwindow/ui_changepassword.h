@@ -24,6 +24,8 @@ public:
     QGridLayout* gridLayout;
     QLabel* label_2;
     QLineEdit* lineEdit_2;
+    QLabel* label_3;
+    QLineEdit* lineEdit_3;
     QSpacerItem* horizontalSpacer;
     QPushButton* pushButton;
 
@@ -50,6 +52,7 @@ public:
 
         lineEdit = new QLineEdit(ChangepasswordClass);
         lineEdit->setObjectName(QString::fromUtf8("lineEdit"));
+        lineEdit->setEchoMode(QLineEdit::Password);
 
         horizontalLayout->addWidget(lineEdit);
 
@@ -69,8 +72,20 @@ public:
 
         lineEdit_2 = new QLineEdit(ChangepasswordClass);
         lineEdit_2->setObjectName(QString::fromUtf8("lineEdit_2"));
+        lineEdit_2->setEchoMode(QLineEdit::Password);
 
         gridLayout->addWidget(lineEdit_2, 0, 1, 1, 1);
+
+        label_3 = new QLabel(ChangepasswordClass);
+        label_3->setObjectName(QString::fromUtf8("label_3"));
+
+        gridLayout->addWidget(label_3, 1, 0, 1, 1);
+
+        lineEdit_3 = new QLineEdit(ChangepasswordClass);
+        lineEdit_3->setObjectName(QString::fromUtf8("lineEdit_3"));
+        lineEdit_3->setEchoMode(QLineEdit::Password);
+
+        gridLayout->addWidget(lineEdit_3, 1, 1, 1, 1);
 
         gridLayout_2->addLayout(gridLayout, 3, 0, 1, 2);
 
@@ -94,6 +109,7 @@ public:
             QCoreApplication::translate("ChangepasswordClass", "Changepassword", nullptr));
         label->setText(QCoreApplication::translate("ChangepasswordClass", "原密码", nullptr));
         label_2->setText(QCoreApplication::translate("ChangepasswordClass", "新密码", nullptr));
+        label_3->setText(QCoreApplication::translate("ChangepasswordClass", "确认新密码", nullptr));
         pushButton->setText(QCoreApplication::translate("ChangepasswordClass", "确认修改", nullptr));
     }
 };

@@ -61,6 +61,7 @@ public:
 
         editPassword = new QLineEdit(layoutWidget);
         editPassword->setObjectName(QString::fromUtf8("editPassword"));
+        editPassword->setEchoMode(QLineEdit::Password);
 
         gridLayout->addWidget(editPassword, 1, 1, 1, 1);
 

@@ -83,8 +83,11 @@ const Fault* Engine::findFault(const std::string& operation) const
 void Engine::schedule(ResultCallback callback, std::vector<Reply> replies, std::chrono::milliseconds delay,
                       std::unique_lock<std::mutex>& lock)
 {
-    if (replies.empty() || !callback)
+    if (replies.empty() || !callback) {
+        // The callback goes with this call; never under the lock.
+        lock.unlock();
         return;
+    }
     // One shared copy for all replies of the call, as the SDK owns one callback.
     auto shared = std::make_shared<ResultCallback>(std::move(callback));
     const Clock::time_point now = Clock::now();

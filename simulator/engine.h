@@ -20,6 +20,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tesselsim::detail {
@@ -49,10 +50,13 @@ public:
     void call(const char* operation, std::vector<std::string> args, ResultCallback callback,
               Handler&& handler)
     {
+        // Declared before the lock, so destroyed after it is released: what a
+        // callback captures may call back into the SDK when it goes.
+        ResultCallback replaced;
         std::unique_lock<std::mutex> lock(mutex);
         calls.push_back(Call{operation, args});
         if (holds.erase(operation)) {
-            held = std::move(callback);
+            replaced = std::exchange(held, std::move(callback));
             return;
         }
         std::vector<Reply> replies;

@@ -87,6 +87,14 @@ private slots:
     void sendUsesCurrentNameAndRequest();
     void sendWithoutSender();
     void senderIsReplaced();
+    void samplesCarryTheConsoleSerial_data();
+    void samplesCarryTheConsoleSerial();
+    void anotherTerminalRetargetsTheRequest_data();
+    void anotherTerminalRetargetsTheRequest();
+    void repliesAreShownAsPlainText_data();
+    void repliesAreShownAsPlainText();
+    void nameWithoutOperationSaysSo_data();
+    void nameWithoutOperationSaysSo();
 };
 
 void TestDemoChildGui::init()
@@ -345,9 +353,131 @@ void TestDemoChildGui::senderIsReplaced()
     QCOMPARE(firstToken.use_count(), 2L);
     console.setRequestSender([&secondCalls](const QByteArray&, const QByteArray&) { ++secondCalls; });
     QCOMPARE(firstToken.use_count(), 1L); // the earlier sender is released
+    ui.names->setCurrentText("getVolume()");
     ui.send->click();
     QCOMPARE(firstCalls, 0);
     QCOMPARE(secondCalls, 1);
+}
+
+void TestDemoChildGui::samplesCarryTheConsoleSerial_data()
+{
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected"); // empty: the sample as stored
+    QTest::newRow("text") << "W9A5HAJW"
+                          << "getVolume()"
+                          << R"({"sn":"W9A5HAJW"})";
+    QTest::newRow("text, more members") << "W9A5HAJW"
+                                        << "getPolicyBrightnessFor0x99()"
+                                        << R"({"sn":"W9A5HAJW","data":null})";
+    QTest::newRow("number") << "W9A5HAJW"
+                            << "setManualSolidPower()" << QString();
+    QTest::newRow("no sn") << "W9A5HAJW"
+                           << "createProgram()" << QString();
+    QTest::newRow("malformed") << "W9A5HAJW"
+                               << "setHdmiOutputStatus()" << QString();
+    QTest::newRow("placeholder") << "W9A5HAJW"
+                                 << "getProductInfo()" << QString();
+    QTest::newRow("no serial shown") << QString() << "getVolume()" << QString();
+}
+
+void TestDemoChildGui::samplesCarryTheConsoleSerial()
+{
+    QFETCH(QString, serial);
+    QFETCH(QString, name);
+    QFETCH(QString, expected);
+    DemoChildGUI console;
+    const Form ui(console);
+    console.soltsGetSN(serial);
+    ui.names->setCurrentText(name);
+    QCOMPARE(ui.names->currentText(), name);
+    QCOMPARE(ui.request->toPlainText(),
+             expected.isEmpty() ? QString::fromUtf8(sampleRequest(name.toStdString())) : expected);
+}
+
+void TestDemoChildGui::anotherTerminalRetargetsTheRequest_data()
+{
+    QTest::addColumn<QString>("edited"); // empty: the loaded sample {"sn":"A1"} stays
+    QTest::addColumn<QString>("next");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("replyCleared");
+    QTest::newRow("previous serial") << QString() << "B2"
+                                     << R"({"sn":"B2"})" << true;
+    QTest::newRow("edited to another terminal") << R"({"sn":"C3"})"
+                                                << "B2"
+                                                << R"({"sn":"C3"})" << true;
+    QTest::newRow("nested previous serial") << R"({"data":{"sn":"A1"}})"
+                                            << "B2"
+                                            << R"({"data":{"sn":"A1"}})" << true;
+    QTest::newRow("same terminal again") << QString() << "A1"
+                                         << R"({"sn":"A1"})" << false;
+}
+
+void TestDemoChildGui::anotherTerminalRetargetsTheRequest()
+{
+    QFETCH(QString, edited);
+    QFETCH(QString, next);
+    QFETCH(QString, expected);
+    QFETCH(bool, replyCleared);
+    DemoChildGUI console;
+    const Form ui(console);
+    console.soltsGetSN("A1");
+    ui.names->setCurrentText("getVolume()");
+    if (!edited.isEmpty())
+        ui.request->setPlainText(edited);
+    console.soltGetResponseData(0, "result of A1");
+    console.soltsGetSN(next);
+    QCOMPARE(ui.serial->text(), next);
+    QCOMPARE(ui.request->toPlainText(), expected);
+    QCOMPARE(ui.reply->toPlainText().isEmpty(), replyCleared);
+}
+
+void TestDemoChildGui::repliesAreShownAsPlainText_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::newRow("bold") << R"({"msg":"<b>x</b>"})";
+    QTest::newRow("entity") << "&lt;&amp;";
+    QTest::newRow("image") << R"(<img src="file:///etc/hostname">)";
+    QTest::newRow("whole document") << "<html><body><h1>t</h1></body></html>";
+}
+
+void TestDemoChildGui::repliesAreShownAsPlainText()
+{
+    QFETCH(QString, reply);
+    DemoChildGUI console;
+    const Form ui(console);
+    console.soltGetResponseData(3, reply);
+    QCOMPARE(ui.reply->toPlainText(), "3\n" + reply);
+    QVERIFY(!ui.reply->toHtml().contains("<img"));
+    QVERIFY(!ui.reply->toHtml().contains("<b>"));
+}
+
+void TestDemoChildGui::nameWithoutOperationSaysSo_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("withSender");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("placeholder") << "待开发" << true << false;
+    QTest::newRow("catalogue name without operation") << "runApp()" << true << false;
+    QTest::newRow("no sender installed") << "batchLogin()" << false << false;
+    QTest::newRow("name with operation") << "getVolume()" << true << true;
+}
+
+void TestDemoChildGui::nameWithoutOperationSaysSo()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, withSender);
+    QFETCH(bool, sent);
+    DemoChildGUI console;
+    const Form ui(console);
+    int sends = 0;
+    if (withSender)
+        console.setRequestSender([&sends](const QByteArray&, const QByteArray&) { ++sends; });
+    ui.names->setCurrentText(name);
+    QCOMPARE(ui.names->currentText(), name);
+    ui.send->click();
+    QCOMPARE(sends, sent ? 1 : 0);
+    QCOMPARE(ui.reply->toPlainText(), sent ? QString() : QString("该接口没有可调用的SDK操作，请求未发送"));
 }
 
 QTEST_MAIN(TestDemoChildGui)

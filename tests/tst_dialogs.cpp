@@ -4,6 +4,7 @@
 #include "simulator/simulator.h"
 #include "testsupport.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QPushButton>
@@ -42,8 +43,8 @@ private slots:
     void loginCancelEmitsNothing_data();
     void loginCancelEmitsNothing();
     void changePasswordForm();
-    void confirmShowsNoticeFirst_data();
-    void confirmShowsNoticeFirst();
+    void confirmHandsOnPasswords_data();
+    void confirmHandsOnPasswords();
     void confirmWithoutCallback();
 };
 
@@ -62,8 +63,7 @@ void TestDialogs::loginForm()
     QCOMPARE(
         ownMethods(LoginDialog::staticMetaObject),
         (QStringList{"signalsUserInfo(QString,QString)", "slotsLoginClicked()", "slotsCancelClicked()"}));
-    // The password shows as typed.
-    QCOMPARE(dialog.findChild<QLineEdit*>("editPassword")->echoMode(), QLineEdit::Normal);
+    QCOMPARE(dialog.findChild<QLineEdit*>("editPassword")->echoMode(), QLineEdit::Password);
 }
 
 void TestDialogs::loginEmits_data()
@@ -134,26 +134,39 @@ void TestDialogs::changePasswordForm()
     QCOMPARE(widget.windowTitle(), QString("Changepassword"));
     QCOMPARE(ownMethods(Changepassword::staticMetaObject), QStringList{"slotClickedSure()"});
     QCOMPARE(widget.findChild<QPushButton*>("pushButton")->text(), QString("确认修改"));
+    QCOMPARE(widget.findChild<QLabel*>("label_3")->text(), QString("确认新密码"));
 }
 
-void TestDialogs::confirmShowsNoticeFirst_data()
+void TestDialogs::confirmHandsOnPasswords_data()
 {
     QTest::addColumn<QString>("oldPassword");
     QTest::addColumn<QString>("newPassword");
-    QTest::newRow("both empty") << ""
-                                << "";
+    QTest::addColumn<QString>("confirmation");
+    QTest::newRow("all empty") << ""
+                               << ""
+                               << "";
     QTest::newRow("typed") << "123456"
+                           << "新密码1"
                            << "新密码1";
+    QTest::newRow("confirmation differs") << "123456"
+                                          << "新密码1"
+                                          << "新密码2";
+    QTest::newRow("confirmation missing") << "123456"
+                                          << "abc"
+                                          << "";
 }
 
-void TestDialogs::confirmShowsNoticeFirst()
+void TestDialogs::confirmHandsOnPasswords()
 {
     QFETCH(QString, oldPassword);
     QFETCH(QString, newPassword);
+    QFETCH(QString, confirmation);
+    const bool matches = newPassword == confirmation;
     Changepassword widget;
     widget.show();
     widget.findChild<QLineEdit*>("lineEdit")->setText(oldPassword);
     widget.findChild<QLineEdit*>("lineEdit_2")->setText(newPassword);
+    widget.findChild<QLineEdit*>("lineEdit_3")->setText(confirmation);
     ModalCloser closer;
     QList<SureCall> calls;
     widget.setSureCallback([&](const QByteArray& oldText, const QByteArray& newText) {
@@ -163,17 +176,20 @@ void TestDialogs::confirmShowsNoticeFirst()
     // Pressing again sends the same values again: nothing is cleared.
     for (int press = 1; press <= 2; ++press) {
         widget.findChild<QPushButton*>("pushButton")->click();
-        QCOMPARE(calls.size(), press);
-        QCOMPARE(calls.last().noticesBefore, press);
-        QCOMPARE(calls.last().oldPassword, oldPassword.toUtf8());
-        QCOMPARE(calls.last().newPassword, newPassword.toUtf8());
+        QCOMPARE(calls.size(), matches ? press : 0);
+        QCOMPARE(closer.seen.size(), matches ? 0 : press);
+        if (matches) {
+            QCOMPARE(calls.last().oldPassword, oldPassword.toUtf8());
+            QCOMPARE(calls.last().newPassword, newPassword.toUtf8());
+        }
     }
     for (const ModalCloser::Seen& seen : closer.seen) {
         QCOMPARE(seen.className, QString("QMessageBox"));
         QCOMPARE(seen.title, QString("提示"));
-        QCOMPARE(seen.text, QString("修改密码 测试"));
+        QCOMPARE(seen.text, QString("两次输入的新密码不一致，请重新输入"));
     }
     QVERIFY(widget.isVisible());
+    QCOMPARE(widget.findChild<QLineEdit*>("lineEdit_3")->text(), confirmation);
 }
 
 void TestDialogs::confirmWithoutCallback()
@@ -181,7 +197,7 @@ void TestDialogs::confirmWithoutCallback()
     Changepassword widget;
     ModalCloser closer;
     widget.findChild<QPushButton*>("pushButton")->click();
-    QCOMPARE(closer.seen.size(), 1);
+    QVERIFY(closer.seen.isEmpty());
 }
 
 QTEST_MAIN(TestDialogs)

@@ -10,9 +10,11 @@
 #include <QTextEdit>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -317,8 +319,9 @@ private slots:
     void repliesAfterWindowIsGone();
 
 private:
-    // Replies seen in the reply box, one snapshot per result signal.
-    QStringList snapshotsOfReplies(int count);
+    // Replies seen in the reply box, one snapshot per result signal; `start`
+    // runs once the snapshots are being taken.
+    QStringList snapshotsOfReplies(int count, const std::function<void()>& start = {});
 
     std::unique_ptr<DemoGUI> window;
 };
@@ -455,13 +458,15 @@ void TestDispatch::replyShown()
     QTRY_COMPARE(consoleReplyBox()->toPlainText(), shown);
 }
 
-QStringList TestDispatch::snapshotsOfReplies(int count)
+QStringList TestDispatch::snapshotsOfReplies(int count, const std::function<void()>& start)
 {
     // Connected after the console, so each snapshot follows the console's update.
     QStringList snapshots;
     QTextEdit* box = consoleReplyBox();
     const auto connection = connect(window.get(), &DemoGUI::signalsendResponseData, box,
                                     [&] { snapshots << box->toPlainText(); });
+    if (start)
+        start();
     const bool arrived = QTest::qWaitFor([&] { return snapshots.size() >= count; }, 5000);
     disconnect(connection);
     if (!arrived)
@@ -485,14 +490,25 @@ void TestDispatch::everyInvocationReplacesReply()
 
 void TestDispatch::lateResultOverwritesNewer()
 {
-    // The first send answers twice, the second once in between: the earlier
+    // The first request answers twice, the second once in between: the earlier
     // request's last result arrives after the newer one and stays on show.
-    tesselsim::setLatency(150ms);
-    tesselsim::scriptReplies("tsGetVolumeAsync", {{0, "first, early"}, {0, "first, late"}});
-    tesselsim::scriptReplies("tsGetScreenBrightnessAsync", {{0, "second"}});
+    tesselsim::holdNextCallback("tsGetVolumeAsync");
     window->dispatchApi("getVolume()", R"({"sn":"BZWA17422J1X20000093"})");
+    const ResultCallback first = tesselsim::takeHeldCallback();
+    tesselsim::holdNextCallback("tsGetScreenBrightnessAsync");
     window->dispatchApi("getScreenBrightness()", R"({"sn":"BZWA17422J1X20000093"})");
-    QCOMPARE(snapshotsOfReplies(3), QStringList({"0\nfirst, early", "0\nsecond", "0\nfirst, late"}));
+    const ResultCallback second = tesselsim::takeHeldCallback();
+    QVERIFY(first && second);
+    std::thread sdk;
+    const QStringList shown = snapshotsOfReplies(3, [&] {
+        sdk = std::thread([&] {
+            first(0, "first, early");
+            second(0, "second");
+            first(0, "first, late");
+        });
+    });
+    sdk.join();
+    QCOMPARE(shown, QStringList({"0\nfirst, early", "0\nsecond", "0\nfirst, late"}));
 }
 
 void TestDispatch::roundTripThroughSimulator()

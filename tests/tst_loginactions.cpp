@@ -1,6 +1,7 @@
 // The popup menu of the main window and its login, log-out and password actions.
 #include "mainwindow/demogui.h"
 #include "mainwindow/logindialog.h"
+#include "simulator/faults.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"
@@ -103,6 +104,8 @@ private slots:
 
     void menuEntries_data();
     void menuEntries();
+    void keyboardMenuActsOnCurrentRow_data();
+    void keyboardMenuActsOnCurrentRow();
     void loginKinds_data();
     void loginKinds();
     void loginCancelled_data();
@@ -114,10 +117,13 @@ private slots:
     void loginMarksTheTerminalWhereItIsListedNow_data();
     void loginMarksTheTerminalWhereItIsListedNow();
     void loginReplyWithoutPendingSerial();
-    void logoutKeepsTable();
+    void logoutMarksTerminalNotLoggedIn();
+    void logoutFailure_data();
     void logoutFailure();
     void passwordChange();
+    void passwordChangeFailureKeepsWindow();
     void passwordChangeStaysWithItsTerminal();
+    void passwordWindowOpensEmptyForItsTerminal();
     void noTerminalAddressed_data();
     void noTerminalAddressed();
     void entriesThatDoNothing_data();
@@ -232,13 +238,56 @@ void TestLoginActions::menuEntries()
     QVERIFY(menu);
     QCOMPARE(window->contextRow(), row);
     QStringList texts;
+    QStringList disabled;
     for (QAction* action : menu->actions()) {
         texts << action->text();
-        QVERIFY(action->isEnabled());
+        if (!action->isEnabled())
+            disabled << action->text();
         QCOMPARE(action->parent(), table());
     }
     QCOMPARE(texts,
              (QStringList{"连接", "连接system", "退出", "重命名", "修改密码", "忘记密码", "下载运行日志"}));
+    QCOMPARE(disabled, (QStringList{"重命名", "忘记密码", "下载运行日志"}));
+    menu->close();
+}
+
+void TestLoginActions::keyboardMenuActsOnCurrentRow_data()
+{
+    QTest::addColumn<bool>("keyboard");
+    QTest::addColumn<int>("current"); // -1: no current row
+    QTest::addColumn<int>("expected");
+    QTest::newRow("keyboard, terminal row") << true << 3 << 3;
+    QTest::newRow("keyboard, first row") << true << 0 << 0;
+    QTest::newRow("keyboard, empty row") << true << 7 << 7;
+    QTest::newRow("keyboard, no current row") << true << -1 << -1;
+    QTest::newRow("mouse on row 4, current row 3") << false << 3 << 4;
+}
+
+void TestLoginActions::keyboardMenuActsOnCurrentRow()
+{
+    QFETCH(bool, keyboard);
+    QFETCH(int, current);
+    QFETCH(int, expected);
+    table()->setCurrentIndex(current < 0 ? QModelIndex() : table()->model()->index(current, 1));
+    QMenu* menu = nullptr;
+    if (keyboard) {
+        // As Qt sends it: to the table, at the current cell in viewport
+        // coordinates; the table passes it on to the window.
+        const QPoint at = table()->visualRect(table()->currentIndex()).center();
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, at, table()->mapToGlobal(at));
+        QApplication::sendEvent(table(), &event);
+        for (QMenu* candidate : table()->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
+            if (candidate->isVisible())
+                menu = candidate;
+    } else {
+        menu = openMenu(rowPoint(4));
+    }
+    QVERIFY(menu);
+    QCOMPARE(window->contextRow(), expected);
+    if (keyboard && current >= 0) {
+        const QRect cell = table()->visualRect(table()->currentIndex());
+        QCOMPARE(menu->pos(), table()->viewport()->mapToGlobal(cell.center()));
+    }
     menu->close();
 }
 
@@ -407,7 +456,7 @@ void TestLoginActions::loginReplyWithoutPendingSerial()
         QVERIFY(state(row) != loggedIn);
 }
 
-void TestLoginActions::logoutKeepsTable()
+void TestLoginActions::logoutMarksTerminalNotLoggedIn()
 {
     ModalCloser closer(logInWith("admin", "123456"));
     choose(0, "连接");
@@ -419,16 +468,30 @@ void TestLoginActions::logoutKeepsTable()
     const std::vector<json> requests = requestsOf("tsLogoutAsync");
     QCOMPARE(requests.size(), std::size_t(1));
     QCOMPARE(requests[0].dump(), json({{"sn", serialAt(0)}, {"type", 1}}).dump());
-    QCOMPARE(state(0), loggedIn);
+    QCOMPARE(state(0), QString("未登录"));
     QVERIFY(!tesselsim::fleet()[0].hostLoggedIn);
+    QCOMPARE(state(1), QString("已被上位机登录"));
+}
+
+void TestLoginActions::logoutFailure_data()
+{
+    QTest::addColumn<bool>("injected"); // else scripted
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("scripted reply") << false << "提示|退出失败 7 终端忙";
+    QTest::newRow("injected fault") << true << "提示|退出失败 1003 not logged in";
 }
 
 void TestLoginActions::logoutFailure()
 {
-    tesselsim::scriptReplies("tsLogoutAsync", {{7, "终端忙"}});
+    QFETCH(bool, injected);
+    QFETCH(QString, expected);
+    if (injected)
+        tesselsim::setFaults({{"tsLogoutAsync", 1003, "not logged in", {}}});
+    else
+        tesselsim::scriptReplies("tsLogoutAsync", {{7, "终端忙"}});
     ModalCloser closer;
     choose(1, "退出");
-    QTRY_COMPARE(boxTexts(closer), QStringList{"提示|终端忙"});
+    QTRY_COMPARE(boxTexts(closer), QStringList{expected});
     QCOMPARE(state(1), QString("已被上位机登录"));
 }
 
@@ -441,9 +504,12 @@ void TestLoginActions::passwordChange()
     QVERIFY(widget && widget->isVisible());
     widget->findChild<QLineEdit*>("lineEdit")->setText("123456");
     widget->findChild<QLineEdit*>("lineEdit_2")->setText("654321");
+    widget->findChild<QLineEdit*>("lineEdit_3")->setText("654321");
     widget->findChild<QPushButton*>("pushButton")->click();
-    QCOMPARE(boxTexts(closer), QStringList{"提示|修改密码 测试"});
+    QVERIFY(boxTexts(closer).isEmpty()); // the result comes after the request
     QVERIFY(tesselsim::waitIdle());
+    QTRY_COMPARE(boxTexts(closer), QStringList{"提示|修改密码成功"});
+    QVERIFY(!widget->isVisible());
     QTRY_COMPARE(capturedDebug().size(), 1);
     QVERIFY2(capturedDebug()[0].startsWith("******************** 0 {"), qPrintable(capturedDebug()[0]));
 
@@ -453,12 +519,28 @@ void TestLoginActions::passwordChange()
         {"sn", serialAt(0)}, {"username", "admin"}, {"oldPassword", "123456"}, {"newPassword", "654321"}};
     QCOMPARE(requests[0].dump(), expected.dump());
     QCOMPARE(tesselsim::fleet()[0].password, std::string("654321"));
-    QCOMPARE(boxTexts(closer).size(), 1); // the result reaches only the debug output
     QCOMPARE(state(0), QString("未登录"));
 
     // The next login needs the new password.
     choose(0, "连接");
     QTRY_COMPARE(state(0), loggedIn);
+}
+
+void TestLoginActions::passwordChangeFailureKeepsWindow()
+{
+    ModalCloser closer;
+    choose(0, "修改密码");
+    Changepassword* widget = passwordWidget();
+    widget->findChild<QLineEdit*>("lineEdit")->setText("wrong");
+    widget->findChild<QLineEdit*>("lineEdit_2")->setText("abc");
+    widget->findChild<QLineEdit*>("lineEdit_3")->setText("abc");
+    widget->findChild<QPushButton*>("pushButton")->click();
+    QTRY_COMPARE(boxTexts(closer).size(), 1);
+    QVERIFY2(boxTexts(closer)[0].startsWith("提示|修改密码失败 1005 password change on "),
+             qPrintable(boxTexts(closer)[0]));
+    QVERIFY(widget->isVisible());
+    QCOMPARE(widget->findChild<QLineEdit*>("lineEdit_2")->text(), QString("abc"));
+    QCOMPARE(tesselsim::fleet()[0].password, std::string("123456"));
 }
 
 void TestLoginActions::passwordChangeStaysWithItsTerminal()
@@ -477,11 +559,29 @@ void TestLoginActions::passwordChangeStaysWithItsTerminal()
 
     widget->findChild<QLineEdit*>("lineEdit")->setText("123456");
     widget->findChild<QLineEdit*>("lineEdit_2")->setText("abc");
+    widget->findChild<QLineEdit*>("lineEdit_3")->setText("abc");
     widget->findChild<QPushButton*>("pushButton")->click();
     QVERIFY(tesselsim::waitIdle());
     const std::vector<json> requests = requestsOf("tsChangePassWordAsync");
     QCOMPARE(requests.size(), std::size_t(1));
     QCOMPARE(requests[0]["sn"].get<std::string>(), target);
+}
+
+void TestLoginActions::passwordWindowOpensEmptyForItsTerminal()
+{
+    ModalCloser closer;
+    choose(0, "修改密码");
+    Changepassword* widget = passwordWidget();
+    const QStringList fields{"lineEdit", "lineEdit_2", "lineEdit_3"};
+    for (const QString& field : fields)
+        widget->findChild<QLineEdit*>(field)->setText("typed for row 0");
+    choose(2, "修改密码");
+    QVERIFY(widget->isVisible());
+    QCOMPARE(widget->windowTitle(), QString::fromStdString("Changepassword - " + serialAt(2)));
+    for (const QString& field : fields) {
+        QVERIFY2(widget->findChild<QLineEdit*>(field)->text().isEmpty(), qPrintable(field));
+        QCOMPARE(widget->findChild<QLineEdit*>(field)->echoMode(), QLineEdit::Password);
+    }
 }
 
 void TestLoginActions::noTerminalAddressed_data()

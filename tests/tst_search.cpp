@@ -122,10 +122,12 @@ private slots:
 
         window.findChild<QPushButton*>("pushButton_2")->click();
         QVERIFY(ipDialog->isVisible() && !ipDialog->isModal());
+        QCOMPARE(ipDialog->focusWidget(), ipEdit);
         dialogWidget<QPushButton>("ipCancelButton")->click();
         QVERIFY(!ipDialog->isVisible());
         window.findChild<QPushButton*>("specifyRangeIpButton")->click();
         QVERIFY(rangeDialog->isVisible());
+        QCOMPARE(rangeDialog->focusWidget(), startEdit);
         dialogWidget<QPushButton>("rangeCancelButton")->click();
         QVERIFY(!rangeDialog->isVisible());
         QVERIFY(callsAfterStartUp().empty());
@@ -155,13 +157,16 @@ private slots:
         dialogWidget<QLineEdit>("ipLineEdit")->setText(typed);
         ModalCloser closer;
         dialogWidget<QPushButton>("ipOkButton")->click();
-        QVERIFY(!dialogWidget<QLineEdit>("ipLineEdit")->window()->isVisible());
+        // A refused input loses nothing: the dialog stays open, the list stays.
+        QCOMPARE(dialogWidget<QLineEdit>("ipLineEdit")->window()->isVisible(), !message.isEmpty());
         if (!message.isEmpty()) {
             QCOMPARE(closer.seen.size(), 1);
             QCOMPARE(closer.seen[0].title, QString("提示"));
             QCOMPARE(closer.seen[0].text, message);
             QVERIFY(callsAfterStartUp().empty());
-            QVERIFY(tableIsEmpty(tableOf(window)));
+            QCOMPARE(window.nextTableRow(), fleetSize());
+            QCOMPARE(int(window.terminalList().size()), fleetSize());
+            dialogWidget<QPushButton>("ipCancelButton")->click();
             return;
         }
         const auto calls = callsAfterStartUp();
@@ -249,20 +254,26 @@ private slots:
         ModalCloser closer;
         dialogWidget<QPushButton>("rangeOkButton")->click();
 
-        QVERIFY(!dialogWidget<QLineEdit>("startIpLineEdit")->window()->isVisible());
-        QVERIFY(tableIsEmpty(tableOf(window)));
-        QVERIFY(window.terminalList().empty());
         // The fields keep what was typed.
+        QCOMPARE(dialogWidget<QLineEdit>("startIpLineEdit")->text(), start);
         QCOMPARE(dialogWidget<QLineEdit>("endIpLineEdit")->text(), end);
         const auto calls = callsAfterStartUp();
         if (!message.isEmpty()) {
+            // Refused: the dialog stays open and the list as it was.
+            QVERIFY(dialogWidget<QLineEdit>("startIpLineEdit")->window()->isVisible());
+            QCOMPARE(window.nextTableRow(), fleetSize());
+            QCOMPARE(int(window.terminalList().size()), fleetSize());
             QCOMPARE(closer.seen.size(), 1);
             QCOMPARE(closer.seen[0].className, QString("QMessageBox"));
             QCOMPARE(closer.seen[0].title, QString("提示"));
             QCOMPARE(closer.seen[0].text, message);
             QVERIFY(calls.empty());
+            dialogWidget<QPushButton>("rangeCancelButton")->click();
             return;
         }
+        QVERIFY(!dialogWidget<QLineEdit>("startIpLineEdit")->window()->isVisible());
+        QVERIFY(tableIsEmpty(tableOf(window)));
+        QVERIFY(window.terminalList().empty());
         QVERIFY(closer.seen.isEmpty());
         QCOMPARE(calls.size(), std::size_t(1));
         if (operation == "one") {
@@ -309,28 +320,33 @@ private slots:
         QCOMPARE(tableOf(window)->item(1, 0)->text(), QString("乙"));
     }
 
-    void repliesThatAreNotRecordsStillFillARow_data()
+    void repliesThatAreNotRecordsAddNoRow_data()
     {
         QTest::addColumn<QString>("reply");
         QTest::newRow("not json") << "terminal found";
         QTest::newRow("empty") << "";
         QTest::newRow("wrong types") << R"({"sn":"X","name":"named","width":"wide"})";
         QTest::newRow("array") << "[1,2]";
+        QTest::newRow("no serial") << R"({"name":"named","ip":"192.0.2.9"})";
+        QTest::newRow("empty serial") << R"({"sn":"","name":"named"})";
     }
 
-    void repliesThatAreNotRecordsStillFillARow()
+    void repliesThatAreNotRecordsAddNoRow()
     {
         QFETCH(QString, reply);
         tesselsim::setFleet({});
-        tesselsim::scriptReplies("tsSearchTerminalAsync", {{0, reply.toStdString()}});
+        tesselsim::scriptReplies("tsSearchTerminalAsync",
+                                 {{0, reply.toStdString()}, {0, searchReply("B", "乙")}});
+        ModalCloser closer;
         DemoGUI window;
         QTRY_COMPARE(window.nextTableRow(), 1);
-        QTableWidget* table = tableOf(window);
-        QCOMPARE(table->item(0, 0)->text(), QString());
-        QCOMPARE(table->item(0, 1)->text(), QString("未登录"));
-        QCOMPARE(table->item(0, 2)->text(), QString());
-        QCOMPARE(table->item(0, 3)->text(), QString("0*0"));
-        QCOMPARE(window.terminalList()[0].sn, std::string());
+        QVERIFY(tesselsim::waitIdle());
+        QCoreApplication::processEvents();
+        QCOMPARE(window.nextTableRow(), 1);
+        QCOMPARE(window.terminalList()[0].sn, std::string("B"));
+        QCOMPARE(tableOf(window)->item(0, 0)->text(), QString("乙"));
+        QVERIFY(!tableOf(window)->item(1, 0));
+        QVERIFY(closer.seen.isEmpty());
     }
 
     void aTerminalAnsweringTwiceGetsTwoRows()
@@ -368,13 +384,39 @@ private slots:
         QVERIFY(tableIsEmpty(table));
     }
 
-    void lateRepliesOfAnEarlierSearchJoinTheNewResultSet()
+    void staleRepliesAreDropped_data()
     {
-        DemoGUI window; // its start-up search has not been answered yet
-        window.findChild<QPushButton*>("pushButton")->click();
-        QTRY_COMPARE(window.nextTableRow(), 2 * fleetSize());
+        QTest::addColumn<bool>("oneAddress"); // else a second broadcast
+        QTest::addColumn<int>("rows");
+        QTest::newRow("broadcast after broadcast") << false << fleetSize();
+        QTest::newRow("one address after broadcast") << true << 1;
+    }
+
+    void staleRepliesAreDropped()
+    {
+        QFETCH(bool, oneAddress);
+        QFETCH(int, rows);
+        // The start-up search answers a terminal and a failure; both are
+        // still on their way when the next search starts.
+        tesselsim::scriptReplies("tsSearchTerminalAsync", {{0, searchReply("OLD", "旧")}, {9, "旧的失败"}});
+        ModalCloser closer;
+        DemoGUI window;
+        if (oneAddress) {
+            window.findChild<QPushButton*>("pushButton_2")->click();
+            dialogWidget<QLineEdit>("ipLineEdit")->setText(R"({"ip":"192.168.1.23"})");
+            dialogWidget<QPushButton>("ipOkButton")->click();
+        } else {
+            window.findChild<QPushButton*>("pushButton")->click();
+        }
+        QTRY_COMPARE(window.nextTableRow(), rows);
         QVERIFY(tesselsim::waitIdle());
-        QCOMPARE(int(window.terminalList().size()), 2 * fleetSize());
+        QCoreApplication::processEvents();
+        QCOMPARE(window.nextTableRow(), rows);
+        for (const tsc::SearchResponseData& terminal : window.terminalList())
+            QVERIFY(terminal.sn != "OLD");
+        if (oneAddress)
+            QCOMPARE(tableOf(window)->item(0, 2)->text(), QString("192.168.1.23"));
+        QVERIFY(closer.seen.isEmpty());
     }
 };
 

@@ -13,6 +13,8 @@
 
 #include <atomic>
 #include <fstream>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -408,6 +410,56 @@ private slots:
         tsc::LoginReplyData reply;
         QVERIFY_EXCEPTION_THROWN(tsc::from_json(json::parse(R"({"logined":"yes"})"), reply), json::exception);
         QVERIFY_EXCEPTION_THROWN(tsc::from_json(json::parse("[1]"), reply), json::exception);
+    }
+
+    void callbackIsNeverDestroyedUnderTheLock_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("held callback replaced") << "replaced";
+        QTest::newRow("script without replies") << "script";
+        QTest::newRow("held callback dropped by reset") << "reset";
+    }
+
+    void callbackIsNeverDestroyedUnderTheLock()
+    {
+        // What the callback captures calls the SDK when it goes; under the
+        // simulator's lock that call would wait for itself.
+        QFETCH(QString, way);
+        std::atomic<bool> called{false};
+        struct Guard
+        {
+            std::atomic<bool>* called = nullptr;
+            ~Guard()
+            {
+                TesselCoreAsync::tsPingAsync(ResultCallback());
+                *called = true;
+            }
+        };
+        auto guard = std::make_shared<Guard>();
+        guard->called = &called;
+        ResultCallback callback = [guard](unsigned short, const char*) {
+        };
+        guard.reset();
+
+        std::promise<void> finished;
+        std::thread caller([&] {
+            if (way == "script")
+                tesselsim::scriptReplies("tsPingAsync", {});
+            else
+                tesselsim::holdNextCallback("tsPingAsync");
+            TesselCoreAsync::tsPingAsync(std::move(callback));
+            if (way == "replaced") {
+                tesselsim::holdNextCallback("tsPingAsync");
+                TesselCoreAsync::tsPingAsync(ResultCallback());
+            } else if (way == "reset") {
+                tesselsim::reset();
+            }
+            finished.set_value();
+        });
+        if (finished.get_future().wait_for(5s) != std::future_status::ready)
+            qFatal("the simulator deadlocked destroying a callback");
+        caller.join();
+        QVERIFY(called);
     }
 };
 
