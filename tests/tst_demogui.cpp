@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -178,6 +179,7 @@ private slots:
         emit tableOf(window)->cellDoubleClicked(50, 2);
         QVERIFY(console->isVisible());
         QCOMPARE(console->findChild<QLineEdit*>("lineEdit")->text(), QString("typed"));
+        console->findChild<QComboBox*>("comboBox_APIName")->setCurrentText("getVolume()");
         console->findChild<QPushButton*>("pushButton")->click();
         QCOMPARE(sent, 1); // still our sender
         console->close();
