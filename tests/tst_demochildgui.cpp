@@ -372,12 +372,8 @@ void TestDemoChildGui::samplesCarryTheConsoleSerial_data()
                                         << R"({"sn":"W9A5HAJW","data":null})";
     QTest::newRow("number") << "W9A5HAJW"
                             << "setManualSolidPower()" << QString();
-    QTest::newRow("no sn") << "W9A5HAJW"
-                           << "createProgram()" << QString();
     QTest::newRow("malformed") << "W9A5HAJW"
                                << "setHdmiOutputStatus()" << QString();
-    QTest::newRow("placeholder") << "W9A5HAJW"
-                                 << "getProductInfo()" << QString();
     QTest::newRow("no serial shown") << QString() << "getVolume()" << QString();
 }
 
