@@ -1,6 +1,7 @@
 #include "console/demochildgui.h"
 
 #include "console/catalogue.h"
+#include "console/consoletools.h"
 #include "console/samples.h"
 
 #include <QStringList>
@@ -33,6 +34,8 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
     // The first module becomes current, which fills the name box through
     // slotsChangeAPI and loads the first name's sample.
     fillModules();
+
+    tools = new tessel::ConsoleTools(this);
 }
 
 DemoChildGUI::~DemoChildGUI() = default;
@@ -79,6 +82,7 @@ void DemoChildGUI::soltGetResponseData(int code, QString reply)
     ui.textEdit->clear();
     ui.textEdit->setText(QString::number(code));
     ui.textEdit->append(reply);
+    tools->replyShown(reply);
 }
 
 void DemoChildGUI::slotsChangeAPI(int index)
