@@ -63,6 +63,8 @@ ConsoleTools::ConsoleTools(QWidget* console)
     connect(request, &QWidget::customContextMenuRequested, this, &ConsoleTools::showRequestMenu);
     reply->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(reply, &QWidget::customContextMenuRequested, this, &ConsoleTools::showReplyMenu);
+    // Any change but our own means the box no longer shows the last result as such.
+    connect(reply, &QTextEdit::textChanged, this, [this] { replyStillShown = rendering; });
 }
 
 void ConsoleTools::openFinder()
@@ -162,11 +164,11 @@ QMenu* ConsoleTools::replyMenu()
     return menu;
 }
 
-void ConsoleTools::replyShown(const QString& replyText)
+void ConsoleTools::replyShown(int code, const QString& replyText)
 {
+    lastCode = code;
     lastReply = replyText;
-    plainShown = reply->toPlainText();
-    currentShown = plainShown;
+    replyStillShown = true;
     if (repliesIndented)
         setRepliesIndented(true);
 }
@@ -174,22 +176,18 @@ void ConsoleTools::replyShown(const QString& replyText)
 void ConsoleTools::setRepliesIndented(bool indented)
 {
     repliesIndented = indented;
-    // A box that was cleared or edited since the last result keeps its text.
-    if (currentShown.isEmpty() || reply->toPlainText() != currentShown)
+    if (!replyStillShown)
         return;
-    QString text = plainShown;
+    QString text = lastReply;
     if (indented) {
         const JsonLayout layout = indentJson(lastReply.toStdString());
-        if (!layout.fault) {
-            const int lineEnd = plainShown.indexOf(QLatin1Char('\n'));
-            text = (lineEnd < 0 ? plainShown : plainShown.left(lineEnd)) + QLatin1Char('\n') +
-                   QString::fromStdString(layout.text);
-        }
+        if (!layout.fault)
+            text = QString::fromStdString(layout.text);
     }
-    if (text != currentShown) {
-        reply->setPlainText(text);
-        currentShown = text;
-    }
+    // The same two parts as the console shows: the code, then the reply.
+    rendering = true;
+    reply->setPlainText(QString::number(lastCode) + QLatin1Char('\n') + text);
+    rendering = false;
 }
 
 void ConsoleTools::showRequestMenu(const QPoint& pos)

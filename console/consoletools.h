@@ -32,7 +32,7 @@ public:
 
     // Called by the console after it has shown a result, so that the reply can
     // be shown indented when the engineer asked for it.
-    void replyShown(const QString& reply);
+    void replyShown(int code, const QString& reply);
 
     // Opens the finder (Ctrl+F).
     void openFinder();
@@ -60,12 +60,13 @@ private:
     QTimer checkTimer;
     QPointer<OperationFinderDialog> finder;
 
-    // The last result, the reply box's text as the console showed it and as
-    // it stands after our own rendering: a box changed since is left alone.
+    // The last result, and whether the reply box still shows it: a box
+    // cleared or edited since is left alone.
     bool repliesIndented = false;
+    bool replyStillShown = false;
+    bool rendering = false;
+    int lastCode = 0;
     QString lastReply;
-    QString plainShown;
-    QString currentShown;
 };
 
 } // namespace tessel

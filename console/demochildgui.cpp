@@ -82,7 +82,7 @@ void DemoChildGUI::soltGetResponseData(int code, QString reply)
     ui.textEdit->clear();
     ui.textEdit->setText(QString::number(code));
     ui.textEdit->append(reply);
-    tools->replyShown(reply);
+    tools->replyShown(code, reply);
 }
 
 void DemoChildGUI::slotsChangeAPI(int index)

@@ -316,6 +316,9 @@ void TestConsoleTools::replyEntries()
     QCOMPARE(copy(), indented.mid(2));
     toggle(); // off: the reply as it came
     QCOMPARE(this->reply()->toPlainText(), plain);
+    this->reply()->clear(); // as choosing another operation does
+    toggle();
+    QVERIFY(this->reply()->toPlainText().isEmpty());
 }
 
 QTEST_MAIN(TestConsoleTools)
