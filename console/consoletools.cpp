@@ -46,6 +46,7 @@ ConsoleTools::ConsoleTools(QWidget* console)
       reply(console->findChild<QTextEdit*>("textEdit")), send(console->findChild<QPushButton*>("pushButton"))
 {
     setObjectName(QStringLiteral("consoleTools"));
+    console->installEventFilter(this);
 
     addShortcut(console, QKeySequence(Qt::CTRL | Qt::Key_Return), [this] { send->click(); });
     addShortcut(console, QKeySequence(Qt::CTRL | Qt::Key_Enter), [this] { send->click(); });
@@ -65,6 +66,14 @@ ConsoleTools::ConsoleTools(QWidget* console)
     connect(reply, &QWidget::customContextMenuRequested, this, &ConsoleTools::showReplyMenu);
     // Any change but our own means the box no longer shows the last result as such.
     connect(reply, &QTextEdit::textChanged, this, [this] { replyStillShown = rendering; });
+}
+
+bool ConsoleTools::eventFilter(QObject* watched, QEvent* event)
+{
+    // The finder is a window of its own; it goes when the console is closed.
+    if (watched == console && event->type() == QEvent::Hide && finder)
+        finder->hide();
+    return QObject::eventFilter(watched, event);
 }
 
 void ConsoleTools::openFinder()

@@ -43,6 +43,9 @@ public:
     QMenu* requestMenu();
     QMenu* replyMenu();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void choose(int entryIndex);
     void layOutRequest(bool indented);
