@@ -46,8 +46,13 @@ bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// Indenting costs blanks in proportion to the depth on every line, so a
+// pathological nesting would need gigabytes; it is refused instead.
+constexpr int maxIndentedDepth = 1000;
+
 // `text` is known to be valid JSON; `indent` < 0 lays it out on one line.
-std::string layOut(std::string_view text, int indent)
+// Returns nothing, with `tooDeepAt` set, when indenting would nest too deep.
+std::optional<std::string> layOut(std::string_view text, int indent, std::size_t& tooDeepAt)
 {
     std::string out;
     out.reserve(text.size() + text.size() / 2);
@@ -81,7 +86,10 @@ std::string layOut(std::string_view text, int indent)
                 at = next;
                 continue;
             }
-            ++depth;
+            if (++depth > maxIndentedDepth && indent >= 0) {
+                tooDeepAt = at;
+                return std::nullopt;
+            }
             newLine();
             continue;
         }
@@ -104,7 +112,14 @@ JsonLayout layOutChecked(std::string_view text, int indent)
 {
     if (std::optional<JsonFault> fault = findJsonFault(text))
         return {std::string(), std::move(fault)};
-    return {layOut(text, indent), std::nullopt};
+    std::size_t tooDeepAt = 0;
+    std::optional<std::string> laidOut = layOut(text, indent, tooDeepAt);
+    if (!laidOut) {
+        JsonFault fault = positionOf(text, tooDeepAt);
+        fault.message = "nested deeper than " + std::to_string(maxIndentedDepth) + " levels";
+        return {std::string(), std::move(fault)};
+    }
+    return {std::move(*laidOut), std::nullopt};
 }
 
 } // namespace

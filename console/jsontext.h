@@ -32,6 +32,7 @@ struct JsonLayout
 };
 
 // Indented with four blanks per level, one member or element per line.
+// Refused beyond 1000 levels of nesting, which would need gigabytes of blanks.
 JsonLayout indentJson(std::string_view text);
 // On one line without any blank between tokens.
 JsonLayout compactJson(std::string_view text);
