@@ -109,7 +109,9 @@ void ConsoleTools::checkRequest()
     std::optional<JsonFault> fault;
     if (!text.trimmed().isEmpty())
         fault = findJsonFault(text.toStdString());
-    request->setStyleSheet(fault ? QString::fromLatin1(faultStyle) : QString());
+    const QString style = fault ? QString::fromLatin1(faultStyle) : QString();
+    if (request->styleSheet() != style) // a new sheet re-polishes the box
+        request->setStyleSheet(style);
     request->setToolTip(fault ? faultText(*fault) : QString());
 }
 
@@ -141,6 +143,8 @@ void ConsoleTools::copyRequestAs(bool csharp)
         QApplication::clipboard()->setText(QString::fromStdString(*snippet));
 }
 
+// The box's own entries, then one section per tool; a new tool appends its
+// section here.
 QMenu* ConsoleTools::requestMenu()
 {
     QMenu* menu = request->createStandardContextMenu();

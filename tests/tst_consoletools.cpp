@@ -43,10 +43,8 @@ private slots:
     void finderChoice();
     void requestCheck_data();
     void requestCheck();
-    void requestLayout_data();
-    void requestLayout();
-    void copyAsCode_data();
-    void copyAsCode();
+    void requestMenu_data();
+    void requestMenu();
     void replyEntries_data();
     void replyEntries();
 
@@ -56,11 +54,6 @@ private:
     QComboBox* modules() const { return console->findChild<QComboBox*>("comboBox_APIModule"); }
     QComboBox* names() const { return console->findChild<QComboBox*>("comboBox_APIName"); }
     tessel::ConsoleTools* tools() const { return console->findChild<tessel::ConsoleTools*>(); }
-    void pick(int module, const QString& name)
-    {
-        modules()->setCurrentIndex(module);
-        names()->setCurrentIndex(names()->findText(name));
-    }
 
     std::unique_ptr<DemoChildGUI> console;
     QList<QByteArray> sent;
@@ -107,7 +100,8 @@ void TestConsoleTools::sendKeys()
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(int, sends);
-    pick(3, "setVolume()");
+    modules()->setCurrentIndex(3);
+    names()->setCurrentIndex(names()->findText("setVolume()"));
     auto* target = console->findChild<QWidget*>(focus);
     target->setFocus();
     QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
@@ -205,79 +199,65 @@ void TestConsoleTools::requestCheck()
     }
 }
 
-void TestConsoleTools::requestLayout_data()
-{
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("result"); // empty: refused, text kept
-
-    QTest::newRow("format") << "格式化 JSON"
-                            << "{\"sn\":\"A1\",\"a\":[]}"
-                            << "{\n    \"sn\": \"A1\",\n    \"a\": []\n}";
-    QTest::newRow("compact") << "压缩 JSON"
-                             << "{\n  \"sn\" : \"A1\"\n}"
-                             << "{\"sn\":\"A1\"}";
-    QTest::newRow("format refused") << "格式化 JSON"
-                                    << "{\"sn\" \"A1\"}"
-                                    << "";
-    QTest::newRow("compact refused") << "压缩 JSON"
-                                     << "[1,,2]"
-                                     << "";
-}
-
-void TestConsoleTools::requestLayout()
-{
-    QFETCH(QString, entry);
-    QFETCH(QString, text);
-    QFETCH(QString, result);
-    request()->setPlainText(text);
-    std::unique_ptr<QMenu> menu(tools()->requestMenu());
-    QAction* action = ::entry(menu.get(), entry);
-    QVERIFY(action && action->isEnabled());
-    action->trigger();
-    QCOMPARE(request()->toPlainText(), result.isEmpty() ? text : result);
-    // A refusal names the place of the fault at once.
-    QCOMPARE(request()->toolTip().contains("第 1 行"), result.isEmpty());
-}
-
-void TestConsoleTools::copyAsCode_data()
+void TestConsoleTools::requestMenu_data()
 {
     QTest::addColumn<int>("module");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("csharpCall"); // empty: entries disabled
-    QTest::addColumn<QString>("javaCall");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<QString>("result");    // the request afterwards; empty: unchanged
+    QTest::addColumn<QString>("clipboard"); // part of what was copied; empty: nothing
 
-    QTest::newRow("getVolume()") << 3 << "getVolume()"
-                                 << "tesselcore.TsGetVolumeAsync(request, callback);"
-                                 << "tesselcore.INSTANCE.tsGetVolumeAsync(request, callBack);";
-    QTest::newRow("placeholder") << 1 << "待开发"
-                                 << ""
-                                 << "";
+    const QString sn = "{\"sn\":\"屏\"}";
+    QTest::newRow("format") << 3 << "格式化 JSON"
+                            << "{\"sn\":\"A1\",\"a\":[]}" << true
+                            << "{\n    \"sn\": \"A1\",\n    \"a\": []\n}"
+                            << "";
+    QTest::newRow("compact") << 3 << "压缩 JSON"
+                             << "{\n  \"sn\" : \"A1\"\n}" << true << "{\"sn\":\"A1\"}"
+                             << "";
+    QTest::newRow("format refused") << 3 << "格式化 JSON"
+                                    << "{\"sn\" \"A1\"}" << true << ""
+                                    << "";
+    QTest::newRow("compact refused") << 3 << "压缩 JSON"
+                                     << "[1,,2]" << true << ""
+                                     << "";
+    QTest::newRow("C#")
+        << 3 << "复制为 C# 代码" << sn << true << ""
+        << "GetBytes(\"{\\\"sn\\\":\\\"屏\\\"}\");\ntesselcore.TsGetVolumeAsync(request, callback);";
+    QTest::newRow("Java")
+        << 3 << "复制为 Java 代码" << sn << true << ""
+        << "\"{\\\"sn\\\":\\\"屏\\\"}\";\ntesselcore.INSTANCE.tsGetVolumeAsync(request, callBack);";
+    QTest::newRow("C# without an operation") << 1 << "复制为 C# 代码" << sn << false << ""
+                                             << "";
+    QTest::newRow("Java without an operation") << 1 << "复制为 Java 代码" << sn << false << ""
+                                               << "";
 }
 
-void TestConsoleTools::copyAsCode()
+void TestConsoleTools::requestMenu()
 {
     QFETCH(int, module);
-    QFETCH(QString, name);
-    QFETCH(QString, csharpCall);
-    QFETCH(QString, javaCall);
-    pick(module, name);
-    request()->setPlainText("{\"sn\":\"屏\"}");
-    const std::pair<QString, QString> entries[] = {{"复制为 C# 代码", csharpCall},
-                                                   {"复制为 Java 代码", javaCall}};
-    for (const auto& [text, call] : entries) {
-        QApplication::clipboard()->clear();
-        std::unique_ptr<QMenu> menu(tools()->requestMenu());
-        QAction* action = entry(menu.get(), text);
-        QVERIFY(action);
-        QCOMPARE(action->isEnabled(), !call.isEmpty());
-        if (call.isEmpty())
-            continue;
-        action->trigger();
-        const QString copied = QApplication::clipboard()->text();
-        QVERIFY2(copied.contains(call), qPrintable(copied));
-        QVERIFY(copied.contains("\"{\\\"sn\\\":\\\"屏\\\"}\""));
-    }
+    QFETCH(QString, entry);
+    QFETCH(QString, text);
+    QFETCH(bool, enabled);
+    QFETCH(QString, result);
+    QFETCH(QString, clipboard);
+    modules()->setCurrentIndex(module); // getVolume() or the placeholder "待开发" current
+    request()->setPlainText(text);
+    QApplication::clipboard()->clear();
+    std::unique_ptr<QMenu> menu(tools()->requestMenu());
+    QAction* action = ::entry(menu.get(), entry);
+    QVERIFY(action);
+    QCOMPARE(action->isEnabled(), enabled);
+    if (!enabled)
+        return;
+    action->trigger();
+    QCOMPARE(request()->toPlainText(), result.isEmpty() ? text : result);
+    QVERIFY2(QApplication::clipboard()->text().contains(clipboard),
+             qPrintable(QApplication::clipboard()->text()));
+    // A refused layout names the place of the fault at once.
+    const bool refused = result.isEmpty() && clipboard.isEmpty();
+    QCOMPARE(request()->toolTip().contains("第 1 行"), refused);
 }
 
 void TestConsoleTools::replyEntries_data()
