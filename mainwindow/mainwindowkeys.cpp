@@ -24,6 +24,9 @@ void installMainWindowKeys(QWidget* window, Ui::DemoGUIClass& form, std::functio
     QWidget::setTabOrder(form.pushButton, form.pushButton_2);
     QWidget::setTabOrder(form.pushButton_2, form.specifyRangeIpButton);
     QWidget::setTabOrder(form.specifyRangeIpButton, form.tableWidget);
+    // Rows are selected whole, so Tab stepping from cell to cell would only
+    // trap the focus in the table; the arrows still move between rows.
+    form.tableWidget->setTabKeyNavigation(false);
 }
 
 } // namespace tessel

@@ -2,7 +2,7 @@
 
 // The main window's keyboard: F5 searches like "搜索", Enter on a table row
 // opens the console like a double-click, Tab runs through the buttons in
-// their visual order and then into the table.
+// their visual order, then the table, then back to the first button.
 
 #include "mainwindow/ui_demogui.h"
 

@@ -94,7 +94,8 @@ void TestMainWindowKeys::enterOpensTheConsole()
 
 void TestMainWindowKeys::tabOrder()
 {
-    const char* order[] = {"pushButton", "pushButton_2", "specifyRangeIpButton", "tableWidget"};
+    // Round and back to the start: the table does not keep the focus.
+    const char* order[] = {"pushButton", "pushButton_2", "specifyRangeIpButton", "tableWidget", "pushButton"};
     window->findChild<QWidget*>(order[0])->setFocus();
     for (const char* name : order) {
         QCOMPARE(QApplication::focusWidget(), window->findChild<QWidget*>(name));
