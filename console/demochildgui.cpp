@@ -1,6 +1,7 @@
 #include "console/demochildgui.h"
 
 #include "console/catalogue.h"
+#include "console/consoletools.h"
 #include "console/dispatchtable.h"
 #include "console/requesttarget.h"
 #include "console/samples.h"
@@ -37,6 +38,8 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
     // The first module becomes current, which fills the name box through
     // slotsChangeAPI and loads the first name's sample.
     fillModules();
+
+    tools = new tessel::ConsoleTools(this);
 }
 
 DemoChildGUI::~DemoChildGUI() = default;
@@ -98,6 +101,7 @@ void DemoChildGUI::soltGetResponseData(int code, QString reply)
 {
     // Plain text: a reply is data from a terminal, never markup to render.
     ui.textEdit->setPlainText(QString::number(code) + QLatin1Char('\n') + reply);
+    tools->replyShown(code, reply);
 }
 
 void DemoChildGUI::slotsChangeAPI(int index)

@@ -10,6 +10,10 @@
 
 class QStyledItemDelegate;
 
+namespace tessel {
+class ConsoleTools;
+}
+
 // The API console: pick an operation, edit its JSON request, send it through
 // the request sender and read the result. It never calls the SDK itself.
 class DemoChildGUI : public QWidget
@@ -44,4 +48,5 @@ private:
     Ui::DemoChildGUIClass ui;
     RequestSender requestSender;
     QStyledItemDelegate* itemDelegate = nullptr; // shared by both combo boxes, owned by this window
+    tessel::ConsoleTools* tools = nullptr; // shortcuts, finder, request check, menus; owned by this window
 };

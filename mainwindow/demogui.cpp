@@ -1,5 +1,7 @@
 #include "mainwindow/demogui.h"
 
+#include "mainwindow/mainwindowkeys.h"
+
 #include <nlohmann/json.hpp>
 
 #include <QAbstractItemView>
@@ -35,6 +37,7 @@ DemoGUI::DemoGUI(QWidget* parent)
     buildSearchDialogs();
     ui.setupUi(this);
     setUpTable();
+    tessel::installMainWindowKeys(this, ui, [this](int row) { slotsGetIndex(row, 0); });
 
     // The log-out reply travels as a byte string through a queued connection.
     qRegisterMetaType<std::string>("std::string");

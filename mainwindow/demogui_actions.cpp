@@ -3,6 +3,7 @@
 
 #include "mainwindow/logindialog.h"
 #include "mainwindow/records.h"
+#include "mainwindow/terminalmenu.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -68,6 +69,9 @@ void DemoGUI::contextMenuEvent(QContextMenuEvent* event)
         connect(action, &QAction::triggered, this, entry.slot);
         menu->addAction(action);
     }
+    const std::size_t row = static_cast<std::size_t>(currentRow);
+    tessel::appendCopyEntries(menu, table,
+                              currentRow >= 0 && row < terminals.size() ? &terminals[row] : nullptr);
     contextMenu = menu;
     menu->popup(popupAt);
 }

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -222,15 +223,17 @@ void TestLoginActions::menuEntries_data()
 {
     QTest::addColumn<int>("row");
     QTest::addColumn<bool>("aboveTable");
-    QTest::newRow("terminal row") << 2 << false;
-    QTest::newRow("empty row") << 7 << false;
-    QTest::newRow("no row") << -1 << true;
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("terminal row") << 2 << false << true;
+    QTest::newRow("empty row") << 7 << false << false;
+    QTest::newRow("no row") << -1 << true << false;
 }
 
 void TestLoginActions::menuEntries()
 {
     QFETCH(int, row);
     QFETCH(bool, aboveTable);
+    QFETCH(bool, listed);
     // Above the table lies the row of search buttons: no row is under the pointer.
     const QPoint point = aboveTable ? QPoint(5, 5) : rowPoint(row);
     QVERIFY(point.x() >= 0);
@@ -239,15 +242,28 @@ void TestLoginActions::menuEntries()
     QCOMPARE(window->contextRow(), row);
     QStringList texts;
     QStringList disabled;
-    for (QAction* action : menu->actions()) {
+    const QList<QAction*> actions = menu->actions();
+    for (QAction* action : actions) {
         texts << action->text();
         if (!action->isEnabled())
             disabled << action->text();
         QCOMPARE(action->parent(), table());
     }
-    QCOMPARE(texts,
-             (QStringList{"连接", "连接system", "退出", "重命名", "修改密码", "忘记密码", "下载运行日志"}));
-    QCOMPARE(disabled, (QStringList{"重命名", "忘记密码", "下载运行日志"}));
+    // The seven actions, then a separator and the two copy entries.
+    QCOMPARE(texts, (QStringList{"连接", "连接system", "退出", "重命名", "修改密码", "忘记密码",
+                                 "下载运行日志", "", "复制序列号", "复制IP"}));
+    QStringList expectedDisabled{"重命名", "忘记密码", "下载运行日志"};
+    if (!listed)
+        expectedDisabled << "复制序列号" << "复制IP";
+    QCOMPARE(disabled, expectedDisabled);
+    QVERIFY(actions[7]->isSeparator());
+    if (listed) {
+        const tsc::SearchResponseData& terminal = window->terminalList()[std::size_t(row)];
+        actions[8]->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(terminal.sn));
+        actions[9]->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(terminal.ip));
+    }
     menu->close();
 }
 

@@ -1,0 +1,75 @@
+#pragma once
+
+// What the console offers beyond its form: keyboard shortcuts, the finder,
+// the check of the request while it is typed, and the context menus of the
+// request and reply boxes. Works on the console's widgets by object name and
+// adds no slot or member function to the console itself.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+class QComboBox;
+class QMenu;
+class QPoint;
+class QPushButton;
+class QTextEdit;
+
+namespace tessel {
+
+class OperationFinderDialog;
+
+class ConsoleTools : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Delay between the last keystroke and the check of the request.
+    static constexpr int checkDelayMs = 300;
+
+    explicit ConsoleTools(QWidget* console);
+
+    // Called by the console after it has shown a result, so that the reply can
+    // be shown indented when the engineer asked for it.
+    void replyShown(int code, const QString& reply);
+
+    // Opens the finder (Ctrl+F).
+    void openFinder();
+    // Checks the request now and marks or unmarks the request box.
+    void checkRequest();
+
+    // The menus the two boxes pop up, built afresh each time; the caller owns them.
+    QMenu* requestMenu();
+    QMenu* replyMenu();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void choose(int entryIndex);
+    void layOutRequest(bool indented);
+    void copyRequestAs(bool csharp);
+    void setRepliesIndented(bool indented);
+    void showRequestMenu(const QPoint& pos);
+    void showReplyMenu(const QPoint& pos);
+
+    QWidget* console;
+    QComboBox* modules;
+    QComboBox* names;
+    QTextEdit* request;
+    QTextEdit* reply;
+    QPushButton* send;
+    QTimer checkTimer;
+    QPointer<OperationFinderDialog> finder;
+
+    // The last result, and whether the reply box still shows it: a box
+    // cleared or edited since is left alone.
+    bool repliesIndented = false;
+    bool replyStillShown = false;
+    bool rendering = false;
+    int lastCode = 0;
+    QString lastReply;
+};
+
+} // namespace tessel

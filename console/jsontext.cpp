@@ -1,0 +1,164 @@
+#include "console/jsontext.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+namespace tessel {
+
+namespace {
+
+// Accepts every value and remembers the first error; builds nothing, so a
+// large or deeply nested text costs no memory.
+class FaultFinder : public nlohmann::json_sax<nlohmann::json>
+{
+public:
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t position, const std::string&,
+                     const nlohmann::detail::exception& error) override
+    {
+        offset = position;
+        // "[json.exception.parse_error.101] parse error at line 1, column 5: syntax error ..."
+        const std::string what = error.what();
+        const std::size_t column = what.find("column ");
+        const std::size_t colon = what.find(": ", column == std::string::npos ? 0 : column);
+        message = colon == std::string::npos ? what : what.substr(colon + 2);
+        return false;
+    }
+
+    std::size_t offset = 0;
+    std::string message;
+};
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Indenting costs blanks in proportion to the depth on every line, so a
+// pathological nesting would need gigabytes; it is refused instead.
+constexpr int maxIndentedDepth = 1000;
+
+// `text` is known to be valid JSON; `indent` < 0 lays it out on one line.
+// Returns nothing, with `tooDeepAt` set, when indenting would nest too deep.
+std::optional<std::string> layOut(std::string_view text, int indent, std::size_t& tooDeepAt)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 2);
+    int depth = 0;
+    const auto newLine = [&] {
+        if (indent < 0)
+            return;
+        out += '\n';
+        out.append(static_cast<std::size_t>(depth * indent), ' ');
+    };
+    const std::size_t size = text.size();
+    for (std::size_t at = 0; at < size; ++at) {
+        const char c = text[at];
+        if (isBlank(c))
+            continue;
+        if (c == '"') {
+            // Copy the string whole, escapes as they are.
+            const std::size_t start = at++;
+            while (at < size && text[at] != '"')
+                at += text[at] == '\\' ? 2 : 1;
+            out.append(text.substr(start, at - start + 1));
+            continue;
+        }
+        if (c == '{' || c == '[') {
+            std::size_t next = at + 1;
+            while (next < size && isBlank(text[next]))
+                ++next;
+            out += c;
+            if (next < size && (text[next] == '}' || text[next] == ']')) {
+                out += text[next]; // an empty object or array stays "{}" or "[]"
+                at = next;
+                continue;
+            }
+            if (++depth > maxIndentedDepth && indent >= 0) {
+                tooDeepAt = at;
+                return std::nullopt;
+            }
+            newLine();
+            continue;
+        }
+        if (c == '}' || c == ']') {
+            --depth;
+            newLine();
+            out += c;
+            continue;
+        }
+        out += c;
+        if (c == ',')
+            newLine();
+        else if (c == ':' && indent >= 0)
+            out += ' ';
+    }
+    return out;
+}
+
+JsonLayout layOutChecked(std::string_view text, int indent)
+{
+    if (std::optional<JsonFault> fault = findJsonFault(text))
+        return {std::string(), std::move(fault)};
+    std::size_t tooDeepAt = 0;
+    std::optional<std::string> laidOut = layOut(text, indent, tooDeepAt);
+    if (!laidOut) {
+        JsonFault fault = positionOf(text, tooDeepAt);
+        fault.message = "nested deeper than " + std::to_string(maxIndentedDepth) + " levels";
+        return {std::string(), std::move(fault)};
+    }
+    return {std::move(*laidOut), std::nullopt};
+}
+
+} // namespace
+
+JsonFault positionOf(std::string_view text, std::size_t offset)
+{
+    offset = std::min(offset, text.size());
+    JsonFault fault;
+    for (std::size_t at = 0; at < offset; ++at) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        if (byte == '\n') {
+            ++fault.line;
+            fault.column = 1;
+        } else if ((byte & 0xC0) != 0x80) { // continuation bytes belong to the character before
+            ++fault.column;
+        }
+    }
+    return fault;
+}
+
+std::optional<JsonFault> findJsonFault(std::string_view text)
+{
+    FaultFinder finder;
+    if (nlohmann::json::sax_parse(text.begin(), text.end(), &finder))
+        return std::nullopt;
+    // The parser counts the offending byte as read; the fault stands on it.
+    JsonFault fault = positionOf(text, finder.offset > 0 ? finder.offset - 1 : 0);
+    fault.message = std::move(finder.message);
+    return fault;
+}
+
+JsonLayout indentJson(std::string_view text)
+{
+    return layOutChecked(text, 4);
+}
+
+JsonLayout compactJson(std::string_view text)
+{
+    return layOutChecked(text, -1);
+}
+
+} // namespace tessel
