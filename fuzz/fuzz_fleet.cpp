@@ -4,9 +4,9 @@
 //
 // Input: the text of a fleet file.
 
+#include "core/records.h"
 #include "fuzz/fuzzsupport.h"
 #include "fuzz/jsonvalues.h"
-#include "mainwindow/records.h"
 #include "sdk/tesselcoreasync.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"

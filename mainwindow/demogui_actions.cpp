@@ -1,8 +1,8 @@
 // The popup menu over the terminal table and the terminal actions.
 #include "mainwindow/demogui.h"
 
+#include "core/records.h"
 #include "mainwindow/logindialog.h"
-#include "mainwindow/records.h"
 
 #include <QAction>
 #include <QContextMenuEvent>

@@ -1,8 +1,8 @@
 // The three terminal searches, their dialogs and the reply path.
 #include "mainwindow/demogui.h"
 
-#include "mainwindow/rangecheck.h"
-#include "mainwindow/records.h"
+#include "core/rangecheck.h"
+#include "core/records.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -16,6 +16,10 @@
 
 #include <chrono>
 #include <thread>
+
+using tessel::checkRange;
+using tessel::dialogAddress;
+using tessel::RangeCheck;
 
 namespace {
 
