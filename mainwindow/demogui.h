@@ -78,7 +78,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    using WindowLifeline = Lifeline<DemoGUI>;
+    using WindowLifeline = tessel::Lifeline<DemoGUI>;
     static constexpr int initialTableRows = 100;
 
     void buildSearchDialogs();

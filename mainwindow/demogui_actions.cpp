@@ -109,16 +109,17 @@ void DemoGUI::sendLogin(std::int32_t kind, const std::string& sn, const QString&
 
 ResultCallback DemoGUI::loginCallback(const std::string& sn) const
 {
-    return [line = lifeline, sn](unsigned short code, const char* reply) {
-        const QString text = QString::fromUtf8(reply ? reply : "");
-        line->reach([&](DemoGUI& window) {
-            // Posted right before the signal's own queued call, so slotLogin
-            // finds the serial of its reply at the front of loginSerials.
-            QMetaObject::invokeMethod(
-                &window, [&window, sn] { window.loginSerials.push_back(sn); }, Qt::QueuedConnection);
-            emit window.signalLogin(static_cast<int>(code), text);
-        });
-    };
+    return tessel::guardedCallback(lifeline, [sn](DemoGUI& window, int code, const std::string& reply) {
+        // One posted call carries the serial and the reply: on the GUI thread it
+        // queues the serial, then emits, so slotLogin finds its serial first.
+        QMetaObject::invokeMethod(
+            &window,
+            [&window, sn, code, text = QString::fromStdString(reply)] {
+                window.loginSerials.push_back(sn);
+                emit window.signalLogin(code, text);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void DemoGUI::slotLogin(int code, QString reply)
@@ -160,11 +161,11 @@ void DemoGUI::slotsQuit()
     data.sn = *sn;
     data.type = 1;
     const std::string request = recordToJson(data);
-    TesselCoreAsync::tsLogoutAsync(request.c_str(), [line = lifeline](unsigned short code,
-                                                                      const char* reply) {
-        const std::string text(reply ? reply : "");
-        line->reach([&](DemoGUI& window) { emit window.signalDissconnect(static_cast<int>(code), text); });
-    });
+    TesselCoreAsync::tsLogoutAsync(
+        request.c_str(),
+        tessel::guardedCallback(lifeline, [](DemoGUI& window, int code, const std::string& reply) {
+            emit window.signalDissconnect(code, reply);
+        }));
 }
 
 void DemoGUI::slotDissconnect(int code, std::string reply)

@@ -91,11 +91,14 @@ void DemoGUI::buildSearchDialogs()
 
 ResultCallback DemoGUI::searchCallback(bool pauseFirst) const
 {
-    return [line = lifeline, pauseFirst](unsigned short code, const char* reply) {
-        if (pauseFirst)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        const QString text = QString::fromUtf8(reply ? reply : "");
-        line->reach([&](DemoGUI& window) { emit window.signalSerch(static_cast<int>(code), text); });
+    auto reach = tessel::guardedCallback(lifeline, [](DemoGUI& window, int code, const std::string& reply) {
+        emit window.signalSerch(code, QString::fromStdString(reply));
+    });
+    if (!pauseFirst)
+        return reach;
+    return [reach](unsigned short code, const char* reply) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        reach(code, reply);
     };
 }
 
