@@ -14,7 +14,7 @@
 #include <memory>
 #include <optional>
 
-namespace tesselapp {
+namespace tessel {
 namespace {
 
 bool environmentSet(const char* name)
@@ -85,4 +85,4 @@ int run(QApplication& app, int argc, char** argv, bool headlessExportPrepared)
     return runGui(app);
 }
 
-} // namespace tesselapp
+} // namespace tessel

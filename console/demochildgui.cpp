@@ -9,6 +9,11 @@
 #include <string>
 #include <vector>
 
+using tessel::ApiModule;
+using tessel::apiModules;
+using tessel::apiNames;
+using tessel::sampleRequest;
+
 DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
 {
     ui.setupUi(this);

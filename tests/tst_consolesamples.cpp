@@ -24,6 +24,8 @@
 
 using namespace std::chrono_literals;
 
+using namespace tessel;
+
 namespace {
 
 // The serial a sample names as a text, or "" when it names none that way.
