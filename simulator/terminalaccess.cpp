@@ -13,11 +13,6 @@
 namespace tesselsim::detail {
 namespace {
 
-Replies fail(unsigned short code, std::string text)
-{
-    return {Reply{code, std::move(text)}};
-}
-
 // The record library speaks nlohmann::json; requests are read in order.
 template <typename Record> Record readRecord(const Json& body)
 {
@@ -90,7 +85,7 @@ Replies searchBroadcast(FleetState& state, Request&)
     for (const Terminal& terminal : state.terminals)
         replies.push_back(Reply{Success, searchReply(terminal)});
     if (replies.empty())
-        return fail(NothingFound, "broadcast search: no terminal answered");
+        refuse(NothingFound, "broadcast search: no terminal answered");
     return replies;
 }
 
@@ -114,7 +109,7 @@ Replies searchAppointIp(FleetState& state, Request& request)
         if (!address.empty() && terminal.ip == address)
             replies.push_back(Reply{Success, searchReply(terminal)});
     if (replies.empty())
-        return fail(NothingFound, "search of address " + detail::quoted(address) + ": no terminal answered");
+        refuse(NothingFound, "search of address " + detail::quoted(address) + ": no terminal answered");
     return replies;
 }
 
@@ -126,7 +121,7 @@ Replies searchRangeIp(FleetState& state, Request& request)
     const std::string range =
         "search of range " + detail::quoted(record.startIp) + " to " + detail::quoted(record.endIp);
     if (!start || !end)
-        return fail(NothingFound, range + ": not IPv4 addresses, no terminal answered");
+        refuse(NothingFound, range + ": not IPv4 addresses, no terminal answered");
     std::vector<std::pair<std::uint32_t, const Terminal*>> found;
     for (const Terminal& terminal : state.terminals) {
         const auto address = parseIpv4(terminal.ip);
@@ -139,7 +134,7 @@ Replies searchRangeIp(FleetState& state, Request& request)
     for (const auto& entry : found)
         replies.push_back(Reply{Success, searchReply(*entry.second)});
     if (replies.empty())
-        return fail(NothingFound, range + ": no terminal answered");
+        refuse(NothingFound, range + ": no terminal answered");
     return replies;
 }
 
@@ -148,7 +143,7 @@ Replies login(FleetState&, Request& request)
     const auto record = readRecord<tsc::LoginData>(request.body);
     Terminal& terminal = *request.terminal;
     if (record.username != terminal.user || record.password != terminal.password)
-        return fail(WrongCredentials, "login to " + terminal.sn + ": wrong user name or password");
+        refuse(WrongCredentials, "login to " + terminal.sn + ": wrong user name or password");
     terminal.hostLoggedIn = true;
     tsc::LoginReplyData reply;
     reply.sn = terminal.sn;
@@ -171,8 +166,7 @@ Replies changePassword(FleetState&, Request& request)
     const auto record = readRecord<tsc::ChangePasswordWithSN>(request.body);
     Terminal& terminal = *request.terminal;
     if (record.username != terminal.user || record.oldPassword != terminal.password)
-        return fail(WrongCredentials,
-                    "password change on " + terminal.sn + ": wrong user name or old password");
+        refuse(WrongCredentials, "password change on " + terminal.sn + ": wrong user name or old password");
     terminal.password = record.newPassword;
     return success(Json{{"sn", terminal.sn}, {"message", "password changed"}});
 }
