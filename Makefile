@@ -68,23 +68,23 @@ check-asan: deps
 # and asserts nothing. bench/README.md holds the figures of one run.
 BENCHES := bench_startup bench_throughput bench_memory bench_export bench_finder
 .PHONY: bench
-bench: build
+bench: configure
+	cmake -S . -B $(BUILD_DIR) -DTESSEL_BUILD_BENCH=ON
+	cmake --build $(BUILD_DIR) -j $(JOBS)
 	@for b in $(BENCHES); do echo; echo "== $$b"; $(BUILD_DIR)/bin/$$b || exit 1; done
 
 # The simulated SDK's own tests (no QApplication, no widgets) under
 # ThreadSanitizer. Qt is not built for it; tests/tsan.supp lists the
 # suppressions and why each is there. Nothing of our own code is suppressed.
 TSAN_DIR ?= build-tsan
-TSAN_TESTS := tst_simulator tst_simulator_behaviour tst_stress_simulator
-TSAN_TEST_REGEX := ^(tst_simulator|tst_simulator_behaviour|tst_stress_simulator)$$
 .PHONY: check-tsan clean-tsan
 check-tsan: deps
 	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_BUILD_BENCH=OFF \
 	    -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer"
-	cmake --build $(TSAN_DIR) -j $(JOBS) --target $(TSAN_TESTS)
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target tessel_simulator_tests
 	cd $(TSAN_DIR) && \
 	    TSAN_OPTIONS=suppressions=$(CURDIR)/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1 \
-	    ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TEST_REGEX)'
+	    ctest --output-on-failure -j $(JOBS) -L simulator
 clean: clean-tsan
 clean-tsan:
 	rm -rf $(TSAN_DIR)

@@ -59,8 +59,8 @@ void ExitAfterRows::check()
         return;
     finished = true;
     deadline.stop();
-    const std::optional<double> elapsed = tesselapp::msSinceProcessStart();
-    const std::optional<long> peak = tesselapp::peakMemoryKiB();
+    const std::optional<double> elapsed = tessel::msSinceProcessStart();
+    const std::optional<long> peak = tessel::peakMemoryKiB();
     std::printf("rows in: %d after %.0f ms from process start, peak memory %ld KiB\n", rows,
                 elapsed.value_or(-1.0), peak.value_or(-1L));
     std::fflush(stdout);

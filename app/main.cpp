@@ -4,8 +4,8 @@
 
 int main(int argc, char** argv)
 {
-    const bool headlessExport = tesselapp::prepareHeadlessExport(argc, argv);
+    const bool headlessExport = tessel::prepareHeadlessExport(argc, argv);
     // QApplication removes the Qt options it knows from argc/argv before the mode test.
     QApplication app(argc, argv);
-    return tesselapp::run(app, argc, argv, headlessExport);
+    return tessel::run(app, argc, argv, headlessExport);
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <unistd.h>
 
-namespace tesselapp {
+namespace tessel {
 
 std::optional<double> msSinceProcessStart()
 {
@@ -46,4 +46,4 @@ std::optional<long> peakMemoryKiB()
     return std::nullopt;
 }
 
-} // namespace tesselapp
+} // namespace tessel

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-namespace tesselapp {
+namespace tessel {
 
 // Milliseconds since this process was started by the kernel (before the
 // dynamic loader ran), from /proc/self/stat. The kernel keeps the start time
@@ -16,4 +16,4 @@ std::optional<double> msSinceProcessStart();
 // Peak resident memory of this process so far (VmHWM of /proc/self/status).
 std::optional<long> peakMemoryKiB();
 
-} // namespace tesselapp
+} // namespace tessel

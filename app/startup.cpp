@@ -15,7 +15,7 @@
 #include <memory>
 #include <optional>
 
-namespace tesselapp {
+namespace tessel {
 namespace {
 
 bool environmentSet(const char* name)
@@ -94,4 +94,4 @@ int run(QApplication& app, int argc, char** argv, bool headlessExportPrepared)
     return runGui(app);
 }
 
-} // namespace tesselapp
+} // namespace tessel

@@ -2,7 +2,7 @@
 
 class QApplication;
 
-namespace tesselapp {
+namespace tessel {
 
 // The one mode test: exactly three arguments, the first of them "-export".
 bool isExportMode(int argc, const char* const* argv);
@@ -17,4 +17,4 @@ bool prepareHeadlessExport(int argc, const char* const* argv);
 // as Qt left them, then the export or the main window. Returns the exit code.
 int run(QApplication& app, int argc, char** argv, bool headlessExportPrepared);
 
-} // namespace tesselapp
+} // namespace tessel

@@ -8,8 +8,8 @@
 // Timed from the call until the last reply has been handled on the GUI
 // thread. Best and median of a few rounds. Usage: bench_throughput [REPLIES]
 
+#include "core/records.h"
 #include "mainwindow/demogui.h"
-#include "mainwindow/records.h"
 #include "simulator/simulator.h"
 
 #include <QApplication>

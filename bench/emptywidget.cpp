@@ -25,8 +25,7 @@ public:
         if (!finished && event->type() == QEvent::Expose && window && window->isExposed()) {
             finished = true;
             std::printf("window shown after %.0f ms from process start, peak memory %ld KiB\n",
-                        tesselapp::msSinceProcessStart().value_or(-1.0),
-                        tesselapp::peakMemoryKiB().value_or(-1L));
+                        tessel::msSinceProcessStart().value_or(-1.0), tessel::peakMemoryKiB().value_or(-1L));
             std::fflush(stdout);
             QApplication::exit(0);
         }

@@ -2,6 +2,7 @@
 
 #include <array>
 
+namespace tessel {
 namespace {
 
 // Modules whose lists make up the ALL list, in order. The upgrade module (30)
@@ -402,3 +403,5 @@ std::vector<std::string> apiNames(int moduleIndex)
     }
     return names;
 }
+
+} // namespace tessel

@@ -1,11 +1,13 @@
 #pragma once
 
-// The console's vocabulary: 47 modules, each with its ordered operation names.
+// The console's vocabulary: the modules, each with its ordered operation names.
 // Plain data, compiled in; texts are UTF-8 and used exactly as written.
 
 #include <cstddef>
 #include <string>
 #include <vector>
+
+namespace tessel {
 
 struct ApiModule
 {
@@ -13,9 +15,11 @@ struct ApiModule
     std::vector<const char*> names; // empty for module 0, whose list is the ALL list
 };
 
-// The 47 modules in index order.
+// The modules in index order.
 const std::vector<ApiModule>& apiModules();
 
 // The names of one module; for index 0 the ALL list (modules 1-29, 31-36, 30,
 // 37-46, repeats kept). Empty for an index outside 0..46.
 std::vector<std::string> apiNames(int moduleIndex);
+
+} // namespace tessel

@@ -14,6 +14,11 @@
 #include <string_view>
 #include <vector>
 
+using tessel::ApiModule;
+using tessel::apiModules;
+using tessel::apiNames;
+using tessel::sampleRequest;
+
 DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
 {
     ui.setupUi(this);
@@ -69,7 +74,8 @@ void DemoChildGUI::soltsGetInfo()
 {
     const QByteArray apiName = ui.comboBox_APIName->currentText().toUtf8();
     // Nothing would come back, so say why instead of leaving the box silent.
-    if (!findDispatchEntry(std::string_view(apiName.constData(), static_cast<std::size_t>(apiName.size())))) {
+    if (!tessel::findDispatchEntry(
+            std::string_view(apiName.constData(), static_cast<std::size_t>(apiName.size())))) {
         ui.textEdit->setPlainText(tr("该接口没有可调用的SDK操作，请求未发送"));
         return;
     }

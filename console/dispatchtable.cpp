@@ -2,20 +2,28 @@
 #include "console/dispatchtable.h"
 
 #include <unordered_map>
+#include <utility>
 
+namespace tessel {
 namespace {
+
+// An operation that takes only a callback, in the shape of the others.
+template <void (*operation)(ResultCallback)> void withoutRequest(const char*, ResultCallback callback)
+{
+    operation(std::move(callback));
+}
 
 // The operation's name text and its address come from one token, so the two
 // cannot disagree.
 #define REQUEST(apiName, operation)                                                                          \
     DispatchEntry                                                                                            \
     {                                                                                                        \
-        apiName, #operation, &TesselCoreAsync::operation, nullptr                                            \
+        apiName, #operation, &TesselCoreAsync::operation                                                     \
     }
 #define CALLBACK_ONLY(apiName, operation)                                                                    \
     DispatchEntry                                                                                            \
     {                                                                                                        \
-        apiName, #operation, nullptr, &TesselCoreAsync::operation                                            \
+        apiName, #operation, &withoutRequest<&TesselCoreAsync::operation>                                    \
     }
 
 // clang-format off
@@ -264,3 +272,5 @@ const DispatchEntry* findDispatchEntry(std::string_view apiName)
     const auto it = index.find(apiName);
     return it == index.end() ? nullptr : it->second;
 }
+
+} // namespace tessel

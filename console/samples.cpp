@@ -3,6 +3,7 @@
 #include <string_view>
 #include <unordered_map>
 
+namespace tessel {
 namespace {
 
 struct SampleRow
@@ -375,3 +376,5 @@ std::vector<std::string> sampleNames()
         names.emplace_back(row.name);
     return names;
 }
+
+} // namespace tessel

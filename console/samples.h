@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace tessel {
+
 // The sample of `apiName`, or nullptr when the name has none (the request box
 // then keeps its text). An empty sample is "" and clears the box.
 const char* sampleRequest(const std::string& apiName);
@@ -16,3 +18,5 @@ std::size_t sampleCount();
 
 // The names that have a sample, in catalogue order.
 std::vector<std::string> sampleNames();
+
+} // namespace tessel

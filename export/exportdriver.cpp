@@ -43,7 +43,7 @@ bool exportBinding(const ExportGenerator& generator)
 
 } // namespace
 
-QVector<std::shared_ptr<ExportGenerator>> makeGenerators(const QByteArray& root)
+QVector<std::shared_ptr<ExportGenerator>> tessel::makeGenerators(const QByteArray& root)
 {
     const QByteArray headerDir = root + "/../src/libs/tesselcore/";
     return {
@@ -58,7 +58,7 @@ bool runExport(const QByteArray& root)
 {
     bool allWritten = true;
     // One binding failing does not stop the other.
-    for (const std::shared_ptr<ExportGenerator>& generator : makeGenerators(root))
+    for (const std::shared_ptr<ExportGenerator>& generator : tessel::makeGenerators(root))
         allWritten = exportBinding(*generator) && allWritten;
     return allWritten;
 }

@@ -4,13 +4,17 @@
 //
 // Input: the start field's text, a line feed, the end field's text.
 
+#include "core/rangecheck.h"
+#include "core/records.h"
 #include "fuzz/fuzzsupport.h"
-#include "mainwindow/rangecheck.h"
-#include "mainwindow/records.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+using tessel::checkRange;
+using tessel::dialogAddress;
+using tessel::RangeCheck;
 
 namespace {
 

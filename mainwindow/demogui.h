@@ -44,7 +44,7 @@ public:
     // Sends one console request to the SDK; an unlisted name does nothing.
     void dispatchApi(const QByteArray& apiName, const QByteArray& requestText);
 
-    // Read-only views for the headless run and the tests.
+    // Read-only views for the tests and the benchmarks.
     const std::vector<tsc::SearchResponseData>& terminalList() const { return terminals; }
     int nextTableRow() const { return nextRow; }
     int contextRow() const { return currentRow; }
@@ -78,7 +78,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    using WindowLifeline = Lifeline<DemoGUI>;
+    using WindowLifeline = tessel::Lifeline<DemoGUI>;
     static constexpr int initialTableRows = 100;
 
     void buildSearchDialogs();

@@ -1,8 +1,8 @@
 // The popup menu over the terminal table and the terminal actions.
 #include "mainwindow/demogui.h"
 
+#include "core/records.h"
 #include "mainwindow/logindialog.h"
-#include "mainwindow/records.h"
 #include "mainwindow/terminalmenu.h"
 
 #include <QAction>
@@ -134,16 +134,17 @@ void DemoGUI::sendLogin(std::int32_t kind, const std::string& sn, const QString&
 
 ResultCallback DemoGUI::loginCallback(const std::string& sn) const
 {
-    return [line = lifeline, sn](unsigned short code, const char* reply) {
-        const QString text = QString::fromUtf8(reply ? reply : "");
-        line->reach([&](DemoGUI& window) {
-            // Posted right before the signal's own queued call, so slotLogin
-            // finds the serial of its reply at the front of loginSerials.
-            QMetaObject::invokeMethod(
-                &window, [&window, sn] { window.loginSerials.push_back(sn); }, Qt::QueuedConnection);
-            emit window.signalLogin(static_cast<int>(code), text);
-        });
-    };
+    return tessel::guardedCallback(lifeline, [sn](DemoGUI& window, int code, const std::string& reply) {
+        // One posted call carries the serial and the reply: on the GUI thread it
+        // queues the serial, then emits, so slotLogin finds its serial first.
+        QMetaObject::invokeMethod(
+            &window,
+            [&window, sn, code, text = QString::fromStdString(reply)] {
+                window.loginSerials.push_back(sn);
+                emit window.signalLogin(code, text);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void DemoGUI::slotLogin(int code, QString reply)
@@ -191,16 +192,18 @@ void DemoGUI::slotsQuit()
     data.type = 1;
     const std::string request = recordToJson(data);
     TesselCoreAsync::tsLogoutAsync(
-        request.c_str(), [line = lifeline, sn = *sn](unsigned short code, const char* reply) {
-            const std::string text(reply ? reply : "");
-            line->reach([&](DemoGUI& window) {
-                // As for logins: the serial is at the front of logoutSerials when
-                // slotDissconnect takes this reply.
-                QMetaObject::invokeMethod(
-                    &window, [&window, sn] { window.logoutSerials.push_back(sn); }, Qt::QueuedConnection);
-                emit window.signalDissconnect(static_cast<int>(code), text);
-            });
-        });
+        request.c_str(),
+        tessel::guardedCallback(lifeline, [sn = *sn](DemoGUI& window, int code, const std::string& reply) {
+            // As for logins: one posted call queues the serial, then emits, so
+            // slotDissconnect finds the serial of its reply first.
+            QMetaObject::invokeMethod(
+                &window,
+                [&window, sn, code, reply] {
+                    window.logoutSerials.push_back(sn);
+                    emit window.signalDissconnect(code, reply);
+                },
+                Qt::QueuedConnection);
+        }));
 }
 
 void DemoGUI::slotDissconnect(int code, std::string reply)

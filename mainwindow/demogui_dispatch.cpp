@@ -7,20 +7,16 @@
 
 void DemoGUI::dispatchApi(const QByteArray& apiName, const QByteArray& requestText)
 {
-    const DispatchEntry* entry =
-        findDispatchEntry(std::string_view(apiName.constData(), static_cast<std::size_t>(apiName.size())));
+    const tessel::DispatchEntry* entry = tessel::findDispatchEntry(
+        std::string_view(apiName.constData(), static_cast<std::size_t>(apiName.size())));
     if (!entry)
         return;
 
     // Runs on an SDK thread, possibly more than once and possibly after this
     // window is gone: it holds the lifeline, copies the reply and emits.
-    ResultCallback callback = [line = lifeline](unsigned short code, const char* reply) {
-        const QString text = QString::fromUtf8(reply ? reply : ""); // bad bytes become U+FFFD
-        line->reach(
-            [&](DemoGUI& window) { emit window.signalsendResponseData(static_cast<int>(code), text); });
-    };
-    if (entry->callbackOnly)
-        entry->callbackOnly(std::move(callback)); // the request text has no use here
-    else
-        entry->request(requestText.constData(), std::move(callback));
+    ResultCallback callback = tessel::guardedCallback(lifeline, [](DemoGUI& window, int code,
+                                                                   const std::string& reply) {
+        emit window.signalsendResponseData(code, QString::fromStdString(reply)); // bad bytes become U+FFFD
+    });
+    entry->start(requestText.constData(), std::move(callback));
 }

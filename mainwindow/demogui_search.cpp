@@ -1,8 +1,8 @@
 // The three terminal searches, their dialogs and the reply path.
 #include "mainwindow/demogui.h"
 
-#include "mainwindow/rangecheck.h"
-#include "mainwindow/records.h"
+#include "core/rangecheck.h"
+#include "core/records.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -16,6 +16,10 @@
 
 #include <chrono>
 #include <thread>
+
+using tessel::checkRange;
+using tessel::dialogAddress;
+using tessel::RangeCheck;
 
 namespace {
 
@@ -87,17 +91,23 @@ void DemoGUI::buildSearchDialogs()
 
 ResultCallback DemoGUI::searchCallback(bool pauseFirst) const
 {
-    return [line = lifeline, pauseFirst, search = searchNumber](unsigned short code, const char* reply) {
-        if (pauseFirst)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        const QString text = QString::fromUtf8(reply ? reply : "");
-        line->reach([&](DemoGUI& window) {
-            // As for logins: slotSerch finds the search of this reply at the
-            // front of searchReplies.
+    auto reach = tessel::guardedCallback(
+        lifeline, [search = searchNumber](DemoGUI& window, int code, const std::string& reply) {
+            // As for logins: one posted call queues the search of this reply,
+            // then emits, so slotSerch finds it at the front of searchReplies.
             QMetaObject::invokeMethod(
-                &window, [&window, search] { window.searchReplies.push_back(search); }, Qt::QueuedConnection);
-            emit window.signalSerch(static_cast<int>(code), text);
+                &window,
+                [&window, search, code, text = QString::fromStdString(reply)] {
+                    window.searchReplies.push_back(search);
+                    emit window.signalSerch(code, text);
+                },
+                Qt::QueuedConnection);
         });
+    if (!pauseFirst)
+        return reach;
+    return [reach](unsigned short code, const char* reply) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        reach(code, reply);
     };
 }
 

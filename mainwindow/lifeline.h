@@ -2,6 +2,10 @@
 
 #include <memory>
 #include <mutex>
+#include <string>
+#include <utility>
+
+namespace tessel {
 
 // SDK callbacks run on the SDK's threads and may arrive after the object they
 // report to is gone. They hold a shared Lifeline instead of a plain pointer;
@@ -29,3 +33,17 @@ private:
     std::mutex mutex;
     Target* target;
 };
+
+// The one shape of an SDK callback bound to an object: it copies the reply
+// while the invocation lasts, and calls `function(target, code, reply)` only
+// if the target still exists, keeping it alive meanwhile.
+template <typename Target, typename Function>
+auto guardedCallback(std::shared_ptr<Lifeline<Target>> line, Function function)
+{
+    return [line = std::move(line), function = std::move(function)](unsigned short code, const char* reply) {
+        const std::string text(reply ? reply : "");
+        line->reach([&](Target& target) { function(target, static_cast<int>(code), text); });
+    };
+}
+
+} // namespace tessel

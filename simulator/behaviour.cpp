@@ -12,25 +12,7 @@
 namespace tesselsim::detail {
 namespace {
 
-// Answered by operations.cpp, not by the tables.
-const std::set<std::string> handledElsewhere = {
-    "tsSearchTerminalAsync", "tsSearchAppointIpAsync", "tsSearchRangeIpAsync",
-    "tsLoginAsync",          "tsLogoutAsync",          "tsChangePassWordAsync",
-};
-
 constexpr int progressSteps[] = {0, 50, 100};
-
-const Behaviour* findBehaviour(const std::string& operation)
-{
-    static const std::map<std::string, const Behaviour*> index = [] {
-        std::map<std::string, const Behaviour*> map;
-        for (const Behaviour& row : behaviours())
-            map.emplace(row.operation, &row);
-        return map;
-    }();
-    const auto it = index.find(operation);
-    return it == index.end() ? nullptr : it->second;
-}
 
 const char* findDefault(const std::string& key)
 {
@@ -116,11 +98,10 @@ void checkMembers(const Json& body, const std::vector<MemberRule>& rules)
     }
 }
 
-void checkRanges(const std::string& operation, const Json& body)
+void checkRanges(const std::vector<const MemberRange*>& ranges, const Json& body)
 {
-    for (const RangeCheck& check : rangeChecks()) {
-        if (operation != check.operation)
-            continue;
+    for (const MemberRange* range : ranges) {
+        const MemberRange& check = *range;
         const Json::json_pointer pointer(check.pointer);
         if (!body.contains(pointer))
             refuse(MissingMember, std::string("request lacks member \"") + check.pointer + "\"");
@@ -176,12 +157,13 @@ Replies progressReplies(const Terminal* terminal, const Json& result)
     return replies;
 }
 
-Replies carryOut(FleetState& state, const Behaviour& row, Request& request)
+Replies carryOut(FleetState& state, const OperationEntry& entry, Request& request)
 {
+    const Behaviour& row = entry.row;
     const Terminal* terminal = request.terminal;
     const auto rules = memberRules(row.members);
     checkMembers(request.body, rules);
-    checkRanges(request.operation, request.body);
+    checkRanges(entry.ranges, request.body);
     const Json done = withSerial(terminal, Json{{"result", "success"}});
 
     switch (row.kind) {
@@ -216,19 +198,39 @@ Replies carryOut(FleetState& state, const Behaviour& row, Request& request)
 
 } // namespace
 
-Replies behave(FleetState& state, const std::string& operation, const std::vector<std::string>& args)
+const OperationEntry* findOperation(const std::string& operation)
 {
-    const Behaviour* row = findBehaviour(operation);
-    if (!row)
+    static const std::map<std::string, OperationEntry> index = [] {
+        std::map<std::string, OperationEntry> map;
+        for (const Behaviour& row : behaviours())
+            map.emplace(row.operation, OperationEntry{row, {}});
+        for (const MemberRange& range : memberRanges()) {
+            const auto it = map.find(range.operation);
+            if (it != map.end())
+                it->second.ranges.push_back(&range);
+        }
+        return map;
+    }();
+    const auto it = index.find(operation);
+    return it == index.end() ? nullptr : &it->second;
+}
+
+Replies behave(FleetState& state, const OperationEntry* entry, const std::string& operation,
+               const std::vector<std::string>& args)
+{
+    if (!entry)
         return {Reply{NotFound, "the simulated SDK does not answer " + operation}};
+    const Scope scope = entry->row.scope;
+    const std::string noText;
     try {
-        Request request{operation, Json::object(), nullptr};
-        if (row->scope != Scope::Free)
-            request.body =
-                requestObject(args.empty() ? std::string() : args.front(), row->scope == Scope::Host);
-        if (row->scope == Scope::Terminal)
+        Request request{args.empty() ? noText : args.front(), Json::object(), nullptr};
+        if (scope != Scope::Free)
+            request.body = requestObject(request.text, scope == Scope::Host);
+        if (scope == Scope::Terminal)
             request.terminal = &loggedInTerminal(state, request.body);
-        return carryOut(state, *row, request);
+        else if (scope == Scope::Named)
+            request.terminal = &namedTerminal(state, request.body);
+        return carryOut(state, *entry, request);
     } catch (const Refusal& refusal) {
         return {Reply{refusal.code, refusal.text}};
     } catch (const Json::exception& e) {
@@ -252,8 +254,8 @@ std::vector<std::string> checkBehaviourTables()
     std::set<std::string> seen;
     for (const Behaviour& row : behaviours()) {
         const std::string name = row.operation;
-        if (!operations.count(name) || handledElsewhere.count(name))
-            faults.push_back(name + ": not an operation the tables answer");
+        if (!operations.count(name))
+            faults.push_back(name + ": not an operation of the SDK");
         if (!seen.insert(name).second)
             faults.push_back(name + ": more than one row");
         const bool keyed = row.kind == Kind::Get || row.kind == Kind::Set || row.kind == Kind::Reset;
@@ -268,12 +270,12 @@ std::vector<std::string> checkBehaviourTables()
             faults.push_back(name + ": settings belong to terminals");
     }
     for (const std::string& name : operations)
-        if (!handledElsewhere.count(name) && !seen.count(name))
+        if (!seen.count(name))
             faults.push_back(name + ": no behaviour");
     for (const SettingDefault& setting : settingDefaults())
         if (!objectText(setting.json))
             faults.push_back(std::string(setting.key) + ": default is not a JSON object");
-    for (const RangeCheck& check : rangeChecks())
+    for (const MemberRange& check : memberRanges())
         if (!seen.count(check.operation))
             faults.push_back(std::string(check.operation) + ": range check of an operation without a row");
     return faults;

@@ -1,9 +1,9 @@
 #pragma once
 
-// How the virtual terminals answer every operation beyond search, login,
-// log-out and password change. Most operations are one row of a table: a
-// setting read or written, or an action answered with a fixed result; the
-// operations that keep lists of their own have handlers.
+// How the virtual terminals answer every operation. Most operations are one
+// row of a table: a setting read or written, or an action answered with a
+// fixed result; searches, login and the operations that keep lists of their
+// own have handlers.
 
 #include "simulator/requests.h"
 
@@ -25,15 +25,16 @@ enum class Kind
 enum class Scope
 {
     Terminal, // a JSON object whose "sn" names a terminal logged in to by a host
+    Named,    // a JSON object whose "sn" names a known terminal, logged in or not
     Host,     // a JSON object without "sn"; a blank request reads as {}
-    Free,     // the request text is not read
+    Free,     // the request text is not read as JSON; a handler may read `text`
 };
 
 struct Request
 {
-    const std::string& operation;
+    const std::string& text;      // the request as sent; empty for callback-only operations
     Json body;                    // {} for Free operations
-    Terminal* terminal = nullptr; // for Terminal operations
+    Terminal* terminal = nullptr; // for Terminal and Named operations
 };
 
 using CustomHandler = Replies (*)(FleetState& state, Request& request);
@@ -59,7 +60,7 @@ struct SettingDefault
 };
 
 // A number inside the request that must lie in a range.
-struct RangeCheck
+struct MemberRange
 {
     const char* operation;
     const char* pointer; // JSON pointer, e.g. "/volumeInfo/ratio"
@@ -68,13 +69,25 @@ struct RangeCheck
 
 const std::vector<Behaviour>& behaviours();
 const std::vector<SettingDefault>& settingDefaults();
-const std::vector<RangeCheck>& rangeChecks();
+const std::vector<MemberRange>& memberRanges();
 
 // The faults of the tables themselves (bad JSON, unknown keys, operations
 // without a behaviour), one line each; empty when all is well.
 std::vector<std::string> checkBehaviourTables();
 
-// Answers `operation`; an operation without a row gets a clear failure.
-Replies behave(FleetState& state, const std::string& operation, const std::vector<std::string>& args);
+// Everything a call needs to know about its operation, found once per call.
+struct OperationEntry
+{
+    const Behaviour& row;
+    std::vector<const MemberRange*> ranges;
+};
+
+// Nothing for a name without a row.
+const OperationEntry* findOperation(const std::string& operation);
+
+// Answers a call of `entry`'s operation with these arguments (the request
+// text, or none). A null entry gets a clear failure naming `operation`.
+Replies behave(FleetState& state, const OperationEntry* entry, const std::string& operation,
+               const std::vector<std::string>& args);
 
 } // namespace tesselsim::detail

@@ -119,6 +119,13 @@ const std::vector<SettingDefault>& settingDefaults()
 const std::vector<Behaviour>& behaviours()
 {
     static const std::vector<Behaviour> table = {
+        // Searches, login and the host's own hold on a terminal.
+        CUSTOM(tsSearchTerminalAsync, Free, searchBroadcast),
+        CUSTOM(tsSearchAppointIpAsync, Free, searchAppointIp),
+        CUSTOM(tsSearchRangeIpAsync, Host, searchRangeIp),
+        CUSTOM(tsLoginAsync, Named, login),
+        CUSTOM(tsLogoutAsync, Terminal, logout),
+        CUSTOM(tsChangePassWordAsync, Named, changePassword),
         // Power of multifunction cards.
         SET(tsSetTimingPowerSwitchStatusAsync, "timingPowerSwitch", "taskInfo{}"),
         GET(tsGetTimingPowerSwitchStatusAsync, "timingPowerSwitch"),
@@ -344,9 +351,9 @@ const std::vector<Behaviour>& behaviours()
     return table;
 }
 
-const std::vector<RangeCheck>& rangeChecks()
+const std::vector<MemberRange>& memberRanges()
 {
-    static const std::vector<RangeCheck> table = {
+    static const std::vector<MemberRange> table = {
         {"tsSetVolumeAsync", "/volumeInfo/ratio", 0, 100},
         {"tsSetScreenBrightnessAsync", "/screenBrightnessInfo/ratio", 0, 100},
         {"tssetManualBrightnessFor0x99Async", "/data/ratio", 0, 100},

@@ -253,14 +253,6 @@ bool parseFleetFile(const std::string& text, FleetFile& out, std::string& error)
     return true;
 }
 
-bool parseFleet(const std::string& text, std::vector<Terminal>& out, std::string& error)
-{
-    FleetFile file;
-    const bool parsed = parseFleetFile(text, file, error);
-    out = std::move(file.terminals);
-    return parsed;
-}
-
 FleetFile loadFleet(const std::string& path, std::string& error)
 {
     std::ifstream file(path, std::ios::binary);
@@ -283,11 +275,6 @@ FleetFile loadFleet(const std::string& path, std::string& error)
     return fleet;
 }
 
-std::vector<Terminal> loadFleetFile(const std::string& path, std::string& error)
-{
-    return loadFleet(path, error).terminals;
-}
-
 FleetFile startupFleetFile()
 {
     const char* path = std::getenv("TESSEL_SIM_FLEET");
@@ -298,11 +285,6 @@ FleetFile startupFleetFile()
     if (!error.empty())
         std::cerr << "tessel-console: " << error << std::endl;
     return fleet;
-}
-
-std::vector<Terminal> startupFleet()
-{
-    return startupFleetFile().terminals;
 }
 
 } // namespace tesselsim

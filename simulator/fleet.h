@@ -30,13 +30,4 @@ FleetFile loadFleet(const std::string& path, std::string& error);
 // Faults of the file go to stderr.
 FleetFile startupFleetFile();
 
-// The same for the terminals alone; the faults are validated all the same.
-bool parseFleet(const std::string& text, std::vector<Terminal>& out, std::string& error);
-
-// Reads and parses a fleet file, terminals only, as loadFleet.
-std::vector<Terminal> loadFleetFile(const std::string& path, std::string& error);
-
-// The terminals of startupFleetFile().
-std::vector<Terminal> startupFleet();
-
 } // namespace tesselsim

@@ -1,10 +1,19 @@
 #pragma once
 
-// The operations that keep state of their own beyond a terminal's settings.
+// The operations that answer beyond a terminal's settings: searches, login
+// and the operations that keep state of their own.
 
 #include "simulator/behaviour.h"
 
 namespace tesselsim::detail {
+
+// Searches, login, log-out and password change (terminalaccess.cpp).
+Replies searchBroadcast(FleetState& state, Request& request);
+Replies searchAppointIp(FleetState& state, Request& request);
+Replies searchRangeIp(FleetState& state, Request& request);
+Replies login(FleetState& state, Request& request);
+Replies logout(FleetState& state, Request& request);
+Replies changePassword(FleetState& state, Request& request);
 
 // Program editor (programs.cpp).
 Replies createProgram(FleetState& state, Request& request);

@@ -193,7 +193,7 @@ const Json& objectMember(const Json& request, const char* name)
     return value;
 }
 
-Terminal& loggedInTerminal(FleetState& state, const Json& request)
+Terminal& namedTerminal(FleetState& state, const Json& request)
 {
     const auto sn = request.find("sn");
     if (sn == request.end())
@@ -207,9 +207,15 @@ Terminal& loggedInTerminal(FleetState& state, const Json& request)
     Terminal* terminal = state.find(serial);
     if (!terminal)
         refuse(UnknownTerminal, "no terminal with serial number " + quoted(serial));
-    if (!terminal->hostLoggedIn)
-        refuse(NotLoggedIn, "terminal " + serial + " is not logged in: log in to it first");
     return *terminal;
+}
+
+Terminal& loggedInTerminal(FleetState& state, const Json& request)
+{
+    Terminal& terminal = namedTerminal(state, request);
+    if (!terminal.hostLoggedIn)
+        refuse(NotLoggedIn, "terminal " + terminal.sn + " is not logged in: log in to it first");
+    return terminal;
 }
 
 } // namespace tesselsim::detail

@@ -9,16 +9,23 @@
 #include "simulator/errors.h"
 
 #include <cstddef>
+#include <exception>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tesselsim::detail {
 
 using Replies = std::vector<Reply>;
 
-struct Refusal
+// The one way a request is refused: the failure's code and its text.
+class Refusal : public std::exception
 {
+public:
+    Refusal(unsigned short code, std::string text) : code(code), text(std::move(text)) {}
+    const char* what() const noexcept override { return text.c_str(); }
+
     unsigned short code;
     std::string text;
 };
@@ -54,7 +61,9 @@ std::string textMember(const Json& request, const char* name);
 long long integerMember(const Json& request, const char* name);
 const Json& objectMember(const Json& request, const char* name);
 
-// The terminal named by the request's "sn": known, and logged in to by a host.
+// The terminal named by the request's "sn", known to the fleet.
+Terminal& namedTerminal(FleetState& state, const Json& request);
+// The same, and logged in to by a host.
 Terminal& loggedInTerminal(FleetState& state, const Json& request);
 
 } // namespace tesselsim::detail

@@ -43,7 +43,7 @@ private:
 // Top-level widgets that are visible, for checking that a test left none.
 QList<QWidget*> visibleTopLevels();
 
-// Deletes every remaining top-level widget: the cleanup of GUI tests.
+// Closes every top-level widget (hides it; none is deleted): the cleanup of GUI tests.
 void closeAllTopLevels();
 
 // The main window's terminal table.

@@ -317,7 +317,7 @@ void TestExport::writeFailureLeavesOldFile()
 
 void TestExport::generatorPaths()
 {
-    const auto generators = makeGenerators("/r/");
+    const auto generators = tessel::makeGenerators("/r/");
     QCOMPARE(generators.size(), 2);
     QVERIFY(dynamic_cast<JavaExportGenerator*>(generators[0].get()));
     QCOMPARE(generators[0]->headerPath, QByteArray("/r//../src/libs/tesselcore/exporttesselcoreasync.h"));

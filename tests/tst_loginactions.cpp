@@ -254,7 +254,8 @@ void TestLoginActions::menuEntries()
                                  "下载运行日志", "", "复制序列号", "复制IP"}));
     QStringList expectedDisabled{"重命名", "忘记密码", "下载运行日志"};
     if (!listed)
-        expectedDisabled << "复制序列号" << "复制IP";
+        expectedDisabled << "复制序列号"
+                         << "复制IP";
     QCOMPARE(disabled, expectedDisabled);
     QVERIFY(actions[7]->isSeparator());
     if (listed) {
@@ -450,6 +451,7 @@ void TestLoginActions::loginMarksTheTerminalWhereItIsListedNow()
     // The reply was answered after the search's rows: all are delivered now.
     QVERIFY(tesselsim::waitIdle());
     QCoreApplication::sendPostedEvents(window.get(), QEvent::MetaCall);
+    QCoreApplication::sendPostedEvents(window.get(), QEvent::MetaCall); // the login reply's own slot
     QCOMPARE(window->terminalList().size(), fleet.size());
     if (stillListed) {
         QCOMPARE(serialAt(2), target);

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+using tessel::apiNames;
 using tessel::finderEntries;
 using tessel::rankOperations;
 

@@ -1,8 +1,11 @@
 // Record conversions and the range check, without any window.
-#include "mainwindow/rangecheck.h"
-#include "mainwindow/records.h"
+#include "core/rangecheck.h"
+#include "core/records.h"
 
 #include <QtTest>
+
+using tessel::checkRange;
+using tessel::RangeCheck;
 
 class TestRecords : public QObject
 {
@@ -120,7 +123,7 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(QString, address);
-        QCOMPARE(QString::fromStdString(::dialogAddress(typed.toStdString())), address);
+        QCOMPARE(QString::fromStdString(tessel::dialogAddress(typed.toStdString())), address);
     }
 
     void rangeCheck_data()

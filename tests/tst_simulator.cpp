@@ -241,7 +241,7 @@ private slots:
         QTemporaryDir dir;
         const std::string path = writeFile(dir, "fleet.json", content.toStdString());
         std::string error;
-        QVERIFY(tesselsim::loadFleetFile(path, error).empty());
+        QVERIFY(tesselsim::loadFleet(path, error).terminals.empty());
         QCOMPARE(QString::fromStdString(error), "fleet file " + QString::fromStdString(path) + ": " + fault);
     }
 
@@ -253,7 +253,7 @@ private slots:
                       R"({"terminals":[{"sn":"S1","name":"屏","ip":"10.0.0.1","width":-2,"height":0,)"
                       R"("hostLoggedIn":true,"user":"u","password":"p"},{"sn":"S2"}]})");
         std::string error;
-        const auto fleet = tesselsim::loadFleetFile(path, error);
+        const auto fleet = tesselsim::loadFleet(path, error).terminals;
         QVERIFY(error.empty());
         QCOMPARE(fleet.size(), std::size_t(2));
         QCOMPARE(fleet[0].name, std::string("屏"));
@@ -263,7 +263,7 @@ private slots:
         QCOMPARE(fleet[1].user, std::string("admin"));
         QCOMPARE(fleet[1].password, std::string("123456"));
 
-        QVERIFY(tesselsim::loadFleetFile(dir.filePath("missing.json").toStdString(), error).empty());
+        QVERIFY(tesselsim::loadFleet(dir.filePath("missing.json").toStdString(), error).terminals.empty());
         QVERIFY(QString::fromStdString(error).endsWith("missing.json: cannot be read"));
     }
 

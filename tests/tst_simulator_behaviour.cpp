@@ -109,6 +109,8 @@ private slots:
     void settingsArePerTerminal();
     void terminalRequestRefused_data();
     void terminalRequestRefused();
+    void accessRequestRefused_data();
+    void accessRequestRefused();
     void failureRepliesAreUtf8_data();
     void failureRepliesAreUtf8();
     void transferReportsProgress();
@@ -167,7 +169,7 @@ void TestSimulatorBehaviour::everyOperationAnswers_data()
             else
                 request[member.toStdString()] = "x";
         }
-        for (const RangeCheck& check : rangeChecks())
+        for (const MemberRange& check : memberRanges())
             if (row.operation == std::string(check.operation))
                 request[json::json_pointer(check.pointer)] = check.min;
         QTest::newRow(row.operation) << std::string(row.operation) << request.dump()
@@ -324,6 +326,42 @@ void TestSimulatorBehaviour::terminalRequestRefused()
     QVERIFY2(QString::fromStdString(reply.text).startsWith(text), reply.text.c_str());
     // Nothing was stored.
     QCOMPARE(once("tsGetVolumeAsync", {{"sn", loggedIn}}).text, std::string(R"({"ratio":50.0})"));
+}
+
+// Login, log-out and password change refuse like every other operation.
+void TestSimulatorBehaviour::accessRequestRefused_data()
+{
+    QTest::addColumn<std::string>("operation");
+    QTest::addColumn<std::string>("request");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("login, numeric sn")
+        << std::string("tsLoginAsync") << std::string(R"({"sn":4,"username":"admin","password":"123456"})")
+        << int(tesselsim::InvalidMember)
+        << QString(R"(member "sn" must be a terminal's serial number as a text, not 4)");
+    QTest::newRow("login, numeric password")
+        << std::string("tsLoginAsync") << R"({"sn":")" + std::string(loggedOut) + R"(","password":123456})"
+        << int(tesselsim::InvalidMember) << QString("request has a member of the wrong type");
+    QTest::newRow("log-out, not logged in")
+        << std::string("tsLogoutAsync") << R"({"sn":")" + std::string(loggedOut) + R"(","type":1})"
+        << int(tesselsim::NotLoggedIn)
+        << QString("terminal ") + loggedOut + " is not logged in: log in to it first";
+    QTest::newRow("password change, no sn")
+        << std::string("tsChangePassWordAsync") << std::string(R"({"username":"admin"})")
+        << int(tesselsim::MissingMember) << QString(R"(request names no terminal: member "sn" is missing)");
+}
+
+void TestSimulatorBehaviour::accessRequestRefused()
+{
+    QFETCH(std::string, operation);
+    QFETCH(std::string, request);
+    QFETCH(int, code);
+    QFETCH(QString, text);
+    const Answer reply = once(operation, json(request));
+    QCOMPARE(reply.code, code);
+    QVERIFY2(QString::fromStdString(reply.text).startsWith(text), reply.text.c_str());
+    for (const tesselsim::Terminal& terminal : tesselsim::fleet())
+        QCOMPARE(terminal.hostLoggedIn, terminal.sn == loggedIn);
 }
 
 // Failure replies quote what was sent; the quote stays UTF-8 and whole, as a
@@ -621,9 +659,6 @@ void TestSimulatorBehaviour::fleetFileFaults()
     QVERIFY(file.terminals.empty() && file.faults.empty());
     QVERIFY2(problem.rfind(error, 0) == 0, problem.c_str());
     QVERIFY(problem.find_first_of(std::string("\n\0", 2)) == std::string::npos);
-    // The terminals-only reader refuses the same file.
-    std::vector<tesselsim::Terminal> terminals;
-    QVERIFY(!tesselsim::parseFleet(text, terminals, problem));
 }
 
 void TestSimulatorBehaviour::fleetFileOnDisk()

@@ -83,7 +83,7 @@ private slots:
         for (const QByteArray& argument : storage)
             argv.push_back(argument.constData());
         argv.push_back(nullptr);
-        QCOMPARE(tesselapp::isExportMode(int(storage.size()), argv.data()), exportMode);
+        QCOMPARE(tessel::isExportMode(int(storage.size()), argv.data()), exportMode);
     }
 
     void exportModeOpensNoWindowAndLeavesTheSdkAlone()
@@ -92,7 +92,7 @@ private slots:
         QByteArray program("tessel-console"), exportSwitch("-export"), rootPath = root.path().toUtf8();
         char* argv[] = {program.data(), exportSwitch.data(), rootPath.data(), nullptr};
         auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-        tesselapp::run(*app, 3, argv, false);
+        tessel::run(*app, 3, argv, false);
         QVERIFY(QApplication::topLevelWidgets().isEmpty());
         QVERIFY(tesselsim::calls().empty());
     }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace tessel {
+
 struct RangeCheck
 {
     enum Verdict
@@ -33,3 +35,5 @@ std::string dialogAddress(const std::string& text);
 // Splits both addresses at their last dot and compares them: networks as
 // text, host numbers as atoi reads them, compared without sign.
 RangeCheck checkRange(const std::string& start, const std::string& end);
+
+} // namespace tessel

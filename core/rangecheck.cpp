@@ -1,9 +1,10 @@
-#include "mainwindow/rangecheck.h"
+#include "core/rangecheck.h"
 
-#include "mainwindow/records.h"
+#include "core/records.h"
 
 #include <cstdlib>
 
+namespace tessel {
 namespace {
 
 void split(const std::string& address, std::size_t& dot, std::string& host, std::string& net)
@@ -54,3 +55,5 @@ RangeCheck checkRange(const std::string& start, const std::string& end)
         check.verdict = RangeCheck::Range;
     return check;
 }
+
+} // namespace tessel
