@@ -245,15 +245,16 @@ void DemoGUI::sendPasswordChange(const std::string& sn, const QByteArray& oldPas
     data.oldPassword = oldPassword.toStdString();
     data.newPassword = newPassword.toStdString();
     const std::string request = recordToJson(data);
-    TesselCoreAsync::tsChangePassWordAsync(request.c_str(), [line = lifeline](unsigned short code,
-                                                                              const char* reply) {
-        const QString text = QString::fromUtf8(reply ? reply : "");
+    auto show = tessel::guardedCallback(lifeline, [](DemoGUI& window, int code, const std::string& reply) {
+        QMetaObject::invokeMethod(
+            &window,
+            [&window, code, text = QString::fromStdString(reply)] { window.showPasswordChange(code, text); },
+            Qt::QueuedConnection);
+    });
+    // The debug line is written whether or not the window is still there.
+    TesselCoreAsync::tsChangePassWordAsync(request.c_str(), [show](unsigned short code, const char* reply) {
         qDebug() << "********************" << code << (reply ? reply : "");
-        line->reach([&](DemoGUI& window) {
-            QMetaObject::invokeMethod(
-                &window, [&window, code, text] { window.showPasswordChange(static_cast<int>(code), text); },
-                Qt::QueuedConnection);
-        });
+        show(code, reply);
     });
 }
 
