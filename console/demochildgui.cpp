@@ -1,6 +1,7 @@
 #include "console/demochildgui.h"
 
 #include "console/catalogue.h"
+#include "console/consolehistory.h"
 #include "console/samples.h"
 
 #include <QStringList>
@@ -33,6 +34,9 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
     // The first module becomes current, which fills the name box through
     // slotsChangeAPI and loads the first name's sample.
     fillModules();
+
+    consoleHistory =
+        new tessel::ConsoleHistory(*this, *ui.comboBox_APIModule, *ui.comboBox_APIName, *ui.textEdit_2);
 }
 
 DemoChildGUI::~DemoChildGUI() = default;

@@ -9,6 +9,9 @@
 #include <functional>
 
 class QStyledItemDelegate;
+namespace tessel {
+class ConsoleHistory;
+}
 
 // The API console: pick an operation, edit its JSON request, send it through
 // the request sender and read the result. It never calls the SDK itself.
@@ -25,6 +28,9 @@ public:
 
     // Replaces (and releases) the sender installed before, if any.
     void setRequestSender(RequestSender sender);
+
+    // The history of this console's sends (Ctrl+H opens its window).
+    tessel::ConsoleHistory& history() { return *consoleHistory; }
 
 private slots:
     void soltsGetInfo();
@@ -43,5 +49,6 @@ private:
 
     Ui::DemoChildGUIClass ui;
     RequestSender requestSender;
-    QStyledItemDelegate* itemDelegate = nullptr; // shared by both combo boxes, owned by this window
+    QStyledItemDelegate* itemDelegate = nullptr;      // shared by both combo boxes, owned by this window
+    tessel::ConsoleHistory* consoleHistory = nullptr; // a child of this window
 };

@@ -1,6 +1,7 @@
 // The API dispatcher: one console request becomes one SDK call.
 #include "mainwindow/demogui.h"
 
+#include "console/consolehistory.h"
 #include "console/dispatchtable.h"
 
 #include <string_view>
@@ -9,13 +10,17 @@ void DemoGUI::dispatchApi(const QByteArray& apiName, const QByteArray& requestTe
 {
     const DispatchEntry* entry =
         findDispatchEntry(std::string_view(apiName.constData(), static_cast<std::size_t>(apiName.size())));
+    // Every send goes into the history, also one that starts no SDK call.
+    const tessel::HistoryTicket ticket = console.history().recorder().recordSend(apiName, requestText);
     if (!entry)
         return;
 
     // Runs on an SDK thread, possibly more than once and possibly after this
-    // window is gone: it holds the lifeline, copies the reply and emits.
-    ResultCallback callback = [line = lifeline](unsigned short code, const char* reply) {
+    // window is gone: it holds the lifeline, copies the reply and emits. The
+    // ticket files each result under this send, in the history.
+    ResultCallback callback = [line = lifeline, ticket](unsigned short code, const char* reply) {
         const QString text = QString::fromUtf8(reply ? reply : ""); // bad bytes become U+FFFD
+        ticket.record(static_cast<int>(code), text);
         line->reach(
             [&](DemoGUI& window) { emit window.signalsendResponseData(static_cast<int>(code), text); });
     };

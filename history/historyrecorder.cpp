@@ -1,0 +1,253 @@
+#include "history/historyrecorder.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QtDebug>
+
+#include <algorithm>
+#include <mutex>
+#include <utility>
+
+namespace tessel {
+
+namespace {
+constexpr int sliceMs = 4;        // GUI-thread time per slice of results
+constexpr int flushDelayMs = 100; // lines are written together, this late at most
+} // namespace
+
+// Where SDK threads leave results. One wake-up signal stands for everything
+// left until the GUI thread takes it; the recorder severs the link first
+// thing in its destructor.
+class ResultInbox
+{
+public:
+    explicit ResultInbox(HistoryRecorder* recorder) : recorder(recorder) {}
+
+    void post(PendingHistoryResult result)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!recorder)
+            return;
+        items.push_back(std::move(result));
+        if (!wakePosted) {
+            wakePosted = true;
+            emit recorder->resultsWaiting();
+        }
+    }
+
+    void takeInto(std::deque<PendingHistoryResult>& into)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::move(items.begin(), items.end(), std::back_inserter(into));
+        items.clear();
+        wakePosted = false;
+    }
+
+    void sever()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        recorder = nullptr;
+    }
+
+private:
+    std::mutex mutex;
+    HistoryRecorder* recorder;
+    std::vector<PendingHistoryResult> items;
+    bool wakePosted = false;
+};
+
+void HistoryTicket::record(int code, const QString& reply) const
+{
+    if (!inbox)
+        return;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - sent);
+    inbox->post({id, {code, static_cast<qint64>(ms.count()), reply}});
+}
+
+HistoryRecorder::HistoryRecorder(QString filePath, int cap, QObject* parent)
+    : QObject(parent), path(std::move(filePath)), entries(cap), inbox(std::make_shared<ResultInbox>(this)),
+      session(QString::number(QRandomGenerator::system()->generate(), 16))
+{
+    connect(this, &HistoryRecorder::resultsWaiting, this, &HistoryRecorder::takeResults,
+            Qt::QueuedConnection);
+    connect(this, &HistoryRecorder::readFinished, this, &HistoryRecorder::finishLoad, Qt::QueuedConnection);
+    flushTimer.setSingleShot(true);
+    flushTimer.setInterval(flushDelayMs);
+    connect(&flushTimer, &QTimer::timeout, this, &HistoryRecorder::writePending);
+}
+
+HistoryRecorder::~HistoryRecorder()
+{
+    inbox->sever();
+    if (reader.joinable())
+        reader.join();
+    if (loadState == LoadState::Loading)
+        adoptRead();
+    // Whatever came in and was not taken yet still goes to the file.
+    inbox->takeInto(backlog);
+    for (PendingHistoryResult& pending : backlog)
+        if (entries.addResult(pending.id, pending.result) >= 0)
+            pendingLines += historyResultLine(pending.id, pending.result);
+    writePending();
+}
+
+QString HistoryRecorder::defaultFilePath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+        .filePath(QStringLiteral("history.jsonl"));
+}
+
+HistoryTicket HistoryRecorder::recordSend(const QByteArray& operation, const QByteArray& requestText)
+{
+    ensureLoaded();
+    HistoryEntry entry;
+    entry.id = session + QLatin1Char('-') + QString::number(nextNumber++);
+    entry.sentAtMs = QDateTime::currentMSecsSinceEpoch();
+    entry.serial = serialOfRequest(requestText);
+    entry.operation = QString::fromUtf8(operation);
+    entry.request = QString::fromUtf8(requestText);
+    append(historySendLine(entry));
+    ++requestsInFile;
+
+    HistoryTicket ticket;
+    ticket.inbox = inbox;
+    ticket.id = entry.id;
+    entries.add(std::move(entry));
+    emit requestAdded();
+    compactIfDue();
+    ticket.sent = std::chrono::steady_clock::now();
+    return ticket;
+}
+
+void HistoryRecorder::ensureLoaded()
+{
+    if (loadState != LoadState::NotLoaded)
+        return;
+    loadState = LoadState::Loading;
+    const int cap = entries.capacity();
+    reader = std::thread([this, cap] {
+        readResult = loadHistoryFile(path, cap);
+        emit readFinished();
+    });
+}
+
+void HistoryRecorder::flush()
+{
+    flushTimer.stop();
+    writePending();
+}
+
+void HistoryRecorder::takeResults()
+{
+    inbox->takeInto(backlog);
+    QElapsedTimer slice;
+    slice.start();
+    qint64 first = -1;
+    qint64 last = -1;
+    while (!backlog.empty()) {
+        PendingHistoryResult& pending = backlog.front();
+        const qint64 at = entries.addResult(pending.id, pending.result);
+        if (at >= 0) {
+            append(historyResultLine(pending.id, pending.result));
+            first = first < 0 ? at : std::min(first, at);
+            last = std::max(last, at);
+        }
+        backlog.pop_front();
+        if (slice.elapsed() >= sliceMs)
+            break;
+    }
+    if (last >= 0)
+        emit resultsAdded(first, last);
+    // The rest waits for the next turn of the event loop, after timers and input.
+    if (!backlog.empty())
+        QMetaObject::invokeMethod(this, &HistoryRecorder::takeResults, Qt::QueuedConnection);
+}
+
+void HistoryRecorder::finishLoad()
+{
+    if (loadState != LoadState::Loading)
+        return;
+    reader.join();
+    adoptRead();
+    emit listReset();
+    writePending();
+    compactIfDue();
+}
+
+void HistoryRecorder::adoptRead()
+{
+    loadState = LoadState::Loaded;
+    entries.prependOlder(std::move(readResult.entries));
+    requestsInFile += readResult.requestsInFile;
+    fileWritable = readResult.writable;
+    if (!readResult.message.isEmpty())
+        setMessage(readResult.message);
+}
+
+void HistoryRecorder::append(const QByteArray& line)
+{
+    pendingLines += line;
+    if (!flushTimer.isActive())
+        flushTimer.start();
+}
+
+void HistoryRecorder::writePending()
+{
+    if (loadState != LoadState::Loaded || pendingLines.isEmpty())
+        return;
+    const QByteArray lines = std::exchange(pendingLines, QByteArray());
+    if (!fileWritable || writeFailed)
+        return;
+    if (!file.isOpen()) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        file.setFileName(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            writeFailed = true;
+            setMessage(QStringLiteral("历史文件无法写入（%1），本次的历史不会保存").arg(file.errorString()));
+            return;
+        }
+    }
+    bool written = true;
+    if (file.size() == 0)
+        written = file.write(historyHeaderLine()) >= 0;
+    written = written && file.write(lines) == lines.size() && file.flush();
+    if (!written) {
+        writeFailed = true;
+        setMessage(QStringLiteral("历史文件写入失败（%1），本次的历史不会保存").arg(file.errorString()));
+    }
+}
+
+// The file may grow a tenth past the cap before it is rewritten with the
+// requests kept, so that the rewrite is rare.
+void HistoryRecorder::compactIfDue()
+{
+    const int cap = entries.capacity();
+    if (loadState != LoadState::Loaded || !fileWritable || writeFailed ||
+        requestsInFile <= cap + std::max(1, cap / 10))
+        return;
+    flushTimer.stop();
+    pendingLines.clear(); // everything in memory goes into the new file
+    file.close();
+    QString error;
+    if (writeHistoryFile(path, entries.all(), &error)) {
+        requestsInFile = static_cast<qint64>(entries.all().size());
+    } else {
+        writeFailed = true;
+        setMessage(QStringLiteral("历史文件无法整理（%1），本次的历史不会保存").arg(error));
+    }
+}
+
+void HistoryRecorder::setMessage(const QString& text)
+{
+    message = text;
+    qWarning().noquote() << text;
+    if (loadState == LoadState::Loaded)
+        emit messageChanged(text);
+}
+
+} // namespace tessel
