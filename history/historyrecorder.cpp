@@ -15,8 +15,9 @@
 namespace tessel {
 
 namespace {
-constexpr int sliceMs = 4;        // GUI-thread time per slice of results
-constexpr int flushDelayMs = 100; // lines are written together, this late at most
+constexpr int sliceMs = 3;             // GUI-thread time per slice of results
+constexpr int flushDelayMs = 100;      // lines are written together, this late at most
+constexpr int flushBytes = 256 * 1024; // or once this many wait
 } // namespace
 
 // Where SDK threads leave results. One wake-up signal stands for everything
@@ -39,11 +40,13 @@ public:
         }
     }
 
-    void takeInto(std::deque<PendingHistoryResult>& into)
+    // Swaps the waiting results for `into`, which the caller has used up:
+    // constant time under the lock, whatever the flood.
+    void swapInto(std::vector<PendingHistoryResult>& into)
     {
+        into.clear();
         std::lock_guard<std::mutex> lock(mutex);
-        std::move(items.begin(), items.end(), std::back_inserter(into));
-        items.clear();
+        into.swap(items);
         wakePosted = false;
     }
 
@@ -88,11 +91,10 @@ HistoryRecorder::~HistoryRecorder()
         reader.join();
     if (loadState == LoadState::Loading)
         adoptRead();
-    // Whatever came in and was not taken yet still goes to the file.
-    inbox->takeInto(backlog);
-    for (PendingHistoryResult& pending : backlog)
-        if (entries.addResult(pending.id, pending.result) >= 0)
-            pendingLines += historyResultLine(pending.id, pending.result);
+    // Whatever came in and was not taken yet still goes to the file: the rest
+    // of the backlog, then what the inbox holds.
+    takeSlice(-1);
+    takeSlice(-1);
     writePending();
 }
 
@@ -144,28 +146,36 @@ void HistoryRecorder::flush()
 
 void HistoryRecorder::takeResults()
 {
-    inbox->takeInto(backlog);
+    if (takeSlice(sliceMs))
+        // The rest waits for the next turn of the event loop, after timers and input.
+        QMetaObject::invokeMethod(this, &HistoryRecorder::takeResults, Qt::QueuedConnection);
+}
+
+bool HistoryRecorder::takeSlice(int budgetMs)
+{
+    if (backlogNext == backlog.size()) {
+        backlogNext = 0;
+        inbox->swapInto(backlog);
+    }
     QElapsedTimer slice;
     slice.start();
     qint64 first = -1;
     qint64 last = -1;
-    while (!backlog.empty()) {
-        PendingHistoryResult& pending = backlog.front();
+    while (backlogNext < backlog.size()) {
+        PendingHistoryResult& pending = backlog[backlogNext++];
         const qint64 at = entries.addResult(pending.id, pending.result);
         if (at >= 0) {
             append(historyResultLine(pending.id, pending.result));
             first = first < 0 ? at : std::min(first, at);
             last = std::max(last, at);
         }
-        backlog.pop_front();
-        if (slice.elapsed() >= sliceMs)
+        pending = PendingHistoryResult(); // its texts now live in the list
+        if (budgetMs >= 0 && slice.elapsed() >= budgetMs)
             break;
     }
-    if (last >= 0)
+    if (last >= 0 && budgetMs >= 0)
         emit resultsAdded(first, last);
-    // The rest waits for the next turn of the event loop, after timers and input.
-    if (!backlog.empty())
-        QMetaObject::invokeMethod(this, &HistoryRecorder::takeResults, Qt::QueuedConnection);
+    return backlogNext < backlog.size();
 }
 
 void HistoryRecorder::finishLoad()
@@ -192,7 +202,9 @@ void HistoryRecorder::adoptRead()
 void HistoryRecorder::append(const QByteArray& line)
 {
     pendingLines += line;
-    if (!flushTimer.isActive())
+    if (pendingLines.size() >= flushBytes)
+        flush();
+    else if (!flushTimer.isActive())
         flushTimer.start();
 }
 

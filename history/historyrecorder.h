@@ -11,9 +11,9 @@
 #include <QTimer>
 
 #include <chrono>
-#include <deque>
 #include <memory>
 #include <thread>
+#include <vector>
 
 namespace tessel {
 
@@ -87,6 +87,7 @@ private:
     };
 
     void takeResults();
+    bool takeSlice(int budgetMs); // true while results wait; budget -1: all, quietly
     void finishLoad();
     void adoptRead();
     void append(const QByteArray& line);
@@ -104,7 +105,8 @@ private:
     std::thread reader;
     HistoryLoad readResult; // written by the reader, read after joining it
 
-    std::deque<PendingHistoryResult> backlog;
+    std::vector<PendingHistoryResult> backlog; // taken from the inbox, GUI thread only
+    std::size_t backlogNext = 0;
     QByteArray pendingLines;
     qint64 requestsInFile = 0;
     bool fileWritable = true;

@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -32,16 +33,19 @@ QString resultText(const HistoryResult& result, std::size_t number)
         .arg(result.reply);
 }
 
+QString requestText(const HistoryEntry& entry)
+{
+    return QStringLiteral("时间：%1\n序列号：%2\n接口：%3\n请求：\n%4\n")
+        .arg(QDateTime::fromMSecsSinceEpoch(entry.sentAtMs)
+                 .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
+             entry.serial, entry.operation, entry.request);
+}
+
 } // namespace
 
 QString historyDetailText(const HistoryEntry& entry)
 {
-    QString text = QStringLiteral("时间：%1\n序列号：%2\n接口：%3\n请求：\n%4\n")
-                       .arg(QDateTime::fromMSecsSinceEpoch(entry.sentAtMs)
-                                .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
-                            entry.serial, entry.operation, entry.request);
-    if (entry.results.empty())
-        text += QStringLiteral("\n（没有结果）");
+    QString text = requestText(entry);
     for (std::size_t i = 0; i < entry.results.size(); ++i)
         text += resultText(entry.results[i], i + 1);
     return text;
@@ -105,13 +109,20 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     connect(filter, &QLineEdit::textChanged, proxy, &QSortFilterProxyModel::setFilterFixedString);
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &HistoryWindow::showSelected);
-    connect(proxy, &QAbstractItemModel::modelReset, this, &HistoryWindow::showSelected);
+    connect(proxy, &QAbstractItemModel::modelReset, this, [this] {
+        shownEntry = -1; // the indexes are new
+        showSelected();
+    });
     connect(proxy, &QAbstractItemModel::rowsRemoved, this, &HistoryWindow::showSelected);
     connect(&recorder, &HistoryRecorder::resultsAdded, this, &HistoryWindow::appendResults);
     connect(&recorder, &HistoryRecorder::messageChanged, this, &HistoryWindow::showMessage);
     connect(loadButton, &QPushButton::clicked, this, &HistoryWindow::loadSelected);
     connect(copyButton, &QPushButton::clicked, this, &HistoryWindow::copySelected);
     connect(exportButton, &QPushButton::clicked, this, &HistoryWindow::exportAll);
+
+    detailFeed.setSingleShot(true);
+    detailFeed.setInterval(0);
+    connect(&detailFeed, &QTimer::timeout, this, &HistoryWindow::feedDetail);
 
     showMessage(recorder.statusMessage());
     showSelected();
@@ -138,42 +149,53 @@ qint64 HistoryWindow::selectedEntry() const
     return recorder.list().holds(at) ? at : -1;
 }
 
+// The request at once, its results through the feed below.
 void HistoryWindow::showSelected()
 {
     const qint64 at = selectedEntry();
     loadButton->setEnabled(at >= 0);
     copyButton->setEnabled(at >= 0);
-    if (at == shownEntry && at >= 0 && recorder.list().at(at).results.size() == shownResults)
+    if (at == shownEntry && at >= 0)
         return;
     shownEntry = at;
+    shownResults = 0;
+    detailFeed.stop();
     if (at < 0) {
-        shownResults = 0;
         detail->clear();
         return;
     }
-    const HistoryEntry& entry = recorder.list().at(at);
-    shownResults = entry.results.size();
-    detail->setPlainText(historyDetailText(entry));
+    detail->setPlainText(requestText(recorder.list().at(at)));
+    feedDetail();
 }
 
-// Results of the request on show are appended, not the whole text redone:
-// a request may draw a great many.
+// Results are appended, not the whole text redone, a few milliseconds' worth
+// per turn of the event loop: a request may draw a great many, faster than a
+// text box lays them out.
 void HistoryWindow::appendResults(qint64 firstIndex, qint64 lastIndex)
 {
-    if (shownEntry < firstIndex || shownEntry > lastIndex || !recorder.list().holds(shownEntry))
+    if (shownEntry >= firstIndex && shownEntry <= lastIndex && !detailFeed.isActive())
+        detailFeed.start();
+}
+
+void HistoryWindow::feedDetail()
+{
+    if (!recorder.list().holds(shownEntry))
         return;
     const HistoryEntry& entry = recorder.list().at(shownEntry);
-    if (shownResults == 0) { // the "no results" line goes: redo the text
-        shownEntry = -1;
-        showSelected();
-        return;
-    }
-    QString more;
-    for (std::size_t i = shownResults; i < entry.results.size(); ++i)
-        more += resultText(entry.results[i], i + 1);
-    shownResults = entry.results.size();
-    if (!more.isEmpty())
+    constexpr std::size_t chunk = 20;
+    constexpr int budgetMs = 3;
+    QElapsedTimer spent;
+    spent.start();
+    while (shownResults < entry.results.size() && spent.elapsed() < budgetMs) {
+        QString more;
+        const std::size_t end = std::min(entry.results.size(), shownResults + chunk);
+        for (std::size_t i = shownResults; i < end; ++i)
+            more += resultText(entry.results[i], i + 1);
+        shownResults = end;
         detail->appendPlainText(more.mid(1)); // appendPlainText starts its own line
+    }
+    if (shownResults < entry.results.size())
+        detailFeed.start();
 }
 
 void HistoryWindow::loadSelected()

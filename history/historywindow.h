@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 class QLabel;
@@ -43,6 +44,7 @@ private:
     qint64 selectedEntry() const;
     void showSelected();
     void appendResults(qint64 firstIndex, qint64 lastIndex);
+    void feedDetail();
     void loadSelected();
     void copySelected();
     void exportAll();
@@ -58,7 +60,8 @@ private:
     QPushButton* copyButton = nullptr;
     QPushButton* exportButton = nullptr;
     qint64 shownEntry = -1;
-    std::size_t shownResults = 0;
+    std::size_t shownResults = 0; // results of shownEntry in the detail pane
+    QTimer detailFeed;
 };
 
 } // namespace tessel
