@@ -200,17 +200,27 @@ int main(int argc, char** argv)
     if (!folder.isValid())
         return 1;
 
-    const Flood figures = flood(folder.path(), results);
+    // The worst of three rounds.
+    Flood figures;
+    for (int round = 0; round < 3; ++round) {
+        const Flood one = flood(folder.path() + "/" + QString::number(round), results);
+        figures.longestGapMs = std::max(figures.longestGapMs, one.longestGapMs);
+        figures.longestWorkMs = std::max(figures.longestWorkMs, one.longestWorkMs);
+        figures.gapsOver16 = std::max(figures.gapsOver16, one.gapsOver16);
+        figures.totalMs = std::max(figures.totalMs, one.totalMs);
+        figures.bytesPerResult = one.bytesPerResult;
+        figures.complete = round == 0 ? one.complete : figures.complete && one.complete;
+    }
     std::printf("History, offscreen\n");
-    std::printf("  %d results of one request, window open on it:\n", results);
+    std::printf("  %d results of one request, window open on it, worst of 3 rounds:\n", results);
     if (!figures.complete)
         std::printf("    not all results arrived within 120 s\n");
     std::printf("    longest gap between 1 ms GUI timer ticks  %8.1f ms (%d gaps over 16 ms)\n",
                 figures.longestGapMs, figures.gapsOver16);
     std::printf("    longest GUI-thread CPU time between ticks  %8.1f ms\n", figures.longestWorkMs);
     std::printf("    until all are in the list and detail pane  %8.0f ms\n", figures.totalMs);
-    std::printf("    history file growth per result            %8.1f bytes (reply of ~%d bytes)\n",
-                figures.bytesPerResult, static_cast<int>(replyNumber(50).toUtf8().size()));
+    std::printf("    history file growth per result            %8.1f bytes (reply of %d bytes)\n",
+                figures.bytesPerResult, static_cast<int>(replyNumber(99999).toUtf8().size()));
 
     const QString emptyHome = folder.path() + "/empty-home";
     const QString fullHome = folder.path() + "/full-home";

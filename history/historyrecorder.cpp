@@ -15,7 +15,7 @@
 namespace tessel {
 
 namespace {
-constexpr int sliceMs = 3;             // GUI-thread time per slice of results
+constexpr int sliceMs = 2;             // GUI-thread time per slice of results
 constexpr int flushDelayMs = 100;      // lines are written together, this late at most
 constexpr int flushBytes = 256 * 1024; // or once this many wait
 } // namespace

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -57,7 +58,7 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     setWindowTitle(tr("历史记录"));
     // The console stays on top; so must its history, or it would open behind it.
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
-    resize(800, 560);
+    resize(920, 560);
 
     model = new HistoryModel(recorder, this);
     proxy = new QSortFilterProxyModel(this);
@@ -78,6 +79,11 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionResizeMode(HistoryModel::OperationColumn, QHeaderView::Stretch);
+    // Fixed widths from the font: fitting the columns to their contents would
+    // measure every one of up to 10,000 rows.
+    const QFontMetrics metrics = table->fontMetrics();
+    table->setColumnWidth(HistoryModel::TimeColumn, metrics.horizontalAdvance("0000-00-00 00:00:00") + 16);
+    table->setColumnWidth(HistoryModel::SerialColumn, metrics.horizontalAdvance("BZSA07194A0049999716") + 16);
 
     detail = new QPlainTextEdit(this);
     detail->setObjectName(QStringLiteral("historyDetail"));
@@ -183,7 +189,7 @@ void HistoryWindow::feedDetail()
         return;
     const HistoryEntry& entry = recorder.list().at(shownEntry);
     constexpr std::size_t chunk = 20;
-    constexpr int budgetMs = 3;
+    constexpr int budgetMs = 2;
     QElapsedTimer spent;
     spent.start();
     while (shownResults < entry.results.size() && spent.elapsed() < budgetMs) {
