@@ -14,6 +14,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMenu>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -100,6 +103,8 @@ private slots:
     void windowOpens();
     void loadPutsRequestBack_data();
     void loadPutsRequestBack();
+    void exportKeepsTexts_data();
+    void exportKeepsTexts();
 };
 
 void TestHistory::initTestCase()
@@ -331,6 +336,43 @@ void TestHistory::loadPutsRequestBack()
     QCOMPARE(names->currentText(), nameAfter);
     QCOMPARE(request->toPlainText(), text);
     QVERIFY(window.findChild<QLabel*>("historyStatus")->text().isEmpty() == (nameAfter == operation));
+}
+
+void TestHistory::exportKeepsTexts_data()
+{
+    QTest::addColumn<QString>("text"); // as request and as reply
+
+    QTest::newRow("quotes and backslashes") << R"({"path":"C:\\media\\a.mp4","say":"\"hi\""})";
+    QTest::newRow("line breaks and tabs") << "line one\n\tline two\r\n";
+    QTest::newRow("non-ASCII") << "节目一 · ✓ 😀";
+    QTest::newRow("empty") << "";
+}
+
+void TestHistory::exportKeepsTexts()
+{
+    QFETCH(QString, text);
+    tessel::HistoryEntries entries(2);
+    entries[0].operation = "getVolume()";
+    entries[0].request = text;
+    entries[0].results = {{0, 12, text}, {65535, 40, "second"}};
+    entries[1].operation = "ping()";
+    const QString path = QDir(dataDir()).filePath("export.jsonl");
+    QDir().mkpath(dataDir());
+    QString error;
+    QVERIFY2(tessel::exportHistory(path, entries, &error), qPrintable(error));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 3); // two lines, each ended
+    const QJsonObject first = QJsonDocument::fromJson(lines[0]).object();
+    QCOMPARE(first["operation"].toString(), QString("getVolume()"));
+    QCOMPARE(first["request"].toString(), text);
+    const QJsonArray results = first["results"].toArray();
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results[0].toObject()["reply"].toString(), text);
+    QCOMPARE(results[1].toObject()["code"].toInt(), 65535);
+    QCOMPARE(QJsonDocument::fromJson(lines[1]).object()["results"].toArray().size(), 0);
 }
 
 QTEST_MAIN(TestHistory)
