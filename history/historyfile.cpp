@@ -41,6 +41,40 @@ QByteArray lineOf(const OrderedJson& object)
     return line;
 }
 
+// A JSON string of the text's UTF-8 bytes (QString gives valid UTF-8).
+void appendJsonText(QByteArray& out, const QString& text)
+{
+    static const char hex[] = "0123456789abcdef";
+    const QByteArray bytes = text.toUtf8();
+    out += '"';
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            switch (c) {
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out += "\\u00";
+                out += hex[byte >> 4];
+                out += hex[byte & 0xf];
+            }
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
 bool isText(const Json& object, const char* key)
 {
     const auto found = object.find(key);
@@ -119,14 +153,22 @@ QByteArray historySendLine(const HistoryEntry& entry)
     return lineOf(line);
 }
 
+// Written by hand, not through a JSON object: a flood of results makes this
+// the hot path, and the texts are the only parts that need escaping.
 QByteArray historyResultLine(const QString& id, const HistoryResult& result)
 {
-    OrderedJson line;
-    line["id"] = utf8(id);
-    line["code"] = result.code;
-    line["ms"] = result.ms;
-    line["reply"] = utf8(result.reply);
-    return lineOf(line);
+    QByteArray line;
+    line.reserve(48 + id.size() + result.reply.size() * 3 / 2);
+    line += "{\"id\":";
+    appendJsonText(line, id);
+    line += ",\"code\":";
+    line += QByteArray::number(result.code);
+    line += ",\"ms\":";
+    line += QByteArray::number(result.ms);
+    line += ",\"reply\":";
+    appendJsonText(line, result.reply);
+    line += "}\n";
+    return line;
 }
 
 QString serialOfRequest(const QByteArray& requestText)

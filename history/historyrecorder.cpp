@@ -41,13 +41,20 @@ public:
     }
 
     // Swaps the waiting results for `into`, which the caller has used up:
-    // constant time under the lock, whatever the flood.
-    void swapInto(std::vector<PendingHistoryResult>& into)
+    // constant time under the lock, whatever the flood. The GUI thread does
+    // not wait for the lock: an SDK thread may be put to sleep holding it.
+    // False when the lock was busy; the caller comes back later.
+    bool swapInto(std::deque<PendingHistoryResult>& into, bool wait)
     {
         into.clear();
-        std::lock_guard<std::mutex> lock(mutex);
+        std::unique_lock<std::mutex> lock(mutex, std::defer_lock);
+        if (wait)
+            lock.lock();
+        else if (!lock.try_lock())
+            return false;
         into.swap(items);
         wakePosted = false;
+        return true;
     }
 
     void sever()
@@ -59,7 +66,7 @@ public:
 private:
     std::mutex mutex;
     HistoryRecorder* recorder;
-    std::vector<PendingHistoryResult> items;
+    std::deque<PendingHistoryResult> items; // grows without moving what it holds
     bool wakePosted = false;
 };
 
@@ -153,9 +160,11 @@ void HistoryRecorder::takeResults()
 
 bool HistoryRecorder::takeSlice(int budgetMs)
 {
+    const bool quietly = budgetMs < 0;
     if (backlogNext == backlog.size()) {
         backlogNext = 0;
-        inbox->swapInto(backlog);
+        if (!inbox->swapInto(backlog, quietly))
+            return true;
     }
     QElapsedTimer slice;
     slice.start();
@@ -170,10 +179,10 @@ bool HistoryRecorder::takeSlice(int budgetMs)
             last = std::max(last, at);
         }
         pending = PendingHistoryResult(); // its texts now live in the list
-        if (budgetMs >= 0 && slice.elapsed() >= budgetMs)
+        if (!quietly && slice.elapsed() >= budgetMs)
             break;
     }
-    if (last >= 0 && budgetMs >= 0)
+    if (last >= 0 && !quietly)
         emit resultsAdded(first, last);
     return backlogNext < backlog.size();
 }

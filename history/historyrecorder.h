@@ -11,9 +11,9 @@
 #include <QTimer>
 
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <thread>
-#include <vector>
 
 namespace tessel {
 
@@ -105,7 +105,7 @@ private:
     std::thread reader;
     HistoryLoad readResult; // written by the reader, read after joining it
 
-    std::vector<PendingHistoryResult> backlog; // taken from the inbox, GUI thread only
+    std::deque<PendingHistoryResult> backlog; // taken from the inbox, GUI thread only
     std::size_t backlogNext = 0;
     QByteArray pendingLines;
     qint64 requestsInFile = 0;

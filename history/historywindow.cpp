@@ -126,8 +126,10 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     connect(copyButton, &QPushButton::clicked, this, &HistoryWindow::copySelected);
     connect(exportButton, &QPushButton::clicked, this, &HistoryWindow::exportAll);
 
+    // A fifth of the GUI thread at most while results pour in; the list and
+    // the file come first.
     detailFeed.setSingleShot(true);
-    detailFeed.setInterval(0);
+    detailFeed.setInterval(10);
     connect(&detailFeed, &QTimer::timeout, this, &HistoryWindow::feedDetail);
 
     showMessage(recorder.statusMessage());
@@ -174,9 +176,9 @@ void HistoryWindow::showSelected()
     feedDetail();
 }
 
-// Results are appended, not the whole text redone, a few milliseconds' worth
-// per turn of the event loop: a request may draw a great many, faster than a
-// text box lays them out.
+// Results are appended, not the whole text redone, two milliseconds' worth
+// at a time: a request may draw a great many, faster than a text box lays
+// them out.
 void HistoryWindow::appendResults(qint64 firstIndex, qint64 lastIndex)
 {
     if (shownEntry >= firstIndex && shownEntry <= lastIndex && !detailFeed.isActive())

@@ -103,8 +103,8 @@ private slots:
     void windowOpens();
     void loadPutsRequestBack_data();
     void loadPutsRequestBack();
-    void exportKeepsTexts_data();
-    void exportKeepsTexts();
+    void textsSurviveFiles_data();
+    void textsSurviveFiles();
 };
 
 void TestHistory::initTestCase()
@@ -338,19 +338,26 @@ void TestHistory::loadPutsRequestBack()
     QVERIFY(window.findChild<QLabel*>("historyStatus")->text().isEmpty() == (nameAfter == operation));
 }
 
-void TestHistory::exportKeepsTexts_data()
+void TestHistory::textsSurviveFiles_data()
 {
     QTest::addColumn<QString>("text"); // as request and as reply
 
     QTest::newRow("quotes and backslashes") << R"({"path":"C:\\media\\a.mp4","say":"\"hi\""})";
     QTest::newRow("line breaks and tabs") << "line one\n\tline two\r\n";
     QTest::newRow("non-ASCII") << "节目一 · ✓ 😀";
+    QTest::newRow("control characters") << QString::fromUtf8("a\x01b\x1f\x7f");
     QTest::newRow("empty") << "";
 }
 
-void TestHistory::exportKeepsTexts()
+void TestHistory::textsSurviveFiles()
 {
     QFETCH(QString, text);
+    // The history file's result line, written by hand.
+    const QJsonObject line = QJsonDocument::fromJson(tessel::historyResultLine("a-1", {7, 3, text})).object();
+    QCOMPARE(line["reply"].toString(), text);
+    QCOMPARE(line["code"].toInt(), 7);
+
+    // The export.
     tessel::HistoryEntries entries(2);
     entries[0].operation = "getVolume()";
     entries[0].request = text;
