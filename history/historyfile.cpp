@@ -281,7 +281,10 @@ bool writeHistoryFile(const QString& path, const HistoryEntries& entries, QStrin
 QByteArray historyExportLine(const HistoryEntry& entry)
 {
     OrderedJson line;
-    line["time"] = utf8(QDateTime::fromMSecsSinceEpoch(entry.sentAtMs).toString(Qt::ISODateWithMs));
+    // Local time with its offset, so that the line reads the same anywhere.
+    QDateTime sent = QDateTime::fromMSecsSinceEpoch(entry.sentAtMs);
+    sent = sent.toOffsetFromUtc(sent.offsetFromUtc());
+    line["time"] = utf8(sent.toString(Qt::ISODateWithMs));
     line["sn"] = utf8(entry.serial);
     line["operation"] = utf8(entry.operation);
     line["request"] = utf8(entry.request);
