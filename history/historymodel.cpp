@@ -3,6 +3,7 @@
 #include "history/historyrecorder.h"
 
 #include <QDateTime>
+#include <QStringList>
 
 namespace tessel {
 
@@ -34,15 +35,20 @@ int HistoryModel::rowOf(qint64 entryIndex) const
 
 QVariant HistoryModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != FilterRole))
         return {};
     const qint64 at = entryIndex(index.row());
     if (!recorder.list().holds(at))
         return {};
     const HistoryEntry& entry = recorder.list().at(at);
+    if (role == FilterRole) {
+        const QString code = entry.results.empty() ? QString() : QString::number(entry.results.back().code);
+        return QStringList{timeText(entry.sentAtMs), entry.serial, entry.operation, code}.join(
+            QLatin1Char('\t'));
+    }
     switch (index.column()) {
     case TimeColumn:
-        return QDateTime::fromMSecsSinceEpoch(entry.sentAtMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return timeText(entry.sentAtMs);
     case SerialColumn:
         return entry.serial;
     case OperationColumn:
@@ -103,9 +109,21 @@ void HistoryModel::catchUp()
     }
 }
 
+QString HistoryModel::timeText(qint64 sentAtMs) const
+{
+    const qint64 second = sentAtMs / 1000;
+    auto found = timeTexts.constFind(second);
+    if (found == timeTexts.constEnd())
+        found = timeTexts.insert(
+            second,
+            QDateTime::fromMSecsSinceEpoch(second * 1000).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    return *found;
+}
+
 void HistoryModel::resetAll()
 {
     beginResetModel();
+    timeTexts.clear();
     shownFirst = recorder.list().firstIndex();
     shownEnd = recorder.list().endIndex();
     endResetModel();

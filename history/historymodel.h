@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
+#include <QString>
 
 namespace tessel {
 
@@ -24,6 +26,8 @@ public:
         MsColumn,
         ColumnCount
     };
+    // Time, serial, operation and code of a row in one text, for the filter.
+    static constexpr int FilterRole = Qt::UserRole + 1;
 
     explicit HistoryModel(const HistoryRecorder& recorder, QObject* parent = nullptr);
 
@@ -40,10 +44,14 @@ private:
     void catchUp();
     void resetAll();
     void resultsAdded(qint64 firstIndex, qint64 lastIndex);
+    QString timeText(qint64 sentAtMs) const;
 
     const HistoryRecorder& recorder;
     qint64 shownFirst = 0;
     qint64 shownEnd = 0;
+    // Formatting a local time is slow and the filter asks for every row at
+    // each keystroke; requests of one second share a text.
+    mutable QHash<qint64, QString> timeTexts;
 };
 
 } // namespace tessel

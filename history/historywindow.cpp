@@ -63,7 +63,8 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     model = new HistoryModel(recorder, this);
     proxy = new QSortFilterProxyModel(this);
     proxy->setSourceModel(model);
-    proxy->setFilterKeyColumn(-1);
+    proxy->setFilterKeyColumn(HistoryModel::TimeColumn);
+    proxy->setFilterRole(HistoryModel::FilterRole);
     proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
 
     filter = new QLineEdit(this);
@@ -112,7 +113,10 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     layout->addWidget(splitter, 1);
     layout->addLayout(buttons);
 
-    connect(filter, &QLineEdit::textChanged, proxy, &QSortFilterProxyModel::setFilterFixedString);
+    filterDelay.setSingleShot(true);
+    filterDelay.setInterval(150);
+    connect(filter, &QLineEdit::textChanged, &filterDelay, qOverload<>(&QTimer::start));
+    connect(&filterDelay, &QTimer::timeout, this, &HistoryWindow::applyFilter);
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &HistoryWindow::showSelected);
     connect(proxy, &QAbstractItemModel::modelReset, this, [this] {
@@ -146,6 +150,17 @@ void HistoryWindow::selectEntry(qint64 entryIndex)
     const QModelIndex at = proxy->mapFromSource(model->index(row, 0));
     table->selectionModel()->setCurrentIndex(at,
                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+// The proxy is refilled whole: changing the filter in place sends one
+// removal or insertion per run of rows, thousands of them over a long list.
+void HistoryWindow::applyFilter()
+{
+    const qint64 selected = shownEntry;
+    proxy->setSourceModel(nullptr);
+    proxy->setFilterFixedString(filter->text());
+    proxy->setSourceModel(model);
+    selectEntry(selected);
 }
 
 qint64 HistoryWindow::selectedEntry() const

@@ -41,6 +41,7 @@ signals:
     void loadRequested(const QString& operation, const QString& request);
 
 private:
+    void applyFilter();
     qint64 selectedEntry() const;
     void showSelected();
     void appendResults(qint64 firstIndex, qint64 lastIndex);
@@ -62,6 +63,7 @@ private:
     qint64 shownEntry = -1;
     std::size_t shownResults = 0; // results of shownEntry in the detail pane
     QTimer detailFeed;
+    QTimer filterDelay; // typing does not refilter at each key
 };
 
 } // namespace tessel
