@@ -17,6 +17,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -103,6 +104,8 @@ private slots:
     void windowOpens();
     void loadPutsRequestBack_data();
     void loadPutsRequestBack();
+    void filter_data();
+    void filter();
     void textsSurviveFiles_data();
     void textsSurviveFiles();
 };
@@ -336,6 +339,39 @@ void TestHistory::loadPutsRequestBack()
     QCOMPARE(names->currentText(), nameAfter);
     QCOMPARE(request->toPlainText(), text);
     QVERIFY(window.findChild<QLabel*>("historyStatus")->text().isEmpty() == (nameAfter == operation));
+}
+
+void TestHistory::filter_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("shown"); // operations, newest first
+
+    QTest::newRow("none") << "" << QStringList{"ping()", "setVolume()", "getVolume()"};
+    QTest::newRow("operation, any case") << "VOLUME" << QStringList{"setVolume()", "getVolume()"};
+    QTest::newRow("part of a serial") << "0049999716" << QStringList{"getVolume()"};
+    QTest::newRow("last code") << "1003" << QStringList{"setVolume()"};
+    QTest::newRow("nothing matches") << "nosuch" << QStringList{};
+}
+
+void TestHistory::filter()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, shown);
+    tessel::HistoryRecorder recorder(historyPath());
+    recorder.recordSend("getVolume()", R"({"sn":"BZSA07194A0049999716"})").record(0, "{}");
+    recorder.recordSend("setVolume()", R"({"sn":"BZSA79353N1310006847"})").record(1003, "not logged in");
+    recorder.recordSend("ping()", "");
+    QTRY_COMPARE(recorder.list().at(1).results.size(), std::size_t(1));
+    tessel::HistoryWindow window(recorder);
+    window.findChild<QLineEdit*>("historyFilter")->setText(text);
+    const QAbstractItemModel* rows = window.findChild<QTableView*>("historyTable")->model();
+    auto operations = [&] {
+        QStringList list;
+        for (int row = 0; row < rows->rowCount(); ++row)
+            list << rows->index(row, 2).data().toString();
+        return list;
+    };
+    QTRY_COMPARE(operations(), shown);
 }
 
 void TestHistory::textsSurviveFiles_data()
