@@ -86,6 +86,8 @@ HistoryRecorder::HistoryRecorder(QString filePath, int cap, QObject* parent)
     connect(this, &HistoryRecorder::resultsWaiting, this, &HistoryRecorder::takeResults,
             Qt::QueuedConnection);
     connect(this, &HistoryRecorder::readFinished, this, &HistoryRecorder::finishLoad, Qt::QueuedConnection);
+    connect(this, &HistoryRecorder::rewriteFinished, this, &HistoryRecorder::finishRewrite,
+            Qt::QueuedConnection);
     flushTimer.setSingleShot(true);
     flushTimer.setInterval(flushDelayMs);
     connect(&flushTimer, &QTimer::timeout, this, &HistoryRecorder::writePending);
@@ -98,10 +100,16 @@ HistoryRecorder::~HistoryRecorder()
         reader.join();
     if (loadState == LoadState::Loading)
         adoptRead();
+    if (rewriter.joinable()) {
+        rewriter.join();
+        rewriting = false;
+        writeFailed = writeFailed || !rewriteError.isEmpty();
+    }
     // Whatever came in and was not taken yet still goes to the file: the rest
     // of the backlog, then what the inbox holds.
     takeSlice(-1);
     takeSlice(-1);
+    compactIfDue(false);
     writePending();
 }
 
@@ -219,7 +227,7 @@ void HistoryRecorder::append(const QByteArray& line)
 
 void HistoryRecorder::writePending()
 {
-    if (loadState != LoadState::Loaded || pendingLines.isEmpty())
+    if (loadState != LoadState::Loaded || rewriting || pendingLines.isEmpty())
         return;
     const QByteArray lines = std::exchange(pendingLines, QByteArray());
     if (!fileWritable || writeFailed)
@@ -244,23 +252,48 @@ void HistoryRecorder::writePending()
 }
 
 // The file may grow a tenth past the cap before it is rewritten with the
-// requests kept, so that the rewrite is rare.
-void HistoryRecorder::compactIfDue()
+// requests kept, so that the rewrite is rare. The rewrite (some 30 ms for a
+// full history) runs on a thread of its own from a copy of the list; lines
+// recorded meanwhile wait and are appended to the new file.
+void HistoryRecorder::compactIfDue(bool inBackground)
 {
     const int cap = entries.capacity();
-    if (loadState != LoadState::Loaded || !fileWritable || writeFailed ||
+    if (loadState != LoadState::Loaded || rewriting || !fileWritable || writeFailed ||
         requestsInFile <= cap + std::max(1, cap / 10))
         return;
     flushTimer.stop();
     pendingLines.clear(); // everything in memory goes into the new file
     file.close();
-    QString error;
-    if (writeHistoryFile(path, entries.all(), &error)) {
-        requestsInFile = static_cast<qint64>(entries.all().size());
-    } else {
-        writeFailed = true;
-        setMessage(QStringLiteral("历史文件无法整理（%1），本次的历史不会保存").arg(error));
+    requestsInFile = static_cast<qint64>(entries.all().size());
+    if (!inBackground) {
+        QString error;
+        if (!writeHistoryFile(path, entries.all(), &error)) {
+            writeFailed = true;
+            setMessage(QStringLiteral("历史文件无法整理（%1），本次的历史不会保存").arg(error));
+        }
+        return;
     }
+    rewriting = true;
+    rewriter = std::thread([this, snapshot = entries.all()] {
+        rewriteError.clear();
+        if (!writeHistoryFile(path, snapshot, &rewriteError) && rewriteError.isEmpty())
+            rewriteError = QStringLiteral("?");
+        emit rewriteFinished();
+    });
+}
+
+void HistoryRecorder::finishRewrite()
+{
+    if (!rewriting)
+        return;
+    rewriter.join();
+    rewriting = false;
+    if (!rewriteError.isEmpty()) {
+        writeFailed = true;
+        setMessage(QStringLiteral("历史文件无法整理（%1），本次的历史不会保存").arg(rewriteError));
+    }
+    writePending();
+    compactIfDue();
 }
 
 void HistoryRecorder::setMessage(const QString& text)

@@ -71,10 +71,11 @@ public:
     void flush();
 
 signals:
-    void resultsWaiting(); // emitted on SDK threads, queued to the GUI thread
-    void readFinished();   // emitted on the reading thread, queued
-    void listReset();      // the file's requests came in: every index is new
-    void requestAdded();   // one more at the end; the oldest may have gone
+    void resultsWaiting();  // emitted on SDK threads, queued to the GUI thread
+    void readFinished();    // emitted on the reading thread, queued
+    void rewriteFinished(); // emitted on the rewriting thread, queued
+    void listReset();       // the file's requests came in: every index is new
+    void requestAdded();    // one more at the end; the oldest may have gone
     void resultsAdded(qint64 firstIndex, qint64 lastIndex);
     void messageChanged(const QString& message);
 
@@ -92,7 +93,8 @@ private:
     void adoptRead();
     void append(const QByteArray& line);
     void writePending();
-    void compactIfDue();
+    void compactIfDue(bool inBackground = true);
+    void finishRewrite();
     void setMessage(const QString& text);
 
     QString path;
@@ -104,6 +106,10 @@ private:
     LoadState loadState = LoadState::NotLoaded;
     std::thread reader;
     HistoryLoad readResult; // written by the reader, read after joining it
+
+    std::thread rewriter;
+    bool rewriting = false;
+    QString rewriteError; // written by the rewriter, read after joining it
 
     std::deque<PendingHistoryResult> backlog; // taken from the inbox, GUI thread only
     std::size_t backlogNext = 0;
