@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -161,6 +162,9 @@ int main(int argc, char** argv)
         return 2;
     }
     defaultHandler = qInstallMessageHandler(dropChatter);
+    // The console records every send and result; not into the user's history.
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
     QApplication app(argc, argv);
 
     std::vector<double> console, search;

@@ -156,7 +156,17 @@ QMenu* ConsoleTools::requestMenu()
     const bool hasOperation = csharpSnippet(names->currentText().toStdString(), {}).has_value();
     menu->addAction(tr("复制为 C# 代码"), this, [this] { copyRequestAs(true); })->setEnabled(hasOperation);
     menu->addAction(tr("复制为 Java 代码"), this, [this] { copyRequestAs(false); })->setEnabled(hasOperation);
+
+    for (const auto& section : requestMenuSections) {
+        menu->addSeparator();
+        section(*menu);
+    }
     return menu;
+}
+
+void ConsoleTools::addRequestMenuSection(std::function<void(QMenu&)> section)
+{
+    requestMenuSections.push_back(std::move(section));
 }
 
 QMenu* ConsoleTools::replyMenu()

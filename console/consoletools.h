@@ -10,6 +10,9 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+#include <vector>
+
 class QComboBox;
 class QMenu;
 class QPoint;
@@ -41,6 +44,9 @@ public:
 
     // The menus the two boxes pop up, built afresh each time; the caller owns them.
     QMenu* requestMenu();
+    // Adds a section of entries at the end of the request box's menu, for
+    // tools that live beside this one (the history).
+    void addRequestMenuSection(std::function<void(QMenu&)> section);
     QMenu* replyMenu();
 
 protected:
@@ -55,6 +61,7 @@ private:
     void showReplyMenu(const QPoint& pos);
 
     QWidget* console;
+    std::vector<std::function<void(QMenu&)>> requestMenuSections;
     QComboBox* modules;
     QComboBox* names;
     QTextEdit* request;

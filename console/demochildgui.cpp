@@ -1,6 +1,7 @@
 #include "console/demochildgui.h"
 
 #include "console/catalogue.h"
+#include "console/consolehistory.h"
 #include "console/consoletools.h"
 #include "console/dispatchtable.h"
 #include "console/requesttarget.h"
@@ -45,6 +46,9 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
     fillModules();
 
     tools = new tessel::ConsoleTools(this);
+    consoleHistory =
+        new tessel::ConsoleHistory(*this, *ui.comboBox_APIModule, *ui.comboBox_APIName, *ui.textEdit_2);
+    tools->addRequestMenuSection([history = consoleHistory](QMenu& menu) { history->addMenuEntry(menu); });
 }
 
 DemoChildGUI::~DemoChildGUI() = default;

@@ -9,10 +9,10 @@
 #include <functional>
 
 class QStyledItemDelegate;
-
 namespace tessel {
+class ConsoleHistory;
 class ConsoleTools;
-}
+} // namespace tessel
 
 // The API console: pick an operation, edit its JSON request, send it through
 // the request sender and read the result. It never calls the SDK itself.
@@ -29,6 +29,9 @@ public:
 
     // Replaces (and releases) the sender installed before, if any.
     void setRequestSender(RequestSender sender);
+
+    // The history of this console's sends (Ctrl+H opens its window).
+    tessel::ConsoleHistory& history() { return *consoleHistory; }
 
 private slots:
     void soltsGetInfo();
@@ -49,4 +52,5 @@ private:
     RequestSender requestSender;
     QStyledItemDelegate* itemDelegate = nullptr; // shared by both combo boxes, owned by this window
     tessel::ConsoleTools* tools = nullptr; // shortcuts, finder, request check, menus; owned by this window
+    tessel::ConsoleHistory* consoleHistory = nullptr; // a child of this window
 };

@@ -1,6 +1,7 @@
 // The API dispatcher: one console request becomes one SDK call.
 #include "mainwindow/demogui.h"
 
+#include "console/consolehistory.h"
 #include "console/dispatchtable.h"
 
 #include <string_view>
@@ -9,14 +10,19 @@ void DemoGUI::dispatchApi(const QByteArray& apiName, const QByteArray& requestTe
 {
     const tessel::DispatchEntry* entry = tessel::findDispatchEntry(
         std::string_view(apiName.constData(), static_cast<std::size_t>(apiName.size())));
+    // Every send goes into the history, also one that starts no SDK call.
+    const tessel::HistoryTicket ticket = console.history().recorder().recordSend(apiName, requestText);
     if (!entry)
         return;
 
     // Runs on an SDK thread, possibly more than once and possibly after this
-    // window is gone: it holds the lifeline, copies the reply and emits.
-    ResultCallback callback = tessel::guardedCallback(lifeline, [](DemoGUI& window, int code,
-                                                                   const std::string& reply) {
+    // window is gone: the ticket files each result under this send in the
+    // history; the window, while it exists, gets it through its signal.
+    auto show = tessel::guardedCallback(lifeline, [](DemoGUI& window, int code, const std::string& reply) {
         emit window.signalsendResponseData(code, QString::fromStdString(reply)); // bad bytes become U+FFFD
     });
-    entry->start(requestText.constData(), std::move(callback));
+    entry->start(requestText.constData(), [ticket, show](unsigned short code, const char* reply) {
+        ticket.record(static_cast<int>(code), QString::fromUtf8(reply ? reply : ""));
+        show(code, reply);
+    });
 }

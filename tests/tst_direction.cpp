@@ -15,10 +15,11 @@ namespace {
 const std::map<QString, QStringList> allowedArrows = {
     {"app", {"mainwindow", "export"}},
     {"mainwindow", {"console", "core", "sdk"}},
-    {"console", {"sdk", "export"}},
+    {"console", {"sdk", "export", "history"}},
     {"core", {"sdk"}},
     {"simulator", {"sdk"}},
     {"export", {}},
+    {"history", {}},
     {"sdk", {}},
 };
 
@@ -107,6 +108,11 @@ private slots:
         }
         QVERIFY(files > 0);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
+        // A new library folder must be given its arrows, or it goes unchecked.
+        const QStringList tools{"tests", "bench", "fuzz"};
+        for (const QString& folder : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            if (QFileInfo::exists(root.filePath(folder + "/CMakeLists.txt")) && !tools.contains(folder))
+                QVERIFY2(allowedArrows.count(folder), qPrintable(folder + " has no arrows"));
     }
 };
 

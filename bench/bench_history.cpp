@@ -1,0 +1,318 @@
+// The console's history:
+//  - a flood: one request answered 100,000 times from a thread of its own (as
+//    the SDK's threads do) while the history window is open on that request;
+//    the longest gap between ticks of a 1 ms timer on the GUI thread, and the
+//    time until every result is in the list, the window and the file;
+//  - the history file's growth per result;
+//  - reading a full history (10,000 requests) back, and start-up of the
+//    program with such a history beside start-up with none.
+// Usage: bench_history [RESULTS] [RUNS]: 100,000 results, 20 start-up runs.
+
+#include "bench/benchprocess.h"
+#include "history/historyfile.h"
+#include "history/historyrecorder.h"
+#include "history/historywindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <time.h>
+#include <vector>
+
+namespace {
+
+constexpr int fullHistory = 10000;
+
+const QString sampleRequest = QStringLiteral(
+    R"({"sn":"BZSA07194A0049999716","programName":"节目一","pageCount":3,"files":["a.mp4","b.png"]})");
+
+QString replyNumber(int i)
+{
+    return QStringLiteral(
+               R"({"sn":"BZSA07194A0049999716","progress":%1,"state":"transferring","file":"a.mp4"})")
+        .arg(i % 101);
+}
+
+// CPU time of the calling thread: the GUI thread's own work between two
+// ticks, whatever else the machine is busy with.
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+struct Flood
+{
+    double longestGapMs = 0;
+    double longestWorkMs = 0;
+    int gapsOver16 = 0;
+    double totalMs = 0;
+    double bytesPerResult = 0;
+    bool complete = false;
+};
+
+Flood flood(const QString& folder, int results)
+{
+    Flood figures;
+    const QString path = folder + "/flood.jsonl";
+    tessel::HistoryRecorder recorder(path);
+    recorder.ensureLoaded();
+    while (!recorder.isLoaded())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+
+    tessel::HistoryWindow window(recorder);
+    window.show();
+    const tessel::HistoryTicket ticket =
+        recorder.recordSend("startTransferProgram()", sampleRequest.toUtf8());
+    const qint64 entry = recorder.list().endIndex() - 1;
+    window.selectEntry(entry);
+    recorder.flush();
+    QCoreApplication::processEvents();
+    const qint64 sizeBefore = QFileInfo(path).size();
+
+    const QPlainTextEdit* detail = window.findChild<QPlainTextEdit*>("historyDetail");
+    std::vector<QString> replies;
+    replies.reserve(static_cast<std::size_t>(results));
+    for (int i = 0; i < results; ++i)
+        replies.push_back(replyNumber(i));
+
+    QEventLoop loop;
+    QElapsedTimer clock;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    qint64 lastTick = 0;
+    double lastCpu = threadCpuMs();
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        const double gap = (now - lastTick) / 1e6;
+        figures.longestGapMs = std::max(figures.longestGapMs, gap);
+        figures.gapsOver16 += gap > 16 ? 1 : 0;
+        lastTick = now;
+        const double cpu = threadCpuMs();
+        figures.longestWorkMs = std::max(figures.longestWorkMs, cpu - lastCpu);
+        lastCpu = cpu;
+        if (recorder.list().at(entry).results.size() == static_cast<std::size_t>(results) &&
+            detail->document()->lastBlock().text() == replies.back())
+            loop.quit();
+    });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(120000);
+
+    clock.start();
+    ticker.start();
+    std::thread sdk([&] {
+        for (const QString& reply : replies)
+            ticket.record(0, reply);
+    });
+    loop.exec();
+    figures.totalMs = clock.nsecsElapsed() / 1e6;
+    sdk.join();
+    ticker.stop();
+    figures.complete = recorder.list().at(entry).results.size() == static_cast<std::size_t>(results);
+    recorder.flush();
+    figures.bytesPerResult = double(QFileInfo(path).size() - sizeBefore) / results;
+    return figures;
+}
+
+// The yardstick of the gaps: the same ticks for as long, beside a thread
+// that only spins, as the flood's sender keeps a core busy. What this shows
+// is the machine's doing, not the program's.
+double controlGapMs(double durationMs)
+{
+    std::atomic<bool> stop{false};
+    std::thread spinner([&] {
+        while (!stop.load(std::memory_order_relaxed)) {
+        }
+    });
+    QEventLoop loop;
+    QElapsedTimer clock;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    qint64 lastTick = 0;
+    double longest = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, (now - lastTick) / 1e6);
+        lastTick = now;
+        if (now / 1e6 >= durationMs)
+            loop.quit();
+    });
+    clock.start();
+    ticker.start();
+    loop.exec();
+    stop = true;
+    spinner.join();
+    return longest;
+}
+
+// A history file of 10,000 requests, one result each.
+QString writeFullHistory(const QString& dataHome)
+{
+    const QString folder = dataHome + "/tessel-console";
+    QDir().mkpath(folder);
+    const QString path = folder + "/history.jsonl";
+    tessel::HistoryEntries entries;
+    for (int i = 0; i < fullHistory; ++i) {
+        tessel::HistoryEntry entry;
+        entry.id = QStringLiteral("bench-%1").arg(i + 1);
+        entry.sentAtMs = 1700000000000 + i * 1000LL;
+        entry.serial = QStringLiteral("BZSA07194A0049999716");
+        entry.operation = QStringLiteral("setVolume()");
+        entry.request = sampleRequest;
+        entry.results.push_back({0, 40 + i % 50, replyNumber(i)});
+        entries.push_back(std::move(entry));
+    }
+    QString error;
+    if (!tessel::writeHistoryFile(path, entries, &error))
+        std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
+    return path;
+}
+
+double readBackMs(const QString& path, int* requests)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const tessel::HistoryLoad load = tessel::loadHistoryFile(path, tessel::HistoryRecorder::defaultCap);
+        ms.push_back(timer.nsecsElapsed() / 1e6);
+        *requests = static_cast<int>(load.entries.size());
+    }
+    return *std::min_element(ms.begin(), ms.end());
+}
+
+// The window opened on a full history: read in the background, then the
+// list fills. Milliseconds until it has, and the longest tick gap meanwhile.
+std::pair<double, double> openOnFull(const QString& path)
+{
+    tessel::HistoryRecorder recorder(path);
+    tessel::HistoryWindow window(recorder);
+    window.show();
+    QCoreApplication::processEvents();
+    QEventLoop loop;
+    QElapsedTimer clock;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    qint64 lastTick = 0;
+    double longest = 0;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, (now - lastTick) / 1e6);
+        lastTick = now;
+        if (recorder.isLoaded())
+            loop.quit();
+    });
+    clock.start();
+    ticker.start();
+    recorder.ensureLoaded();
+    loop.exec();
+    return {clock.nsecsElapsed() / 1e6, longest};
+}
+
+bool startUp(const std::string& dataHome, std::vector<double>& into)
+{
+    const benchprocess::Environment environment{{{"QT_QPA_PLATFORM", "offscreen"},
+                                                 {"TESSEL_SIM_LATENCY_MS", "0"},
+                                                 {"TESSEL_EXIT_AFTER_ROWS", "1"},
+                                                 {"XDG_DATA_HOME", dataHome}},
+                                                {"TESSEL_SIM_FLEET", "TESSEL_SNAPSHOT"}};
+    const std::optional<benchprocess::Run> run = benchprocess::run(TESSEL_CONSOLE_EXE, environment);
+    if (!run || run->exitCode != 0) {
+        std::fprintf(stderr, "bench_history: tessel-console did not report\n");
+        return false;
+    }
+    into.push_back(run->msToFirstLine);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const int results = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 20;
+    if (results < 1 || results > 10000000 || runs < 1 || runs > 1000) {
+        std::fprintf(stderr, "usage: bench_history [RESULTS] [RUNS]\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        return 1;
+
+    // The worst of three rounds.
+    Flood figures;
+    for (int round = 0; round < 3; ++round) {
+        const Flood one = flood(folder.path() + "/" + QString::number(round), results);
+        figures.longestGapMs = std::max(figures.longestGapMs, one.longestGapMs);
+        figures.longestWorkMs = std::max(figures.longestWorkMs, one.longestWorkMs);
+        figures.gapsOver16 = std::max(figures.gapsOver16, one.gapsOver16);
+        figures.totalMs = std::max(figures.totalMs, one.totalMs);
+        figures.bytesPerResult = one.bytesPerResult;
+        figures.complete = round == 0 ? one.complete : figures.complete && one.complete;
+    }
+    std::printf("History, offscreen\n");
+    std::printf("  %d results of one request, window open on it, worst of 3 rounds:\n", results);
+    if (!figures.complete)
+        std::printf("    not all results arrived within 120 s\n");
+    std::printf("    longest gap between 1 ms GUI timer ticks  %8.1f ms (%d gaps over 16 ms)\n",
+                figures.longestGapMs, figures.gapsOver16);
+    std::printf("    longest GUI-thread CPU time between ticks  %8.1f ms\n", figures.longestWorkMs);
+    double control = 0;
+    for (int round = 0; round < 3; ++round)
+        control = std::max(control, controlGapMs(figures.totalMs));
+    std::printf("    yardstick: longest gap, no history, a spinning thread, as long  %.1f ms\n", control);
+    std::printf("    until all are in the list and detail pane  %8.0f ms\n", figures.totalMs);
+    std::printf("    history file growth per result            %8.1f bytes (reply of %d bytes)\n",
+                figures.bytesPerResult, static_cast<int>(replyNumber(99999).toUtf8().size()));
+
+    const QString emptyHome = folder.path() + "/empty-home";
+    const QString fullHome = folder.path() + "/full-home";
+    QDir().mkpath(emptyHome);
+    const QString fullPath = writeFullHistory(fullHome);
+    int requests = 0;
+    const double readMs = readBackMs(fullPath, &requests);
+    std::printf("  reading a full history back (%d requests, %lld bytes), best of 3  %8.1f ms\n", requests,
+                static_cast<long long>(QFileInfo(fullPath).size()), readMs);
+
+    const std::pair<double, double> opened = openOnFull(fullPath);
+    std::printf("  window opened on it: list filled after %.1f ms, longest tick gap meanwhile %.1f ms\n",
+                opened.first, opened.second);
+
+    std::vector<double> none, full, warmUp;
+    if (!startUp(emptyHome.toStdString(), warmUp) || !startUp(fullHome.toStdString(), warmUp))
+        return 1;
+    for (int i = 0; i < runs; ++i)
+        if (!startUp(emptyHome.toStdString(), none) || !startUp(fullHome.toStdString(), full))
+            return 1;
+    const double noneMedian = benchprocess::median(none);
+    const double fullMedian = benchprocess::median(full);
+    // The program reads its history on first use, so start-up does not.
+    std::printf("  start-up until the first row, %d runs each, median:\n", runs);
+    std::printf("    no history                                %8.1f ms\n", noneMedian);
+    std::printf("    %d requests in the history            %8.1f ms\n", fullHistory, fullMedian);
+    std::printf("    ratio                                     %8.2f\n", fullMedian / noneMedian);
+    return 0;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "history/historyrecorder.h"
+#include "history/historywindow.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QAction;
+class QComboBox;
+class QMenu;
+class QTextEdit;
+class QWidget;
+
+namespace tessel {
+
+// The console's history: the recorder every send goes through, Ctrl+H and
+// the request box's menu entry opening the history window, and "载入"
+// putting a request back into the console.
+class ConsoleHistory : public QObject
+{
+    Q_OBJECT
+
+public:
+    ConsoleHistory(QWidget& console, QComboBox& modules, QComboBox& names, QTextEdit& request);
+    ~ConsoleHistory() override;
+
+    HistoryRecorder& recorder() { return historyRecorder; }
+    // Created on first use, kept (hidden when closed) until the console goes.
+    HistoryWindow& window();
+    void openWindow();
+
+    // Adds "历史记录" to a menu of the request box.
+    QAction* addMenuEntry(QMenu& menu);
+
+    // Chooses the operation through the two boxes, as by hand, so that its
+    // sample loads as usual; then puts the request text in place of it.
+    void loadRequest(const QString& operation, const QString& requestText);
+
+private:
+    QWidget& console;
+    QComboBox& modules;
+    QComboBox& names;
+    QTextEdit& request;
+    HistoryRecorder historyRecorder;
+    std::unique_ptr<HistoryWindow> historyWindow; // goes before the recorder it shows
+};
+
+} // namespace tessel

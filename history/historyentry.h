@@ -1,0 +1,29 @@
+#pragma once
+
+// One console request as the history keeps it, with every result it drew.
+
+#include <QString>
+#include <QtGlobal>
+
+#include <vector>
+
+namespace tessel {
+
+struct HistoryResult
+{
+    int code = 0;
+    qint64 ms = 0; // since the send
+    QString reply;
+};
+
+struct HistoryEntry
+{
+    QString id;          // unique across sessions: "<session>-<n>"
+    qint64 sentAtMs = 0; // wall clock of the send, ms since the epoch
+    QString serial;      // the request's "sn", empty when it has none
+    QString operation;
+    QString request;
+    std::vector<HistoryResult> results; // in order of arrival
+};
+
+} // namespace tessel

@@ -1,0 +1,426 @@
+// The console's history: results filed under the send that caused them, the
+// cap, reading the file back (also a damaged one), and the window's keys and
+// "载入".
+
+#include "console/consolehistory.h"
+#include "console/consoletools.h"
+#include "console/demochildgui.h"
+#include "history/historyfile.h"
+#include "history/historyrecorder.h"
+#include "history/historywindow.h"
+#include "mainwindow/demogui.h"
+#include "simulator/simulator.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTextEdit>
+#include <QtTest>
+
+#include <memory>
+#include <thread>
+
+namespace {
+
+QString dataDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QString historyPath()
+{
+    return tessel::HistoryRecorder::defaultFilePath();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A recorder on the test's history file, read in.
+std::unique_ptr<tessel::HistoryRecorder> loadedRecorder(int cap = tessel::HistoryRecorder::defaultCap)
+{
+    auto recorder = std::make_unique<tessel::HistoryRecorder>(historyPath(), cap);
+    recorder->ensureLoaded();
+    return recorder;
+}
+
+QStringList operationsOf(const tessel::HistoryRecorder& recorder)
+{
+    QStringList operations;
+    for (const tessel::HistoryEntry& entry : recorder.list().all())
+        operations << entry.operation;
+    return operations;
+}
+
+QStringList setAsideFiles()
+{
+    return QDir(dataDir()).entryList({"history.jsonl.damaged-*"}, QDir::Files);
+}
+
+QByteArray sendLine(const char* id, const char* operation)
+{
+    tessel::HistoryEntry entry;
+    entry.id = id;
+    entry.operation = operation;
+    entry.request = R"({"sn":"S1"})";
+    return tessel::historySendLine(entry);
+}
+
+QByteArray resultLine(const char* id, int code)
+{
+    return tessel::historyResultLine(id, {code, 5, "reply"});
+}
+
+} // namespace
+
+class TestHistory : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void resultsGoToTheirSend_data();
+    void resultsGoToTheirSend();
+    void cap_data();
+    void cap();
+    void readBack_data();
+    void readBack();
+    void windowOpens_data();
+    void windowOpens();
+    void loadPutsRequestBack_data();
+    void loadPutsRequestBack();
+    void filter_data();
+    void filter();
+    void textsSurviveFiles_data();
+    void textsSurviveFiles();
+};
+
+void TestHistory::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void TestHistory::init()
+{
+    tesselsim::reset();
+    QDir(dataDir()).removeRecursively();
+}
+
+void TestHistory::cleanup()
+{
+    closeAllTopLevels();
+    tesselsim::reset();
+    QDir(dataDir()).removeRecursively();
+}
+
+void TestHistory::resultsGoToTheirSend_data()
+{
+    QTest::addColumn<QString>("first");          // its callback is held and invoked late
+    QTest::addColumn<QVector<int>>("lateCodes"); // invocations of the held callback
+    QTest::addColumn<int>("secondResults");      // of the newer send, answered at once
+
+    QTest::newRow("late result after a newer send") << "setVolume()" << QVector<int>{7} << 1;
+    QTest::newRow("a transfer answers three times") << "startTransferProgram()" << QVector<int>{0, 0, 0} << 1;
+    QTest::newRow("no SDK operation: recorded, no result") << "runApp()" << QVector<int>{} << 1;
+}
+
+void TestHistory::resultsGoToTheirSend()
+{
+    QFETCH(QString, first);
+    QFETCH(QVector<int>, lateCodes);
+    QFETCH(int, secondResults);
+    {
+        auto window = std::make_unique<DemoGUI>();
+        QVERIFY(tesselsim::waitIdle());
+        tessel::HistoryRecorder& recorder = topLevel<DemoChildGUI>()->history().recorder();
+        recorder.ensureLoaded();
+        QTRY_VERIFY(recorder.isLoaded());
+        if (!lateCodes.isEmpty())
+            tesselsim::holdNextCallback(first == "setVolume()" ? "tsSetVolumeAsync"
+                                                               : "tsStartTransferProgramAsync");
+        window->dispatchApi(first.toUtf8(), R"({"sn":"BZSA07194A0049999716","volume":5})");
+        const ResultCallback held = tesselsim::takeHeldCallback();
+        QCOMPARE(bool(held), !lateCodes.isEmpty());
+        window->dispatchApi("getVolume()", R"({"sn":"BZSA07194A0049999716"})");
+        QTRY_COMPARE(recorder.list().at(1).results.size(), std::size_t(secondResults));
+        // The late ones come from a thread of the SDK's, after the newer result.
+        std::thread([&] {
+            for (int code : lateCodes)
+                held(static_cast<unsigned short>(code), "late");
+        }).join();
+        QTRY_COMPARE(recorder.list().at(0).results.size(), std::size_t(lateCodes.size()));
+        QCOMPARE(operationsOf(recorder), (QStringList{first, "getVolume()"}));
+        QCOMPARE(recorder.list().at(0).serial, QString("BZSA07194A0049999716"));
+        for (int i = 0; i < lateCodes.size(); ++i) {
+            QCOMPARE(recorder.list().at(0).results[std::size_t(i)].code, lateCodes[i]);
+            QVERIFY(recorder.list().at(0).results[std::size_t(i)].ms >= 0);
+        }
+    }
+    // After a restart the file tells the same.
+    const auto recorder = loadedRecorder();
+    QTRY_VERIFY(recorder->isLoaded());
+    QCOMPARE(operationsOf(*recorder), (QStringList{first, "getVolume()"}));
+    QCOMPARE(recorder->list().at(0).results.size(), std::size_t(lateCodes.size()));
+    QCOMPARE(recorder->list().at(1).results.size(), std::size_t(secondResults));
+    QVERIFY(setAsideFiles().isEmpty());
+}
+
+void TestHistory::cap_data()
+{
+    QTest::addColumn<int>("cap");
+    QTest::addColumn<int>("sends");
+
+    QTest::newRow("below the cap") << 3 << 2;
+    QTest::newRow("just past the cap") << 3 << 4;
+    QTest::newRow("many times the cap") << 3 << 20;
+    QTest::newRow("past the slack of a larger cap") << 20 << 45;
+}
+
+void TestHistory::cap()
+{
+    QFETCH(int, cap);
+    QFETCH(int, sends);
+    QStringList expected;
+    {
+        const auto recorder = loadedRecorder(cap);
+        QTRY_VERIFY(recorder->isLoaded());
+        for (int i = 0; i < sends; ++i) {
+            const QByteArray operation = "op" + QByteArray::number(i) + "()";
+            recorder->recordSend(operation, "{}").record(i, "r");
+            if (i >= sends - cap)
+                expected << operation;
+        }
+        QTRY_COMPARE(recorder->list().at(recorder->list().endIndex() - 1).results.size(), std::size_t(1));
+        QCOMPARE(operationsOf(*recorder), expected);
+    }
+    // The file never holds much more than the cap.
+    QFile file(historyPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const int sendLines = file.readAll().count("\"op\":");
+    QVERIFY2(sendLines <= cap + std::max(1, cap / 10), qPrintable(QString::number(sendLines)));
+    const auto reread = loadedRecorder(cap);
+    QTRY_VERIFY(reread->isLoaded());
+    QCOMPARE(operationsOf(*reread), expected);
+    QCOMPARE(reread->list().at(reread->list().endIndex() - 1).results.size(), std::size_t(1));
+}
+
+void TestHistory::readBack_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("operations");
+    QTest::addColumn<int>("resultsOfFirst");
+    QTest::addColumn<bool>("setAside");
+
+    const QByteArray header = tessel::historyHeaderLine();
+    const QByteArray two = header + sendLine("a-1", "getVolume()") + sendLine("b-1", "ping()") +
+                           resultLine("a-1", 0) + resultLine("b-1", 3) + resultLine("a-1", 1);
+    QTest::newRow("two sessions interleaved") << two << QStringList{"getVolume()", "ping()"} << 2 << false;
+    QTest::newRow("last line cut short")
+        << two + R"({"id":"a-1","co)" << QStringList{"getVolume()", "ping()"} << 2 << false;
+    QTest::newRow("result of a request not kept")
+        << header + resultLine("gone-1", 0) + sendLine("a-1", "ping()") << QStringList{"ping()"} << 0
+        << false;
+    QTest::newRow("empty file") << QByteArray() << QStringList{} << 0 << false;
+    QTest::newRow("foreign file") << QByteArray("name,sn\nx,y\n") << QStringList{} << 0 << true;
+    QTest::newRow("foreign JSON Lines") << QByteArray("{\"id\":\"a-1\"}\n") << QStringList{} << 0 << true;
+    QTest::newRow("damaged line in the middle")
+        << header + sendLine("a-1", "ping()") + "{not json\n" + resultLine("a-1", 0) << QStringList{} << 0
+        << true;
+    QTest::newRow("line of the wrong shape")
+        << header + QByteArray(R"({"id":"a-1","code":"zero","ms":1,"reply":""})") + "\n"
+        << QStringList{} << 0 << true;
+}
+
+void TestHistory::readBack()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, operations);
+    QFETCH(int, resultsOfFirst);
+    QFETCH(bool, setAside);
+    writeFile(historyPath(), file);
+
+    {
+        const auto recorder = loadedRecorder();
+        QTRY_VERIFY(recorder->isLoaded());
+        QCOMPARE(operationsOf(*recorder), operations);
+        if (!operations.isEmpty())
+            QCOMPARE(recorder->list().at(0).results.size(), std::size_t(resultsOfFirst));
+        QCOMPARE(setAsideFiles().size(), setAside ? 1 : 0);
+        QCOMPARE(recorder->statusMessage().isEmpty(), !setAside);
+        QVERIFY(!recorder->statusMessage().contains('\n'));
+        // Recording goes on in a sound file.
+        recorder->recordSend("getCPUUsage()", "{}");
+    }
+    const auto reread = loadedRecorder();
+    QTRY_VERIFY(reread->isLoaded());
+    QCOMPARE(operationsOf(*reread), operations + QStringList{"getCPUUsage()"});
+    QVERIFY(reread->statusMessage().isEmpty());
+}
+
+void TestHistory::windowOpens_data()
+{
+    QTest::addColumn<bool>("byMenu");
+
+    QTest::newRow("Ctrl+H") << false;
+    QTest::newRow("request box menu entry") << true;
+}
+
+void TestHistory::windowOpens()
+{
+    QFETCH(bool, byMenu);
+    DemoChildGUI console;
+    console.show();
+    QApplication::setActiveWindow(&console);
+    QVERIFY(QTest::qWaitForWindowActive(&console));
+    if (byMenu) {
+        // The entry stands in the request box's one menu, after the console's own.
+        std::unique_ptr<QMenu> menu(console.findChild<tessel::ConsoleTools*>()->requestMenu());
+        QAction* entry = menu->actions().constLast();
+        QVERIFY(entry->text().startsWith("历史记录"));
+        entry->trigger();
+    } else {
+        QTest::keyClick(console.findChild<QTextEdit*>("textEdit_2"), Qt::Key_H, Qt::ControlModifier);
+    }
+    auto* window = topLevel<tessel::HistoryWindow>();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QVERIFY(!window->parent());
+}
+
+void TestHistory::loadPutsRequestBack_data()
+{
+    QTest::addColumn<int>("moduleOnShow");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("moduleAfter");
+    QTest::addColumn<QString>("nameAfter"); // what the name box shows after "载入"
+
+    QTest::newRow("listed in the module on show") << 0 << "getVolume()" << 0 << "getVolume()";
+    QTest::newRow("listed in another module")
+        << 1 << "setScreenBrightness()" << 22 << "setScreenBrightness()";
+    QTest::newRow("not in the catalogue") << 0 << "noSuchOperation()" << 0 << "待开发";
+}
+
+void TestHistory::loadPutsRequestBack()
+{
+    QFETCH(int, moduleOnShow);
+    QFETCH(QString, operation);
+    QFETCH(int, moduleAfter);
+    QFETCH(QString, nameAfter);
+    DemoChildGUI console;
+    auto* modules = console.findChild<QComboBox*>("comboBox_APIModule");
+    auto* names = console.findChild<QComboBox*>("comboBox_APIName");
+    auto* request = console.findChild<QTextEdit*>("textEdit_2");
+    modules->setCurrentIndex(moduleOnShow);
+    names->setCurrentIndex(0);
+    tessel::HistoryRecorder& recorder = console.history().recorder();
+    const QString text = "{\n  \"sn\": \"BZSA07194A0049999716\",\n  \"note\": \"历史\"\n}";
+    recorder.recordSend(operation.toUtf8(), text.toUtf8());
+    recorder.recordSend("ping()", "{}");
+    console.history().openWindow();
+    tessel::HistoryWindow& window = console.history().window();
+    QTRY_VERIFY(recorder.isLoaded());
+
+    window.selectEntry(recorder.list().firstIndex());
+    QVERIFY(window.findChild<QTableView*>("historyTable")->model()->rowCount() == 2);
+    window.findChild<QPushButton*>("historyLoad")->click();
+    QCOMPARE(modules->currentIndex(), moduleAfter);
+    QCOMPARE(names->currentText(), nameAfter);
+    QCOMPARE(request->toPlainText(), text);
+    QVERIFY(window.findChild<QLabel*>("historyStatus")->text().isEmpty() == (nameAfter == operation));
+}
+
+void TestHistory::filter_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("shown"); // operations, newest first
+
+    QTest::newRow("none") << "" << QStringList{"ping()", "setVolume()", "getVolume()"};
+    QTest::newRow("operation, any case") << "VOLUME" << QStringList{"setVolume()", "getVolume()"};
+    QTest::newRow("part of a serial") << "0049999716" << QStringList{"getVolume()"};
+    QTest::newRow("last code") << "1003" << QStringList{"setVolume()"};
+    QTest::newRow("nothing matches") << "nosuch" << QStringList{};
+}
+
+void TestHistory::filter()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, shown);
+    tessel::HistoryRecorder recorder(historyPath());
+    recorder.recordSend("getVolume()", R"({"sn":"BZSA07194A0049999716"})").record(0, "{}");
+    recorder.recordSend("setVolume()", R"({"sn":"BZSA79353N1310006847"})").record(1003, "not logged in");
+    recorder.recordSend("ping()", "");
+    QTRY_COMPARE(recorder.list().at(1).results.size(), std::size_t(1));
+    tessel::HistoryWindow window(recorder);
+    window.findChild<QLineEdit*>("historyFilter")->setText(text);
+    const QAbstractItemModel* rows = window.findChild<QTableView*>("historyTable")->model();
+    auto operations = [&] {
+        QStringList list;
+        for (int row = 0; row < rows->rowCount(); ++row)
+            list << rows->index(row, 2).data().toString();
+        return list;
+    };
+    QTRY_COMPARE(operations(), shown);
+}
+
+void TestHistory::textsSurviveFiles_data()
+{
+    QTest::addColumn<QString>("text"); // as request and as reply
+
+    QTest::newRow("quotes and backslashes") << R"({"path":"C:\\media\\a.mp4","say":"\"hi\""})";
+    QTest::newRow("line breaks and tabs") << "line one\n\tline two\r\n";
+    QTest::newRow("non-ASCII") << "节目一 · ✓ 😀";
+    QTest::newRow("control characters") << QString::fromUtf8("a\x01b\x1f\x7f");
+    QTest::newRow("empty") << "";
+}
+
+void TestHistory::textsSurviveFiles()
+{
+    QFETCH(QString, text);
+    // The history file's result line, written by hand.
+    const QJsonObject line = QJsonDocument::fromJson(tessel::historyResultLine("a-1", {7, 3, text})).object();
+    QCOMPARE(line["reply"].toString(), text);
+    QCOMPARE(line["code"].toInt(), 7);
+
+    // The export.
+    tessel::HistoryEntries entries(2);
+    entries[0].operation = "getVolume()";
+    entries[0].request = text;
+    entries[0].results = {{0, 12, text}, {65535, 40, "second"}};
+    entries[1].operation = "ping()";
+    const QString path = QDir(dataDir()).filePath("export.jsonl");
+    QDir().mkpath(dataDir());
+    QString error;
+    QVERIFY2(tessel::exportHistory(path, entries, &error), qPrintable(error));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 3); // two lines, each ended
+    const QJsonObject first = QJsonDocument::fromJson(lines[0]).object();
+    QCOMPARE(first["operation"].toString(), QString("getVolume()"));
+    QCOMPARE(first["request"].toString(), text);
+    const QJsonArray results = first["results"].toArray();
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results[0].toObject()["reply"].toString(), text);
+    QCOMPARE(results[1].toObject()["code"].toInt(), 65535);
+    QCOMPARE(QJsonDocument::fromJson(lines[1]).object()["results"].toArray().size(), 0);
+}
+
+QTEST_MAIN(TestHistory)
+#include "tst_history.moc"
