@@ -134,16 +134,11 @@ void DemoGUI::sendLogin(std::int32_t kind, const std::string& sn, const QString&
 
 ResultCallback DemoGUI::loginCallback(const std::string& sn) const
 {
-    return tessel::guardedCallback(lifeline, [sn](DemoGUI& window, int code, const std::string& reply) {
-        // One posted call carries the serial and the reply: on the GUI thread it
-        // queues the serial, then emits, so slotLogin finds its serial first.
-        QMetaObject::invokeMethod(
-            &window,
-            [&window, sn, code, text = QString::fromStdString(reply)] {
-                window.loginSerials.push_back(sn);
-                emit window.signalLogin(code, text);
-            },
-            Qt::QueuedConnection);
+    // The serial is queued right before the signal, so slotLogin finds the
+    // serial of its reply at the front of loginSerials.
+    return tessel::postedCallback(lifeline, [sn](DemoGUI& window, int code, const std::string& reply) {
+        window.loginSerials.push_back(sn);
+        emit window.signalLogin(code, QString::fromStdString(reply));
     });
 }
 
@@ -193,16 +188,10 @@ void DemoGUI::slotsQuit()
     const std::string request = recordToJson(data);
     TesselCoreAsync::tsLogoutAsync(
         request.c_str(),
-        tessel::guardedCallback(lifeline, [sn = *sn](DemoGUI& window, int code, const std::string& reply) {
-            // As for logins: one posted call queues the serial, then emits, so
-            // slotDissconnect finds the serial of its reply first.
-            QMetaObject::invokeMethod(
-                &window,
-                [&window, sn, code, reply] {
-                    window.logoutSerials.push_back(sn);
-                    emit window.signalDissconnect(code, reply);
-                },
-                Qt::QueuedConnection);
+        // As for logins: slotDissconnect finds the serial of its reply first.
+        tessel::postedCallback(lifeline, [sn = *sn](DemoGUI& window, int code, const std::string& reply) {
+            window.logoutSerials.push_back(sn);
+            emit window.signalDissconnect(code, reply);
         }));
 }
 
@@ -245,11 +234,8 @@ void DemoGUI::sendPasswordChange(const std::string& sn, const QByteArray& oldPas
     data.oldPassword = oldPassword.toStdString();
     data.newPassword = newPassword.toStdString();
     const std::string request = recordToJson(data);
-    auto show = tessel::guardedCallback(lifeline, [](DemoGUI& window, int code, const std::string& reply) {
-        QMetaObject::invokeMethod(
-            &window,
-            [&window, code, text = QString::fromStdString(reply)] { window.showPasswordChange(code, text); },
-            Qt::QueuedConnection);
+    auto show = tessel::postedCallback(lifeline, [](DemoGUI& window, int code, const std::string& reply) {
+        window.showPasswordChange(code, QString::fromStdString(reply));
     });
     // The debug line is written whether or not the window is still there.
     TesselCoreAsync::tsChangePassWordAsync(request.c_str(), [show](unsigned short code, const char* reply) {

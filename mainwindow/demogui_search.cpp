@@ -91,17 +91,12 @@ void DemoGUI::buildSearchDialogs()
 
 ResultCallback DemoGUI::searchCallback(bool pauseFirst) const
 {
-    auto reach = tessel::guardedCallback(
+    // As for logins: slotSerch finds the search of its reply at the front of
+    // searchReplies.
+    auto reach = tessel::postedCallback(
         lifeline, [search = searchNumber](DemoGUI& window, int code, const std::string& reply) {
-            // As for logins: one posted call queues the search of this reply,
-            // then emits, so slotSerch finds it at the front of searchReplies.
-            QMetaObject::invokeMethod(
-                &window,
-                [&window, search, code, text = QString::fromStdString(reply)] {
-                    window.searchReplies.push_back(search);
-                    emit window.signalSerch(code, text);
-                },
-                Qt::QueuedConnection);
+            window.searchReplies.push_back(search);
+            emit window.signalSerch(code, QString::fromStdString(reply));
         });
     if (!pauseFirst)
         return reach;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMetaObject>
+
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,6 +46,20 @@ auto guardedCallback(std::shared_ptr<Lifeline<Target>> line, Function function)
         const std::string text(reply ? reply : "");
         line->reach([&](Target& target) { function(target, static_cast<int>(code), text); });
     };
+}
+
+// The same, but `function(target, code, reply)` runs later on the target's own
+// thread, in one posted call: what it files about the reply and the signal it
+// emits stay together. A call still pending when the target goes is dropped.
+template <typename Target, typename Function>
+auto postedCallback(std::shared_ptr<Lifeline<Target>> line, Function function)
+{
+    return guardedCallback(std::move(line), [function = std::move(function)](Target& target, int code,
+                                                                             const std::string& reply) {
+        QMetaObject::invokeMethod(
+            &target, [&target, function, code, reply] { function(target, code, reply); },
+            Qt::QueuedConnection);
+    });
 }
 
 } // namespace tessel
