@@ -141,13 +141,17 @@ void TestStressSearch::searchesRestartWhileRepliesArrive()
     std::atomic<int> delivered{0};
     int inconsistent = 0;
     QString firstFault;
-    // Queued after slotSerch's own connection, so it sees each reply added.
-    connect(&window, &DemoGUI::signalSerch, &context, [&] {
-        ++delivered;
-        const QString fault = inconsistency(window);
-        if (!fault.isEmpty() && inconsistent++ == 0)
-            firstFault = fault;
-    });
+    // Queued after slotSerch's own connection (the signal is emitted on the
+    // GUI thread), so it sees each reply added.
+    connect(
+        &window, &DemoGUI::signalSerch, &context,
+        [&] {
+            ++delivered;
+            const QString fault = inconsistency(window);
+            if (!fault.isEmpty() && inconsistent++ == 0)
+                firstFault = fault;
+        },
+        Qt::QueuedConnection);
 
     constexpr int earlyReplies = 3000;
     std::atomic<int> sent{0};
