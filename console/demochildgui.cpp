@@ -101,7 +101,8 @@ void DemoChildGUI::soltsGetSN(QString sn)
     // the new one; a result of the previous terminal must not pass for the
     // new one's.
     const std::string request = ui.textEdit_2->toPlainText().toStdString();
-    const std::string moved = requesttarget::retargeted(request, previous.toStdString(), sn.toStdString());
+    const std::string moved =
+        tessel::requesttarget::retargeted(request, previous.toStdString(), sn.toStdString());
     if (moved != request)
         ui.textEdit_2->setPlainText(QString::fromStdString(moved));
     ui.textEdit->clear();
@@ -134,5 +135,5 @@ void DemoChildGUI::slotsSetRequestData(QString name)
     // Samples carry example serials; the console's own terminal takes their place.
     const std::string serial = ui.lineEdit->text().toStdString();
     ui.textEdit_2->setPlainText(QString::fromStdString(
-        serial.empty() ? std::string(sample) : requesttarget::withSerial(sample, serial)));
+        serial.empty() ? std::string(sample) : tessel::requesttarget::withSerial(sample, serial)));
 }

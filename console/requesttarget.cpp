@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-namespace requesttarget {
+namespace tessel::requesttarget {
 namespace {
 
 // The scan below runs only over texts that nlohmann has accepted as JSON, so
@@ -129,4 +129,4 @@ std::string retargeted(std::string_view request, const std::string& previous, co
     return replaced(request, next, [&previous](const std::string& value) { return value == previous; });
 }
 
-} // namespace requesttarget
+} // namespace tessel::requesttarget

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace requesttarget {
+namespace tessel::requesttarget {
 
 // The text with every top-level "sn" member whose value is a text set to
 // `sn`. Texts that are not a well-formed JSON object, and objects without
@@ -18,4 +18,4 @@ std::string withSerial(std::string_view request, const std::string& sn);
 // any other text comes back unchanged.
 std::string retargeted(std::string_view request, const std::string& previous, const std::string& next);
 
-} // namespace requesttarget
+} // namespace tessel::requesttarget

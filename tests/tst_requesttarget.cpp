@@ -58,8 +58,9 @@ void TestRequestTarget::withSerial()
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, sn);
     QFETCH(QByteArray, expected);
-    QCOMPARE(QByteArray::fromStdString(requesttarget::withSerial(request.toStdString(), sn.toStdString())),
-             expected);
+    QCOMPARE(
+        QByteArray::fromStdString(tessel::requesttarget::withSerial(request.toStdString(), sn.toStdString())),
+        expected);
 }
 
 void TestRequestTarget::retargeted_data()
@@ -82,8 +83,9 @@ void TestRequestTarget::retargeted()
 {
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, expected);
-    QCOMPARE(QByteArray::fromStdString(requesttarget::retargeted(request.toStdString(), "OLD", "NEW")),
-             expected);
+    QCOMPARE(
+        QByteArray::fromStdString(tessel::requesttarget::retargeted(request.toStdString(), "OLD", "NEW")),
+        expected);
 }
 
 QTEST_APPLESS_MAIN(TestRequestTarget)
