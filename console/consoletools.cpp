@@ -98,6 +98,9 @@ void ConsoleTools::choose(int entryIndex)
     // box, then the name box loads the sample through the console's slots.
     modules->setCurrentIndex(entry.moduleIndex);
     names->setCurrentIndex(entry.nameIndex);
+    // The finder was a window of its own: the console takes the keys back,
+    // so Ctrl+Enter sends straight away.
+    console->activateWindow();
     request->setFocus();
 }
 
