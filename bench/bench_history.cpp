@@ -28,6 +28,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <time.h>
@@ -54,6 +55,53 @@ double threadCpuMs()
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+struct Ticks
+{
+    double longestGapMs = 0;
+    int gapsOver16 = 0;
+    double longestWorkMs = 0;
+    double elapsedMs = 0;
+};
+
+// Runs the event loop with a 1 ms timer ticking on the GUI thread until
+// `done` holds after a tick (two minutes at most): the longest gap between two
+// ticks, how many were over 16 ms, and the GUI thread's own longest CPU time
+// between two. `start` runs once the ticks have begun.
+Ticks tickUntil(const std::function<bool()>& done, const std::function<void()>& start = {})
+{
+    Ticks ticks;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    qint64 lastTick = 0;
+    double lastCpu = threadCpuMs();
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        const double gap = (now - lastTick) / 1e6;
+        ticks.longestGapMs = std::max(ticks.longestGapMs, gap);
+        ticks.gapsOver16 += gap > 16 ? 1 : 0;
+        lastTick = now;
+        const double cpu = threadCpuMs();
+        ticks.longestWorkMs = std::max(ticks.longestWorkMs, cpu - lastCpu);
+        lastCpu = cpu;
+        if (done())
+            loop.quit();
+    });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    deadline.start(120000);
+    clock.start();
+    ticker.start();
+    if (start)
+        start();
+    loop.exec();
+    ticks.elapsedMs = clock.nsecsElapsed() / 1e6;
+    return ticks;
 }
 
 struct Flood
@@ -91,41 +139,23 @@ Flood flood(const QString& folder, int results)
     for (int i = 0; i < results; ++i)
         replies.push_back(replyNumber(i));
 
-    QEventLoop loop;
-    QElapsedTimer clock;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(1);
-    qint64 lastTick = 0;
-    double lastCpu = threadCpuMs();
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        const double gap = (now - lastTick) / 1e6;
-        figures.longestGapMs = std::max(figures.longestGapMs, gap);
-        figures.gapsOver16 += gap > 16 ? 1 : 0;
-        lastTick = now;
-        const double cpu = threadCpuMs();
-        figures.longestWorkMs = std::max(figures.longestWorkMs, cpu - lastCpu);
-        lastCpu = cpu;
-        if (recorder.list().at(entry).results.size() == static_cast<std::size_t>(results) &&
-            detail->document()->lastBlock().text() == replies.back())
-            loop.quit();
-    });
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.start(120000);
-
-    clock.start();
-    ticker.start();
-    std::thread sdk([&] {
-        for (const QString& reply : replies)
-            ticket.record(0, reply);
-    });
-    loop.exec();
-    figures.totalMs = clock.nsecsElapsed() / 1e6;
+    std::thread sdk;
+    const Ticks ticks = tickUntil(
+        [&] {
+            return recorder.list().at(entry).results.size() == static_cast<std::size_t>(results) &&
+                   detail->document()->lastBlock().text() == replies.back();
+        },
+        [&] {
+            sdk = std::thread([&] {
+                for (const QString& reply : replies)
+                    ticket.record(0, reply);
+            });
+        });
     sdk.join();
-    ticker.stop();
+    figures.longestGapMs = ticks.longestGapMs;
+    figures.gapsOver16 = ticks.gapsOver16;
+    figures.longestWorkMs = ticks.longestWorkMs;
+    figures.totalMs = ticks.elapsedMs;
     figures.complete = recorder.list().at(entry).results.size() == static_cast<std::size_t>(results);
     recorder.flush();
     figures.bytesPerResult = double(QFileInfo(path).size() - sizeBefore) / results;
@@ -142,23 +172,9 @@ double controlGapMs(double durationMs)
         while (!stop.load(std::memory_order_relaxed)) {
         }
     });
-    QEventLoop loop;
     QElapsedTimer clock;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(1);
-    qint64 lastTick = 0;
-    double longest = 0;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, (now - lastTick) / 1e6);
-        lastTick = now;
-        if (now / 1e6 >= durationMs)
-            loop.quit();
-    });
     clock.start();
-    ticker.start();
-    loop.exec();
+    const double longest = tickUntil([&] { return clock.nsecsElapsed() / 1e6 >= durationMs; }).longestGapMs;
     stop = true;
     spinner.join();
     return longest;
@@ -208,25 +224,8 @@ std::pair<double, double> openOnFull(const QString& path)
     tessel::HistoryWindow window(recorder);
     window.show();
     QCoreApplication::processEvents();
-    QEventLoop loop;
-    QElapsedTimer clock;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(1);
-    qint64 lastTick = 0;
-    double longest = 0;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longest = std::max(longest, (now - lastTick) / 1e6);
-        lastTick = now;
-        if (recorder.isLoaded())
-            loop.quit();
-    });
-    clock.start();
-    ticker.start();
-    recorder.ensureLoaded();
-    loop.exec();
-    return {clock.nsecsElapsed() / 1e6, longest};
+    const Ticks ticks = tickUntil([&] { return recorder.isLoaded(); }, [&] { recorder.ensureLoaded(); });
+    return {ticks.elapsedMs, ticks.longestGapMs};
 }
 
 bool startUp(const std::string& dataHome, std::vector<double>& into)
