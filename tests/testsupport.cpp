@@ -1,7 +1,9 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTableWidget>
 #include <QTextEdit>
@@ -56,6 +58,26 @@ void closeAllTopLevels()
 QTableWidget* tableOf(QWidget& window)
 {
     return window.findChild<QTableWidget*>("tableWidget");
+}
+
+QPoint tableRowPoint(QWidget& window, int row)
+{
+    QTableWidget* table = tableOf(window);
+    const QRect cell = table->visualRect(table->model()->index(row, 0));
+    const QPoint inViewport = cell.center();
+    if (cell.isEmpty() || !table->viewport()->rect().contains(inViewport))
+        return QPoint(-1, -1);
+    return table->viewport()->mapTo(&window, inViewport);
+}
+
+QMenu* openTableMenu(QWidget& window, const QPoint& windowPos)
+{
+    QContextMenuEvent event(QContextMenuEvent::Mouse, windowPos, window.mapToGlobal(windowPos));
+    QApplication::sendEvent(&window, &event);
+    for (QMenu* menu : tableOf(window)->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
+        if (menu->isVisible())
+            return menu;
+    return nullptr;
 }
 
 QTextEdit* consoleReplyBox()

@@ -12,6 +12,8 @@
 
 #include <functional>
 
+class QMenu;
+class QPoint;
 class QTableWidget;
 class QTextEdit;
 
@@ -48,6 +50,13 @@ void closeAllTopLevels();
 
 // The main window's terminal table.
 QTableWidget* tableOf(QWidget& window);
+
+// The centre of a table row in the main window's coordinates, or (-1, -1)
+// when the row is not in view.
+QPoint tableRowPoint(QWidget& window, int row);
+
+// Right-clicks the main window there; the popup menu that opened, if any.
+QMenu* openTableMenu(QWidget& window, const QPoint& windowPos);
 
 // The widget of that object name inside any top-level window (the main
 // window's search dialogs have no parent).

@@ -1,4 +1,4 @@
-// The popup menu of the main window and its login, log-out and password actions.
+// The login, log-out and password actions of the main window's popup menu.
 #include "mainwindow/demogui.h"
 #include "mainwindow/logindialog.h"
 #include "simulator/faults.h"
@@ -10,8 +10,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
-#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMutex>
@@ -103,10 +101,6 @@ private slots:
     void init();
     void cleanup();
 
-    void menuEntries_data();
-    void menuEntries();
-    void keyboardMenuActsOnCurrentRow_data();
-    void keyboardMenuActsOnCurrentRow();
     void loginKinds_data();
     void loginKinds();
     void loginCancelled_data();
@@ -137,8 +131,8 @@ private:
     {
         return window->terminalList().at(static_cast<std::size_t>(row)).sn;
     }
-    QPoint rowPoint(int row) const;
-    QMenu* openMenu(const QPoint& windowPos);
+    QPoint rowPoint(int row) const { return tableRowPoint(*window, row); }
+    QMenu* openMenu(const QPoint& windowPos) { return openTableMenu(*window, windowPos); }
     void choose(const QPoint& windowPos, const QString& entry);
     void choose(int row, const QString& entry) { choose(rowPoint(row), entry); }
     Changepassword* passwordWidget() const;
@@ -170,25 +164,6 @@ void TestLoginActions::cleanup()
     tesselsim::reset();
 }
 
-QPoint TestLoginActions::rowPoint(int row) const
-{
-    const QRect cell = table()->visualRect(table()->model()->index(row, 0));
-    const QPoint inViewport = cell.center();
-    if (cell.isEmpty() || !table()->viewport()->rect().contains(inViewport))
-        return QPoint(-1, -1);
-    return table()->viewport()->mapTo(window.get(), inViewport);
-}
-
-QMenu* TestLoginActions::openMenu(const QPoint& windowPos)
-{
-    QContextMenuEvent event(QContextMenuEvent::Mouse, windowPos, window->mapToGlobal(windowPos));
-    QApplication::sendEvent(window.get(), &event);
-    for (QMenu* menu : table()->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
-        if (menu->isVisible())
-            return menu;
-    return nullptr;
-}
-
 void TestLoginActions::choose(const QPoint& windowPos, const QString& entry)
 {
     QMenu* menu = openMenu(windowPos);
@@ -217,95 +192,6 @@ void TestLoginActions::search(std::vector<tesselsim::Terminal> fleet)
     window->findChild<QPushButton*>("pushButton")->click();
     QVERIFY(tesselsim::waitIdle());
     QTRY_COMPARE(window->terminalList().size(), size);
-}
-
-void TestLoginActions::menuEntries_data()
-{
-    QTest::addColumn<int>("row");
-    QTest::addColumn<bool>("aboveTable");
-    QTest::addColumn<bool>("listed");
-    QTest::newRow("terminal row") << 2 << false << true;
-    QTest::newRow("empty row") << 7 << false << false;
-    QTest::newRow("no row") << -1 << true << false;
-}
-
-void TestLoginActions::menuEntries()
-{
-    QFETCH(int, row);
-    QFETCH(bool, aboveTable);
-    QFETCH(bool, listed);
-    // Above the table lies the row of search buttons: no row is under the pointer.
-    const QPoint point = aboveTable ? QPoint(5, 5) : rowPoint(row);
-    QVERIFY(point.x() >= 0);
-    QMenu* menu = openMenu(point);
-    QVERIFY(menu);
-    QCOMPARE(window->contextRow(), row);
-    QStringList texts;
-    QStringList disabled;
-    const QList<QAction*> actions = menu->actions();
-    for (QAction* action : actions) {
-        texts << action->text();
-        if (!action->isEnabled())
-            disabled << action->text();
-        QCOMPARE(action->parent(), table());
-    }
-    // The seven actions, then a separator and the two copy entries.
-    QCOMPARE(texts, (QStringList{"连接", "连接system", "退出", "重命名", "修改密码", "忘记密码",
-                                 "下载运行日志", "", "复制序列号", "复制IP"}));
-    QStringList expectedDisabled{"重命名", "忘记密码", "下载运行日志"};
-    if (!listed)
-        expectedDisabled << "复制序列号"
-                         << "复制IP";
-    QCOMPARE(disabled, expectedDisabled);
-    QVERIFY(actions[7]->isSeparator());
-    if (listed) {
-        const tsc::SearchResponseData& terminal = window->terminalList()[std::size_t(row)];
-        actions[8]->trigger();
-        QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(terminal.sn));
-        actions[9]->trigger();
-        QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(terminal.ip));
-    }
-    menu->close();
-}
-
-void TestLoginActions::keyboardMenuActsOnCurrentRow_data()
-{
-    QTest::addColumn<bool>("keyboard");
-    QTest::addColumn<int>("current"); // -1: no current row
-    QTest::addColumn<int>("expected");
-    QTest::newRow("keyboard, terminal row") << true << 3 << 3;
-    QTest::newRow("keyboard, first row") << true << 0 << 0;
-    QTest::newRow("keyboard, empty row") << true << 7 << 7;
-    QTest::newRow("keyboard, no current row") << true << -1 << -1;
-    QTest::newRow("mouse on row 4, current row 3") << false << 3 << 4;
-}
-
-void TestLoginActions::keyboardMenuActsOnCurrentRow()
-{
-    QFETCH(bool, keyboard);
-    QFETCH(int, current);
-    QFETCH(int, expected);
-    table()->setCurrentIndex(current < 0 ? QModelIndex() : table()->model()->index(current, 1));
-    QMenu* menu = nullptr;
-    if (keyboard) {
-        // As Qt sends it: to the table, at the current cell in viewport
-        // coordinates; the table passes it on to the window.
-        const QPoint at = table()->visualRect(table()->currentIndex()).center();
-        QContextMenuEvent event(QContextMenuEvent::Keyboard, at, table()->mapToGlobal(at));
-        QApplication::sendEvent(table(), &event);
-        for (QMenu* candidate : table()->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
-            if (candidate->isVisible())
-                menu = candidate;
-    } else {
-        menu = openMenu(rowPoint(4));
-    }
-    QVERIFY(menu);
-    QCOMPARE(window->contextRow(), expected);
-    if (keyboard && current >= 0) {
-        const QRect cell = table()->visualRect(table()->currentIndex());
-        QCOMPARE(menu->pos(), table()->viewport()->mapToGlobal(cell.center()));
-    }
-    menu->close();
 }
 
 void TestLoginActions::loginKinds_data()
