@@ -16,6 +16,8 @@ void appendUnicodeEscape(std::string& out, unsigned codePoint)
     out += buffer;
 }
 
+} // namespace
+
 // Both languages share the escapes. Java turns \uXXXX into the character
 // before it reads the literal, so line ends must never take that form.
 std::string stringLiteral(std::string_view text)
@@ -72,22 +74,14 @@ std::string stringLiteral(std::string_view text)
     return out;
 }
 
+namespace {
+
 std::string headerLine(std::string_view apiName)
 {
     return "// " + std::string(apiName) + ": prints the result code and the reply.\n";
 }
 
 } // namespace
-
-std::string csharpStringLiteral(std::string_view text)
-{
-    return stringLiteral(text);
-}
-
-std::string javaStringLiteral(std::string_view text)
-{
-    return stringLiteral(text);
-}
 
 std::optional<std::string> csharpSnippet(std::string_view apiName, std::string_view request)
 {
@@ -103,7 +97,7 @@ std::optional<std::string> csharpSnippet(std::string_view apiName, std::string_v
     out += "// Keep the callback referenced until the reply has come.\n"
            "exportTesselCallback callback = (code, reply) =>\n"
            "    Console.WriteLine(code + \" \" + Marshal.PtrToStringUTF8(reply));\n";
-    out += "byte[] request = Encoding.UTF8.GetBytes(" + csharpStringLiteral(request) + ");\n";
+    out += "byte[] request = Encoding.UTF8.GetBytes(" + stringLiteral(request) + ");\n";
     out += "tesselcore." + method.toStdString() + "(request, callback);\n";
     return out;
 }
@@ -117,7 +111,7 @@ std::optional<std::string> javaSnippet(std::string_view apiName, std::string_vie
     out += headerLine(apiName);
     out += "tesselcore.CallBack callBack = (code, reply) ->\n"
            "    System.out.println(Short.toUnsignedInt(code) + \" \" + reply);\n";
-    out += "String request = " + javaStringLiteral(request) + ";\n";
+    out += "String request = " + stringLiteral(request) + ";\n";
     out += "tesselcore.INSTANCE." + std::string(entry->operation) + "(request, callBack);\n";
     return out;
 }

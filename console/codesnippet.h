@@ -10,11 +10,10 @@
 
 namespace tessel {
 
-// `text` (UTF-8) as a C# or Java string literal, quotes included: \" \\ \n \r
-// \t escaped, other control characters and the line separators as \uXXXX,
-// every other character kept as UTF-8 text.
-std::string csharpStringLiteral(std::string_view text);
-std::string javaStringLiteral(std::string_view text);
+// `text` (UTF-8) as a string literal that C# and Java both read, quotes
+// included: \" \\ \n \r \t escaped, other control characters and the line
+// separators as \uXXXX, every other character kept as UTF-8 text.
+std::string stringLiteral(std::string_view text);
 
 // The snippet for operation name `apiName` with `request` as its request, or
 // nothing when the name starts no SDK operation.

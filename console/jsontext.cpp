@@ -41,11 +41,6 @@ public:
     std::string message;
 };
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 // Indenting costs blanks in proportion to the depth on every line, so a
 // pathological nesting would need gigabytes; it is refused instead.
 constexpr int maxIndentedDepth = 1000;
@@ -66,19 +61,18 @@ std::optional<std::string> layOut(std::string_view text, int indent, std::size_t
     const std::size_t size = text.size();
     for (std::size_t at = 0; at < size; ++at) {
         const char c = text[at];
-        if (isBlank(c))
+        if (isJsonBlank(c))
             continue;
         if (c == '"') {
             // Copy the string whole, escapes as they are.
-            const std::size_t start = at++;
-            while (at < size && text[at] != '"')
-                at += text[at] == '\\' ? 2 : 1;
-            out.append(text.substr(start, at - start + 1));
+            const std::size_t end = jsonStringEnd(text, at);
+            out.append(text.substr(at, end - at));
+            at = end - 1;
             continue;
         }
         if (c == '{' || c == '[') {
             std::size_t next = at + 1;
-            while (next < size && isBlank(text[next]))
+            while (next < size && isJsonBlank(text[next]))
                 ++next;
             out += c;
             if (next < size && (text[next] == '}' || text[next] == ']')) {
@@ -123,6 +117,17 @@ JsonLayout layOutChecked(std::string_view text, int indent)
 }
 
 } // namespace
+
+std::size_t jsonStringEnd(std::string_view text, std::size_t at)
+{
+    for (++at; at < text.size(); ++at) {
+        if (text[at] == '\\')
+            ++at;
+        else if (text[at] == '"')
+            return at + 1;
+    }
+    return text.size();
+}
 
 JsonFault positionOf(std::string_view text, std::size_t offset)
 {

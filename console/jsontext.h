@@ -4,6 +4,7 @@
 // itself, so keys keep their order and numbers, strings and escapes stay
 // exactly as written; only the blanks between tokens change.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,15 @@ struct JsonLayout
     std::string text;               // the laid-out text when `fault` is empty
     std::optional<JsonFault> fault; // why the text was refused
 };
+
+// Token helpers for scanning a text already known to be JSON.
+inline bool isJsonBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+// `at` is at an opening quote; the position after the closing one (escapes
+// skipped), or the text's size when there is none.
+std::size_t jsonStringEnd(std::string_view text, std::size_t at);
 
 // Indented with four blanks per level, one member or element per line.
 // Refused beyond 1000 levels of nesting, which would need gigabytes of blanks.

@@ -1,5 +1,7 @@
 #include "console/requesttarget.h"
 
+#include "console/jsontext.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstddef>
@@ -12,28 +14,11 @@ namespace {
 // The scan below runs only over texts that nlohmann has accepted as JSON, so
 // it only needs to find where tokens end, not to check them.
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 std::size_t skipBlanks(std::string_view text, std::size_t i)
 {
-    while (i < text.size() && isBlank(text[i]))
+    while (i < text.size() && isJsonBlank(text[i]))
         ++i;
     return i;
-}
-
-// `i` is at an opening quote; returns the position after the closing one.
-std::size_t stringEnd(std::string_view text, std::size_t i)
-{
-    for (++i; i < text.size(); ++i) {
-        if (text[i] == '\\')
-            ++i;
-        else if (text[i] == '"')
-            return i + 1;
-    }
-    return text.size();
 }
 
 // `i` is at the first character of a value; returns the position after it.
@@ -41,9 +26,9 @@ std::size_t stringEnd(std::string_view text, std::size_t i)
 std::size_t valueEnd(std::string_view text, std::size_t i)
 {
     if (text[i] == '"')
-        return stringEnd(text, i);
+        return jsonStringEnd(text, i);
     if (text[i] != '{' && text[i] != '[') {
-        while (i < text.size() && !isBlank(text[i]) && text[i] != ',' && text[i] != '}' && text[i] != ']')
+        while (i < text.size() && !isJsonBlank(text[i]) && text[i] != ',' && text[i] != '}' && text[i] != ']')
             ++i;
         return i;
     }
@@ -51,7 +36,7 @@ std::size_t valueEnd(std::string_view text, std::size_t i)
     while (i < text.size()) {
         const char c = text[i];
         if (c == '"') {
-            i = stringEnd(text, i);
+            i = jsonStringEnd(text, i);
             continue;
         }
         if (c == '{' || c == '[')
@@ -84,7 +69,7 @@ std::vector<Span> textSerials(std::string_view text)
         return spans;
     i = skipBlanks(text, i + 1);
     while (i < text.size() && text[i] == '"') {
-        const std::size_t keyEnd = stringEnd(text, i);
+        const std::size_t keyEnd = jsonStringEnd(text, i);
         const std::string_view key = text.substr(i, keyEnd - i);
         const std::size_t valueBegin = skipBlanks(text, skipBlanks(text, keyEnd) + 1); // past the colon
         const std::size_t end = valueEnd(text, valueBegin);

@@ -144,11 +144,7 @@ ResultCallback DemoGUI::loginCallback(const std::string& sn) const
 
 void DemoGUI::slotLogin(int code, QString reply)
 {
-    std::string sn;
-    if (!loginSerials.empty()) {
-        sn = std::move(loginSerials.front());
-        loginSerials.pop_front();
-    }
+    std::string sn = tessel::takePending(loginSerials);
     if (code != 0) {
         QMessageBox::about(nullptr, tr("提示"), tr("登录失败 %1 %1").arg(code) + reply);
         return;
@@ -197,11 +193,7 @@ void DemoGUI::slotsQuit()
 
 void DemoGUI::slotDissconnect(int code, std::string reply)
 {
-    std::string sn;
-    if (!logoutSerials.empty()) {
-        sn = std::move(logoutSerials.front());
-        logoutSerials.pop_front();
-    }
+    const std::string sn = tessel::takePending(logoutSerials);
     if (code != 0) {
         QMessageBox::about(nullptr, tr("提示"),
                            tr("退出失败 %1 %2").arg(QString::number(code), QString::fromStdString(reply)));

@@ -201,12 +201,7 @@ void DemoGUI::slotSerch(int code, QString reply)
 {
     // Replies emitted without a search of this window behind them count as
     // replies of the current one.
-    std::uint64_t search = searchNumber;
-    if (!searchReplies.empty()) {
-        search = searchReplies.front();
-        searchReplies.pop_front();
-    }
-    if (search != searchNumber) {
+    if (tessel::takePending(searchReplies, searchNumber) != searchNumber) {
         qDebug() << "---------------" << reply << "(reply of an earlier search, dropped)";
         return;
     }

@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -60,6 +61,17 @@ auto postedCallback(std::shared_ptr<Lifeline<Target>> line, Function function)
             &target, [&target, function, code, reply] { function(target, code, reply); },
             Qt::QueuedConnection);
     });
+}
+
+// What a posted call queued for the slot its signal reaches, oldest first; or
+// `fallback` when the signal came without one (emitted by other code).
+template <typename T> T takePending(std::deque<T>& pending, T fallback = T())
+{
+    if (pending.empty())
+        return fallback;
+    T taken = std::move(pending.front());
+    pending.pop_front();
+    return taken;
 }
 
 } // namespace tessel

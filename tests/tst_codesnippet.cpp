@@ -39,8 +39,12 @@ void TestCodeSnippet::literals()
 {
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, literal);
-    QCOMPARE(QByteArray::fromStdString(tessel::csharpStringLiteral(text.toStdString())), literal);
-    QCOMPARE(QByteArray::fromStdString(tessel::javaStringLiteral(text.toStdString())), literal);
+    QCOMPARE(QByteArray::fromStdString(tessel::stringLiteral(text.toStdString())), literal);
+    // Both snippets pass the request as that literal.
+    QVERIFY(QByteArray::fromStdString(*tessel::csharpSnippet("getVolume()", text.toStdString()))
+                .contains(literal));
+    QVERIFY(
+        QByteArray::fromStdString(*tessel::javaSnippet("getVolume()", text.toStdString())).contains(literal));
 }
 
 void TestCodeSnippet::snippets_data()
