@@ -3,7 +3,7 @@
 // same keystrokes into the finder window, ranking plus refilling its list.
 // Mean and worst keystroke of each query.
 
-#include "console/operationfinder.h"
+#include "core/operationfinder.h"
 #include "console/operationfinderdialog.h"
 
 #include <QApplication>

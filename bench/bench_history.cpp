@@ -11,7 +11,7 @@
 #include "bench/benchprocess.h"
 #include "history/historyfile.h"
 #include "history/historyrecorder.h"
-#include "history/historywindow.h"
+#include "historywindow/historywindow.h"
 
 #include <QApplication>
 #include <QDir>

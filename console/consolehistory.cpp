@@ -1,6 +1,6 @@
 #include "console/consolehistory.h"
 
-#include "console/catalogue.h"
+#include "core/catalogue.h"
 
 #include <QAction>
 #include <QComboBox>

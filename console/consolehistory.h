@@ -1,7 +1,7 @@
 #pragma once
 
 #include "history/historyrecorder.h"
-#include "history/historywindow.h"
+#include "historywindow/historywindow.h"
 
 #include <QObject>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "console/consoletools.h"
 
-#include "console/codesnippet.h"
-#include "console/jsontext.h"
-#include "console/operationfinder.h"
+#include "core/codesnippet.h"
+#include "core/jsontext.h"
+#include "core/operationfinder.h"
 #include "console/operationfinderdialog.h"
 
 #include <QAction>

@@ -1,11 +1,11 @@
 #include "console/demochildgui.h"
 
-#include "console/catalogue.h"
 #include "console/consolehistory.h"
 #include "console/consoletools.h"
-#include "console/dispatchtable.h"
-#include "console/requesttarget.h"
-#include "console/samples.h"
+#include "core/catalogue.h"
+#include "core/requestrunner.h"
+#include "core/requesttarget.h"
+#include "core/samples.h"
 
 #include <QStringList>
 #include <QStyledItemDelegate>
@@ -78,9 +78,9 @@ void DemoChildGUI::soltsGetInfo()
 {
     const QByteArray apiName = ui.comboBox_APIName->currentText().toUtf8();
     // Nothing would come back, so say why instead of leaving the box silent.
-    if (!tessel::findDispatchEntry(
+    if (!tessel::RequestRunner::startsOperation(
             std::string_view(apiName.constData(), static_cast<std::size_t>(apiName.size())))) {
-        ui.textEdit->setPlainText(tr("该接口没有可调用的SDK操作，请求未发送"));
+        ui.textEdit->setPlainText(tessel::RequestRunner::refusalText());
         return;
     }
     // The console can be opened from an empty table row before any terminal

@@ -1,6 +1,6 @@
 #include "console/operationfinderdialog.h"
 
-#include "console/operationfinder.h"
+#include "core/operationfinder.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -1,5 +1,6 @@
 #include "mainwindow/demogui.h"
 
+#include "console/consolehistory.h"
 #include "mainwindow/mainwindowkeys.h"
 
 #include <nlohmann/json.hpp>
@@ -27,7 +28,7 @@ std::string identityText()
 } // namespace
 
 DemoGUI::DemoGUI(QWidget* parent)
-    : QWidget(parent), console(nullptr), changePasswordWidget(nullptr),
+    : QWidget(parent), console(nullptr), changePasswordWidget(nullptr), runner(&console.history().recorder()),
       lifeline(std::make_shared<WindowLifeline>(this))
 {
     terminals.clear();
@@ -44,6 +45,11 @@ DemoGUI::DemoGUI(QWidget* parent)
     connect(this, SIGNAL(signalsendSN(QString)), &console, SLOT(soltsGetSN(QString)));
     connect(this, SIGNAL(signalsendResponseData(int, QString)), &console,
             SLOT(soltGetResponseData(int, QString)));
+    connect(&runner, &tessel::RequestRunner::result, this,
+            [this](tessel::RequestRunner::Id id, int code, const QString& reply, qint64 /*ms*/) {
+                if (consoleRequests.count(id))
+                    emit signalsendResponseData(code, reply);
+            });
     connect(ui.tableWidget, &QTableWidget::cellDoubleClicked, this, &DemoGUI::slotsGetIndex);
     connect(this, &DemoGUI::signalDissconnect, this, &DemoGUI::slotDissconnect, Qt::QueuedConnection);
     connect(this, &DemoGUI::signalSerch, this, &DemoGUI::slotSerch, Qt::QueuedConnection);

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "console/demochildgui.h"
+#include "core/lifeline.h"
+#include "core/requestrunner.h"
 #include "mainwindow/changepassword.h"
-#include "mainwindow/lifeline.h"
 #include "mainwindow/ui_demogui.h"
 #include "sdk/tesselcommon.h"
 #include "sdk/tesselcoreasync.h"
@@ -19,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class QDialog;
@@ -48,6 +50,9 @@ public:
     const std::vector<tsc::SearchResponseData>& terminalList() const { return terminals; }
     int nextTableRow() const { return nextRow; }
     int contextRow() const { return currentRow; }
+
+    // The one request path; every window that sends goes through it.
+    tessel::RequestRunner& requestRunner() { return runner; }
 
 signals:
     void signalsendSN(QString sn);
@@ -112,6 +117,9 @@ private:
     Ui::DemoGUIClass ui;
     DemoChildGUI console;
     Changepassword changePasswordWidget;
+    tessel::RequestRunner runner; // records into the console's history
+    // The console's own requests: only their results reach its reply box.
+    std::unordered_set<tessel::RequestRunner::Id> consoleRequests;
     std::vector<tsc::SearchResponseData> terminals;
     std::int32_t nextRow = 0;
     std::int32_t currentRow = 0;

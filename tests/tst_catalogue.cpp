@@ -1,6 +1,6 @@
 // The catalogue: module labels, list sizes and the order of the ALL list.
 
-#include "console/catalogue.h"
+#include "core/catalogue.h"
 
 #include <QtTest>
 

@@ -1,10 +1,10 @@
 // The console's samples against the simulated terminals: every sample sent
 // from the console reaches its operation, and once the terminals are logged
 // in, each gets a meaningful answer.
-#include "console/catalogue.h"
+#include "core/catalogue.h"
 #include "console/demochildgui.h"
-#include "console/dispatchtable.h"
-#include "console/samples.h"
+#include "core/dispatchtable.h"
+#include "core/samples.h"
 #include "mainwindow/demogui.h"
 #include "simulator/errors.h"
 #include "simulator/fleet.h"

@@ -1,9 +1,9 @@
 // The console window: its form, start-up state, module changes, sample
 // loading, the result display and Send.
 
-#include "console/catalogue.h"
+#include "core/catalogue.h"
 #include "console/demochildgui.h"
-#include "console/samples.h"
+#include "core/samples.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"
 

@@ -7,7 +7,7 @@
 #include "console/demochildgui.h"
 #include "history/historyfile.h"
 #include "history/historyrecorder.h"
-#include "history/historywindow.h"
+#include "historywindow/historywindow.h"
 #include "mainwindow/demogui.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"

@@ -1,6 +1,6 @@
 // Finding an operation by typing: the entries and their ranking.
-#include "console/catalogue.h"
-#include "console/operationfinder.h"
+#include "core/catalogue.h"
+#include "core/operationfinder.h"
 
 #include <QtTest>
 

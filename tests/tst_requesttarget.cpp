@@ -1,5 +1,5 @@
 // Pointing console requests at a terminal: only the top-level "sn" text changes.
-#include "console/requesttarget.h"
+#include "core/requesttarget.h"
 
 #include <QtTest>
 

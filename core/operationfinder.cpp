@@ -1,6 +1,6 @@
-#include "console/operationfinder.h"
+#include "core/operationfinder.h"
 
-#include "console/catalogue.h"
+#include "core/catalogue.h"
 
 #include <array>
 #include <unordered_set>

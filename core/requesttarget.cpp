@@ -1,6 +1,6 @@
-#include "console/requesttarget.h"
+#include "core/requesttarget.h"
 
-#include "console/jsontext.h"
+#include "core/jsontext.h"
 
 #include <nlohmann/json.hpp>
 

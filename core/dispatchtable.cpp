@@ -1,5 +1,5 @@
 // The console's dispatch table: which SDK operation each operation name starts.
-#include "console/dispatchtable.h"
+#include "core/dispatchtable.h"
 
 #include <unordered_map>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "console/codesnippet.h"
+#include "core/codesnippet.h"
 
-#include "console/dispatchtable.h"
+#include "core/requestrunner.h"
 #include "export/exportgenerator.h"
 
 #include <cstdio>
@@ -85,10 +85,10 @@ std::string headerLine(std::string_view apiName)
 
 std::optional<std::string> csharpSnippet(std::string_view apiName, std::string_view request)
 {
-    const DispatchEntry* entry = findDispatchEntry(apiName);
-    if (!entry)
+    const char* operation = RequestRunner::sdkOperation(apiName);
+    if (!operation)
         return std::nullopt;
-    const QByteArray method = ExportGenerator::capitalForm(QByteArray(entry->operation));
+    const QByteArray method = ExportGenerator::capitalForm(QByteArray(operation));
     std::string out = "using System;\n"
                       "using System.Runtime.InteropServices;\n"
                       "using System.Text;\n"
@@ -104,15 +104,15 @@ std::optional<std::string> csharpSnippet(std::string_view apiName, std::string_v
 
 std::optional<std::string> javaSnippet(std::string_view apiName, std::string_view request)
 {
-    const DispatchEntry* entry = findDispatchEntry(apiName);
-    if (!entry)
+    const char* operation = RequestRunner::sdkOperation(apiName);
+    if (!operation)
         return std::nullopt;
     std::string out = "import com.corvane.tessel.tesselcore;\n\n";
     out += headerLine(apiName);
     out += "tesselcore.CallBack callBack = (code, reply) ->\n"
            "    System.out.println(Short.toUnsignedInt(code) + \" \" + reply);\n";
     out += "String request = " + stringLiteral(request) + ";\n";
-    out += "tesselcore.INSTANCE." + std::string(entry->operation) + "(request, callBack);\n";
+    out += "tesselcore.INSTANCE." + std::string(operation) + "(request, callBack);\n";
     return out;
 }
 

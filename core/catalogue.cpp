@@ -1,4 +1,4 @@
-#include "console/catalogue.h"
+#include "core/catalogue.h"
 
 #include <array>
 

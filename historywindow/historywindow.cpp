@@ -1,4 +1,4 @@
-#include "history/historywindow.h"
+#include "historywindow/historywindow.h"
 
 #include "history/historymodel.h"
 #include "history/historyrecorder.h"

@@ -1,4 +1,4 @@
-#include "console/jsontext.h"
+#include "core/jsontext.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,4 +1,4 @@
-#include "console/samples.h"
+#include "core/samples.h"
 
 #include <string_view>
 #include <unordered_map>

@@ -1,0 +1,98 @@
+#include "core/requestrunner.h"
+
+#include "core/dispatchtable.h"
+#include "core/requesttarget.h"
+#include "history/historyfile.h"
+#include "history/historyrecorder.h"
+
+#include <QMetaObject>
+
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace tessel {
+
+RequestRunner::RequestRunner(HistoryRecorder* history, QObject* parent)
+    : QObject(parent), history(history), lifeline(std::make_shared<RunnerLifeline>(this))
+{
+    qRegisterMetaType<tessel::RequestRunner::Id>("tessel::RequestRunner::Id");
+}
+
+RequestRunner::~RequestRunner()
+{
+    // From here on no SDK callback reaches this runner; the history still
+    // gets what comes later through its tickets.
+    lifeline->sever();
+}
+
+const char* RequestRunner::sdkOperation(std::string_view name)
+{
+    const DispatchEntry* entry = findDispatchEntry(name);
+    return entry ? entry->operation : nullptr;
+}
+
+QString RequestRunner::refusalText()
+{
+    return QStringLiteral("该接口没有可调用的SDK操作，请求未发送");
+}
+
+RequestRunner::Sent RequestRunner::send(const QByteArray& name, const QByteArray& requestText)
+{
+    const DispatchEntry* entry =
+        findDispatchEntry(std::string_view(name.constData(), static_cast<std::size_t>(name.size())));
+    std::optional<HistoryTicket> ticket;
+    if (history)
+        ticket = history->recordSend(name, requestText);
+    if (!entry)
+        return Sent{0, refusalText()};
+
+    const Id id = nextId++;
+    Request& remembered = requests[id];
+    remembered.operation = QString::fromUtf8(name);
+    remembered.serial = serialOfRequest(requestText);
+    remembered.sentAt = std::chrono::steady_clock::now();
+    requestOrder.push_back(id);
+    while (requestOrder.size() > rememberedRequests) {
+        requests.erase(requestOrder.front());
+        requestOrder.pop_front();
+    }
+
+    // Runs on an SDK thread, possibly more than once and possibly after the
+    // runner is gone: the ticket files each result in the history at once;
+    // the runner, while it exists, gets it in one posted call.
+    const auto sentAt = remembered.sentAt;
+    auto line = lifeline;
+    entry->start(requestText.constData(), [id, sentAt, line, ticket](unsigned short code, const char* reply) {
+        const QString text = QString::fromUtf8(reply ? reply : ""); // bad bytes become U+FFFD
+        const qint64 ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - sentAt)
+                .count();
+        if (ticket)
+            ticket->record(static_cast<int>(code), text);
+        line->reach([&](RequestRunner& runner) {
+            QMetaObject::invokeMethod(
+                &runner,
+                [&runner, id, code, text, ms] { emit runner.result(id, static_cast<int>(code), text, ms); },
+                Qt::QueuedConnection);
+        });
+    });
+    return Sent{id, QString()};
+}
+
+RequestRunner::Sent RequestRunner::sendTo(const QByteArray& name, const QByteArray& requestText,
+                                          const QByteArray& serial)
+{
+    const std::string aimed = requesttarget::withSerial(
+        std::string_view(requestText.constData(), static_cast<std::size_t>(requestText.size())),
+        serial.toStdString());
+    return send(name, QByteArray::fromStdString(aimed));
+}
+
+const RequestRunner::Request* RequestRunner::request(Id id) const
+{
+    const auto found = requests.find(id);
+    return found == requests.end() ? nullptr : &found->second;
+}
+
+} // namespace tessel

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "core/lifeline.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+
+namespace tessel {
+
+class HistoryRecorder;
+
+// The one way the program sends an SDK operation by its console name, and the
+// one place that knows which names start one. Every result comes back on the
+// runner's own thread as `result(id, code, reply, ms)`, as often as the SDK
+// answers and however late; the history, when one is given, gets every send
+// and every result, also those that come after the runner is gone.
+class RequestRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Id = std::uint64_t;
+
+    // What a send came to: a request id, or (id 0) why nothing was sent.
+    struct Sent
+    {
+        Id id = 0;
+        QString refusal;
+        explicit operator bool() const { return id != 0; }
+    };
+
+    // What the runner remembers of a request, to say which one a result answers.
+    struct Request
+    {
+        QString operation;
+        QString serial; // the request's top-level text "sn", empty without one
+        std::chrono::steady_clock::time_point sentAt;
+    };
+
+    // Requests remembered for `request()`; older ones are forgotten first.
+    static constexpr std::size_t rememberedRequests = 10000;
+
+    explicit RequestRunner(HistoryRecorder* history = nullptr, QObject* parent = nullptr);
+    ~RequestRunner() override;
+
+    // The SDK operation `name` starts ("tsGetVolumeAsync"), or nullptr.
+    static const char* sdkOperation(std::string_view name);
+    static bool startsOperation(std::string_view name) { return sdkOperation(name) != nullptr; }
+    static QString refusalText();
+
+    // Sends `requestText` as the operation `name`. The send is recorded in the
+    // history also when refused, so that the history shows every attempt.
+    Sent send(const QByteArray& name, const QByteArray& requestText);
+    // The same with the request's top-level text "sn" set to `serial` first.
+    Sent sendTo(const QByteArray& name, const QByteArray& requestText, const QByteArray& serial);
+
+    // The request behind `id`, or nullptr once forgotten (or never sent).
+    const Request* request(Id id) const;
+
+signals:
+    // `ms`: milliseconds from the send to the moment the SDK answered.
+    void result(tessel::RequestRunner::Id id, int code, const QString& reply, qint64 ms);
+
+private:
+    using RunnerLifeline = Lifeline<RequestRunner>;
+
+    HistoryRecorder* history;
+    Id nextId = 1;
+    std::unordered_map<Id, Request> requests;
+    std::deque<Id> requestOrder;
+    std::shared_ptr<RunnerLifeline> lifeline;
+};
+
+} // namespace tessel
+
+Q_DECLARE_METATYPE(tessel::RequestRunner::Id)
