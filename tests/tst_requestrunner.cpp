@@ -1,0 +1,105 @@
+// The one request path: which names it refuses, and which request each result
+// answers, however often and however late it comes.
+#include "core/requestrunner.h"
+#include "simulator/simulator.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <memory>
+#include <thread>
+
+using namespace std::chrono_literals;
+using tessel::RequestRunner;
+
+class TestRequestRunner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        tesselsim::reset();
+        tesselsim::setLatency(0ms);
+    }
+    void cleanup() { tesselsim::reset(); }
+
+    void refusesNamesWithoutOperation_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("placeholder") << QByteArray("待开发");
+        QTest::newRow("no SDK call") << QByteArray("runApp()");
+        QTest::newRow("without parentheses") << QByteArray("getVolume");
+        QTest::newRow("empty") << QByteArray();
+    }
+
+    void refusesNamesWithoutOperation()
+    {
+        QFETCH(QByteArray, name);
+        RequestRunner runner;
+        const RequestRunner::Sent sent = runner.send(name, "{}");
+        QVERIFY(!sent);
+        QCOMPARE(sent.refusal, RequestRunner::refusalText());
+        QVERIFY(!RequestRunner::startsOperation(name.toStdString()));
+        QCOMPARE(tesselsim::calls().size(), std::size_t(0));
+    }
+
+    void repeatedResultsKeepTheirRequest()
+    {
+        tesselsim::scriptReplies("tsGetVolumeAsync", {{0, "first"}, {1234, "second"}, {0, "third"}});
+        RequestRunner runner;
+        QSignalSpy results(&runner, &RequestRunner::result);
+        const RequestRunner::Sent sent = runner.send("getVolume()", R"({"sn":"S1"})");
+        QVERIFY(sent);
+        QTRY_COMPARE(results.count(), 3);
+        const QStringList replies{"first", "second", "third"};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(results[i][0].value<RequestRunner::Id>(), sent.id);
+            QCOMPARE(results[i][2].toString(), replies[i]);
+        }
+        QCOMPARE(results[1][1].toInt(), 1234);
+        QVERIFY(results[2][3].toLongLong() >= results[0][3].toLongLong());
+        QCOMPARE(runner.request(sent.id)->serial, QString("S1"));
+    }
+
+    // A result held back past a later send still names the earlier request.
+    void lateResultNamesItsRequest()
+    {
+        RequestRunner runner;
+        QSignalSpy results(&runner, &RequestRunner::result);
+        tesselsim::holdNextCallback("tsGetVolumeAsync");
+        const RequestRunner::Sent early = runner.sendTo("getVolume()", R"({"sn":"OLD"})", "EARLY");
+        const ResultCallback held = tesselsim::takeHeldCallback();
+        QVERIFY(held);
+        const RequestRunner::Sent later = runner.send("ping()", R"({"sn":"LATER"})");
+        QTRY_COMPARE(results.count(), 1);
+        QCOMPARE(results[0][0].value<RequestRunner::Id>(), later.id);
+
+        std::thread([held] { held(7, "late"); }).join();
+        QTRY_COMPARE(results.count(), 2);
+        QCOMPARE(results[1][0].value<RequestRunner::Id>(), early.id);
+        QCOMPARE(results[1][2].toString(), QString("late"));
+        const RequestRunner::Request* request = runner.request(early.id);
+        QVERIFY(request);
+        QCOMPARE(request->operation, QString("getVolume()"));
+        QCOMPARE(request->serial, QString("EARLY"));
+        QCOMPARE(QString::fromStdString(tesselsim::calls()[0].args[0]), QString(R"({"sn":"EARLY"})"));
+    }
+
+    // Results that come after the runner is gone, from another thread or
+    // already posted, reach nothing (the sanitizers watch this).
+    void resultsAfterRunnerGone()
+    {
+        auto runner = std::make_unique<RequestRunner>();
+        tesselsim::holdNextCallback("tsGetVolumeAsync");
+        QVERIFY(runner->send("getVolume()", "{}"));
+        const ResultCallback held = tesselsim::takeHeldCallback();
+        held(0, "posted before");
+        runner.reset();
+        std::thread([held] { held(0, "after"); }).join();
+        QCoreApplication::processEvents();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRequestRunner)
+#include "tst_requestrunner.moc"
