@@ -11,6 +11,8 @@
 
 #include <cstdio>
 
+namespace tessel {
+
 namespace {
 constexpr int deadlineMs = 60000;
 } // namespace
@@ -79,3 +81,5 @@ void ExitAfterRows::giveUp()
                  rows, deadlineMs / 1000);
     QApplication::exit(1);
 }
+
+} // namespace tessel

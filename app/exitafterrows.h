@@ -9,6 +9,8 @@
 class DemoGUI;
 class QTableWidget;
 
+namespace tessel {
+
 // The timed headless run, for benchmarks: once the first `rows` rows of the
 // start-up search are in the table and the window is exposed, prints one line
 //   rows in: N after T ms from process start, peak memory K KiB
@@ -38,3 +40,5 @@ private:
     QTimer deadline;
     bool finished = false;
 };
+
+} // namespace tessel

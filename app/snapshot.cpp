@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+namespace tessel {
+
 namespace {
 constexpr int quietMs = 600;
 constexpr int deadlineMs = 20000;
@@ -56,3 +58,5 @@ void SnapshotRun::finish()
     std::fflush(stdout);
     QApplication::exit(status);
 }
+
+} // namespace tessel

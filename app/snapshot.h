@@ -6,6 +6,8 @@
 
 class DemoGUI;
 
+namespace tessel {
+
 // The headless run: once the first search has settled (no new row for a
 // short quiet period), writes main.png of the main window into the folder,
 // prints the table rows on stdout and quits with 0.
@@ -24,3 +26,5 @@ private:
     QTimer quiet;
     QTimer deadline;
 };
+
+} // namespace tessel

@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QtGlobal>
 
 #include <cstdio>
@@ -79,6 +81,18 @@ bool prepareHeadlessExport(int argc, const char* const* argv)
     }
     return false;
 #endif
+}
+
+void installQtTranslation(QApplication& app)
+{
+    // Qt's own texts (the text boxes' menus, the file dialogs) in the program's
+    // language; the program's texts are compiled in and need no catalogue.
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_zh_CN"),
+                         QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator; // without the package Qt's texts stay in English
 }
 
 int run(QApplication& app, int argc, char** argv, bool headlessExportPrepared)

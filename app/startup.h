@@ -13,6 +13,9 @@ bool isExportMode(int argc, const char* const* argv);
 // Wayland would be the platform; elsewhere it does nothing. Returns whether it did.
 bool prepareHeadlessExport(int argc, const char* const* argv);
 
+// Loads Qt's own Chinese texts for its contexts (menus of text boxes, file dialogs).
+void installQtTranslation(QApplication& app);
+
 // Everything after the QApplication is built: the mode test on the arguments
 // as Qt left them, then the export or the main window. Returns the exit code.
 int run(QApplication& app, int argc, char** argv, bool headlessExportPrepared);

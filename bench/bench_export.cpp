@@ -101,7 +101,7 @@ int main()
     const QByteArray smallTemplate = templateText(smallTemplateBytes);
     const QByteArray largeTemplate = templateText(templateBytes);
 
-    QVector<ExportEntry> entries;
+    QVector<tessel::ExportEntry> entries;
     const double scanMs = bestMs([&] {
         entries = ExportGenerator::collectExports(headerText);
         return entries.size() == declarationCount;
@@ -140,7 +140,7 @@ int main()
                 "ms per 1,000");
     for (int declarations : {1000, 2000, 5000, 10000, 20000, 50000, 100000}) {
         const QByteArray text = header(declarations);
-        QVector<ExportEntry> found;
+        QVector<tessel::ExportEntry> found;
         const double scan = bestMs([&] {
             found = ExportGenerator::collectExports(text);
             return found.size() == declarations;

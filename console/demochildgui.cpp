@@ -7,6 +7,7 @@
 #include "core/requesttarget.h"
 #include "core/samples.h"
 
+#include <QLabel>
 #include <QStringList>
 #include <QStyledItemDelegate>
 
@@ -44,6 +45,14 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
     // The first module becomes current, which fills the name box through
     // slotsChangeAPI and loads the first name's sample.
     fillModules();
+
+    // A late reply may answer another request than the one on show: every
+    // reply says which one, without hovering.
+    replyOrigin = new QLabel(this);
+    replyOrigin->setObjectName(QStringLiteral("replyOrigin"));
+    replyOrigin->setTextFormat(Qt::PlainText);
+    replyOrigin->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ui.verticalLayout_2->addWidget(replyOrigin);
 
     tools = new tessel::ConsoleTools(this);
     consoleHistory =
@@ -106,12 +115,15 @@ void DemoChildGUI::soltsGetSN(QString sn)
     if (moved != request)
         ui.textEdit_2->setPlainText(QString::fromStdString(moved));
     ui.textEdit->clear();
+    replyOrigin->clear();
 }
 
 void DemoChildGUI::soltGetResponseData(int code, QString reply)
 {
     // Plain text: a reply is data from a terminal, never markup to render.
     ui.textEdit->setPlainText(QString::number(code) + QLatin1Char('\n') + reply);
+    replyOrigin->setText(nextReplyOrigin);
+    nextReplyOrigin.clear();
     tools->replyShown(code, reply);
 }
 
@@ -127,6 +139,7 @@ void DemoChildGUI::slotsChangeAPI(int index)
 void DemoChildGUI::slotsSetRequestData(QString name)
 {
     ui.textEdit->clear();
+    replyOrigin->clear();
     // A name without a sample (placeholders, the empty text of a cleared box)
     // leaves the user's request as it is.
     const char* sample = sampleRequest(name.toStdString());

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QLabel;
 class QStyledItemDelegate;
 namespace tessel {
 class ConsoleHistory;
@@ -40,6 +41,10 @@ public slots:
     void soltsGetSN(QString sn);
     void soltGetResponseData(int code, QString reply);
 
+public:
+    // Which request the next reply answers; shown in a line below the reply.
+    void setNextReplyOrigin(const QString& origin) { nextReplyOrigin = origin; }
+
 private slots:
     void slotsChangeAPI(int index);
     void slotsSetRequestData(QString name);
@@ -53,4 +58,6 @@ private:
     QStyledItemDelegate* itemDelegate = nullptr; // shared by both combo boxes, owned by this window
     tessel::ConsoleTools* tools = nullptr; // shortcuts, finder, request check, menus; owned by this window
     tessel::ConsoleHistory* consoleHistory = nullptr; // a child of this window
+    QLabel* replyOrigin = nullptr;                    // below the reply box
+    QString nextReplyOrigin;
 };

@@ -6,6 +6,7 @@
 #include "history/historyrecorder.h"
 
 #include <QMetaObject>
+#include <QStringList>
 
 #include <optional>
 #include <string>
@@ -93,6 +94,18 @@ const RequestRunner::Request* RequestRunner::request(Id id) const
 {
     const auto found = requests.find(id);
     return found == requests.end() ? nullptr : &found->second;
+}
+
+QString RequestRunner::describe(Id id, qint64 ms) const
+{
+    QStringList parts;
+    if (const Request* sent = request(id)) {
+        parts << sent->operation;
+        if (!sent->serial.isEmpty())
+            parts << sent->serial;
+    }
+    parts << QString::number(ms) + QStringLiteral(" ms");
+    return parts.join(QStringLiteral(" · "));
 }
 
 } // namespace tessel

@@ -64,6 +64,9 @@ public:
 
     // The request behind `id`, or nullptr once forgotten (or never sent).
     const Request* request(Id id) const;
+    // Which request a result answers, in one line:
+    // "getVolume() · BZWA17422J1X20000093 · 4012 ms".
+    QString describe(Id id, qint64 ms) const;
 
 signals:
     // `ms`: milliseconds from the send to the moment the SDK answered.

@@ -1,6 +1,6 @@
 #include "export/csharpexportgenerator.h"
 
-QByteArray CSharpExportGenerator::formatExport(const ExportEntry& entry) const
+QByteArray CSharpExportGenerator::formatExport(const tessel::ExportEntry& entry) const
 {
     return substitute(importLine, entry.name) + substitute(methodLine, entry.capitalName);
 }

@@ -16,5 +16,5 @@ public:
     static constexpr char methodLine[] =
         "        public static extern void %1(byte[] data, exportTesselCallback resultCallback);\n\n";
 
-    QByteArray formatExport(const ExportEntry& entry) const override;
+    QByteArray formatExport(const tessel::ExportEntry& entry) const override;
 };

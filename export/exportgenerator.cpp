@@ -45,9 +45,9 @@ ExportGenerator::ExportGenerator(QByteArray headerPath, QByteArray outputPath)
     : headerPath(std::move(headerPath)), outputPath(std::move(outputPath))
 {}
 
-QVector<ExportEntry> ExportGenerator::collectExports(const QByteArray& header)
+QVector<tessel::ExportEntry> ExportGenerator::collectExports(const QByteArray& header)
 {
-    QVector<ExportEntry> entries;
+    QVector<tessel::ExportEntry> entries;
     // The "(" found for one marker also ends every later marker that starts
     // before it, so each byte is looked at a bounded number of times.
     int terminator = -1;
@@ -82,7 +82,7 @@ bool ExportGenerator::isExcluded(const QByteArray& name)
     return false;
 }
 
-std::optional<QByteArray> ExportGenerator::fillTemplate(const QVector<ExportEntry>& entries,
+std::optional<QByteArray> ExportGenerator::fillTemplate(const QVector<tessel::ExportEntry>& entries,
                                                         QString* error) const
 {
     const std::optional<QByteArray> text = readTextFile(outputPath, error);
@@ -95,7 +95,7 @@ std::optional<QByteArray> ExportGenerator::fillTemplate(const QVector<ExportEntr
 }
 
 std::optional<QByteArray> ExportGenerator::fillText(const QByteArray& text,
-                                                    const QVector<ExportEntry>& entries) const
+                                                    const QVector<tessel::ExportEntry>& entries) const
 {
     const int marker = text.indexOf(insertionMarker);
     if (marker < 0)

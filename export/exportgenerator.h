@@ -6,12 +6,16 @@
 
 #include <optional>
 
+namespace tessel {
+
 // One exported function found in an SDK export header.
 struct ExportEntry
 {
     QByteArray name;        // exactly as written in the header, blanks included
     QByteArray capitalName; // `name` with an initial ASCII lower-case letter raised
 };
+
+} // namespace tessel
 
 // Start of every exported declaration in a header; the name runs up to the next "(".
 inline constexpr char exportMarker[] = "TESSEL_EXPORT void ";
@@ -32,20 +36,21 @@ public:
     virtual ~ExportGenerator() = default;
 
     // The declaration of one entry, UTF-8.
-    virtual QByteArray formatExport(const ExportEntry& entry) const = 0;
+    virtual QByteArray formatExport(const tessel::ExportEntry& entry) const = 0;
 
     // Every exported declaration of a header, in header order, duplicates kept.
-    static QVector<ExportEntry> collectExports(const QByteArray& header);
+    static QVector<tessel::ExportEntry> collectExports(const QByteArray& header);
     static QByteArray capitalForm(const QByteArray& name);
     static bool isExcluded(const QByteArray& name);
 
     // The template at `outputPath` with the declarations in place of its
     // marker; writes nothing. On failure `error` says why (no file, unreadable,
     // no marker).
-    std::optional<QByteArray> fillTemplate(const QVector<ExportEntry>& entries,
+    std::optional<QByteArray> fillTemplate(const QVector<tessel::ExportEntry>& entries,
                                            QString* error = nullptr) const;
     // The same on a template already read; nothing when it has no marker.
-    std::optional<QByteArray> fillText(const QByteArray& text, const QVector<ExportEntry>& entries) const;
+    std::optional<QByteArray> fillText(const QByteArray& text,
+                                       const QVector<tessel::ExportEntry>& entries) const;
 
     QByteArray headerPath; // UTF-8
     QByteArray outputPath; // UTF-8, rewritten in place

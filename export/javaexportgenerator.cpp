@@ -1,6 +1,6 @@
 #include "export/javaexportgenerator.h"
 
-QByteArray JavaExportGenerator::formatExport(const ExportEntry& entry) const
+QByteArray JavaExportGenerator::formatExport(const tessel::ExportEntry& entry) const
 {
     return substitute(methodLine, entry.name);
 }

@@ -10,5 +10,5 @@ public:
 
     static constexpr char methodLine[] = "    void %1(String data, CallBack callBack);\n";
 
-    QByteArray formatExport(const ExportEntry& entry) const override;
+    QByteArray formatExport(const tessel::ExportEntry& entry) const override;
 };

@@ -43,9 +43,9 @@ QVector<QByteArray> plainScan(const QByteArray& header)
     return names;
 }
 
-QVector<ExportEntry> checkScan(const QByteArray& header)
+QVector<tessel::ExportEntry> checkScan(const QByteArray& header)
 {
-    const QVector<ExportEntry> entries = ExportGenerator::collectExports(header);
+    const QVector<tessel::ExportEntry> entries = ExportGenerator::collectExports(header);
     const QVector<QByteArray> names = plainScan(header);
     FUZZ_CHECK(entries.size() == names.size());
     for (int i = 0; i < entries.size(); ++i) {
@@ -65,7 +65,7 @@ QByteArray filled(const char* pattern, const QByteArray& argument)
     return out;
 }
 
-QByteArray expectedDeclaration(bool java, const ExportEntry& entry)
+QByteArray expectedDeclaration(bool java, const tessel::ExportEntry& entry)
 {
     if (java)
         return filled(JavaExportGenerator::methodLine, entry.name);
@@ -75,7 +75,7 @@ QByteArray expectedDeclaration(bool java, const ExportEntry& entry)
 
 void checkFill(bool java, const QByteArray& header, const QByteArray& text)
 {
-    const QVector<ExportEntry> entries = checkScan(header);
+    const QVector<tessel::ExportEntry> entries = checkScan(header);
     std::unique_ptr<ExportGenerator> generator;
     if (java)
         generator = std::make_unique<JavaExportGenerator>("header.h", "tesselcore.java");
@@ -83,7 +83,7 @@ void checkFill(bool java, const QByteArray& header, const QByteArray& text)
         generator = std::make_unique<CSharpExportGenerator>("header.h", "tesselcore.cs");
 
     QByteArray block;
-    for (const ExportEntry& entry : entries) {
+    for (const tessel::ExportEntry& entry : entries) {
         const QByteArray declaration = generator->formatExport(entry);
         FUZZ_CHECK(declaration == expectedDeclaration(java, entry));
         if (!ExportGenerator::isExcluded(entry.name))

@@ -46,9 +46,11 @@ DemoGUI::DemoGUI(QWidget* parent)
     connect(this, SIGNAL(signalsendResponseData(int, QString)), &console,
             SLOT(soltGetResponseData(int, QString)));
     connect(&runner, &tessel::RequestRunner::result, this,
-            [this](tessel::RequestRunner::Id id, int code, const QString& reply, qint64 /*ms*/) {
-                if (consoleRequests.count(id))
-                    emit signalsendResponseData(code, reply);
+            [this](tessel::RequestRunner::Id id, int code, const QString& reply, qint64 ms) {
+                if (!consoleRequests.count(id))
+                    return;
+                console.setNextReplyOrigin(runner.describe(id, ms));
+                emit signalsendResponseData(code, reply);
             });
     connect(ui.tableWidget, &QTableWidget::cellDoubleClicked, this, &DemoGUI::slotsGetIndex);
     connect(this, &DemoGUI::signalDissconnect, this, &DemoGUI::slotDissconnect, Qt::QueuedConnection);

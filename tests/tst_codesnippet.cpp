@@ -75,7 +75,7 @@ void TestCodeSnippet::snippets()
     const QByteArray jv = QByteArray::fromStdString(*java);
 
     // The method the export generates for this operation, called as declared.
-    const ExportEntry entry{operation, ExportGenerator::capitalForm(operation)};
+    const tessel::ExportEntry entry{operation, ExportGenerator::capitalForm(operation)};
     const QByteArray declaredCs = CSharpExportGenerator("", "").formatExport(entry);
     QVERIFY(declaredCs.contains("void " + entry.capitalName + "(byte[] data, exportTesselCallback"));
     QVERIFY2(cs.contains("tesselcore." + entry.capitalName + "(request, callback);"), cs.constData());

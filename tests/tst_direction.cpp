@@ -103,7 +103,10 @@ QStringList wrongIncludes(const ArrowTable& table, const QString& path, const QS
         const QString target = includedFolder(path, match.captured(2), match.captured(1) == "\"", table);
         if (target.isEmpty() || allows(table, folder, target))
             continue;
-        wrong << QString("%1:%2: %3 may not include %4").arg(path).arg(i + 1).arg(folder, match.captured(0).trimmed());
+        wrong << QString("%1:%2: %3 may not include %4")
+                     .arg(path)
+                     .arg(i + 1)
+                     .arg(folder, match.captured(0).trimmed());
     }
     return wrong;
 }
@@ -136,7 +139,8 @@ QStringList faultsOfTree(const QDir& root, const ArrowTable& table, int* files =
                 faults << fileName + ": cannot be read";
                 continue;
             }
-            faults << wrongIncludes(table, root.relativeFilePath(fileName), QString::fromUtf8(file.readAll()));
+            faults << wrongIncludes(table, root.relativeFilePath(fileName),
+                                    QString::fromUtf8(file.readAll()));
             if (files)
                 ++*files;
         }
@@ -192,21 +196,33 @@ private slots:
                                            "#include <nlohmann/json.hpp>\n#include <QtTest>\n"
                                         << QStringList();
         QTest::newRow("against the arrow")
-            << "console/x.cpp" << "// text\n#include \"sdk/tesselcommon.h\"\n  #  include \"mainwindow/demogui.h\"\n"
+            << "console/x.cpp"
+            << "// text\n#include \"sdk/tesselcommon.h\"\n  #  include \"mainwindow/demogui.h\"\n"
             << QStringList{"console/x.cpp:3: console may not include #  include \"mainwindow/demogui.h\""};
-        QTest::newRow("angle brackets") << "app/x.cpp" << "#include <console/catalogue.h>\n"
-                                        << QStringList{"app/x.cpp:1: app may not include #include <console/catalogue.h>"};
+        QTest::newRow("angle brackets")
+            << "app/x.cpp"
+            << "#include <console/catalogue.h>\n"
+            << QStringList{"app/x.cpp:1: app may not include #include <console/catalogue.h>"};
         QTest::newRow("dot dot through a folder")
-            << "export/x.cpp" << "#include \"export/../mainwindow/demogui.h\"\n"
-            << QStringList{"export/x.cpp:1: export may not include #include \"export/../mainwindow/demogui.h\""};
+            << "export/x.cpp"
+            << "#include \"export/../mainwindow/demogui.h\"\n"
+            << QStringList{
+                   "export/x.cpp:1: export may not include #include \"export/../mainwindow/demogui.h\""};
         QTest::newRow("relative to the file")
-            << "export/sub/x.inl" << "#include \"../../mainwindow/demogui.h\"\n#include \"./y.h\"\n"
-            << QStringList{"export/sub/x.inl:1: export may not include #include \"../../mainwindow/demogui.h\""};
-        QTest::newRow("out of the tree") << "core/x.cpp" << "#include \"../../elsewhere/x.h\"\n"
-                                         << QStringList{"core/x.cpp:1: core may not include #include \"../../elsewhere/x.h\""};
-        QTest::newRow("simulator past sdk") << "app/x.cpp" << "#include \"simulator/simulator.h\"\n"
-                                            << QStringList{"app/x.cpp:1: app may not include #include \"simulator/simulator.h\""};
-        QTest::newRow("tools include anything") << "tests/x.cpp" << "#include \"simulator/simulator.h\"\n"
+            << "export/sub/x.inl"
+            << "#include \"../../mainwindow/demogui.h\"\n#include \"./y.h\"\n"
+            << QStringList{
+                   "export/sub/x.inl:1: export may not include #include \"../../mainwindow/demogui.h\""};
+        QTest::newRow("out of the tree")
+            << "core/x.cpp"
+            << "#include \"../../elsewhere/x.h\"\n"
+            << QStringList{"core/x.cpp:1: core may not include #include \"../../elsewhere/x.h\""};
+        QTest::newRow("simulator past sdk")
+            << "app/x.cpp"
+            << "#include \"simulator/simulator.h\"\n"
+            << QStringList{"app/x.cpp:1: app may not include #include \"simulator/simulator.h\""};
+        QTest::newRow("tools include anything") << "tests/x.cpp"
+                                                << "#include \"simulator/simulator.h\"\n"
                                                 << QStringList();
     }
 
@@ -244,11 +260,12 @@ private slots:
         }
         QStringList faults = faultsOfTree(root, arrowsOfTree());
         faults.sort();
-        QCOMPARE(faults, (QStringList{"export/a.hpp:1: export may not include #include \"mainwindow/demogui.h\"",
-                                      "export/d.cxx:1: export may not include #include \"history/x.h\"",
-                                      "export/deep/b.cc:2: export may not include #include <console/x.h>",
-                                      "export/e.inl:1: export may not include #include \"../app/x.h\"",
-                                      "gui: holds sources but has no arrows"}));
+        QCOMPARE(faults,
+                 (QStringList{"export/a.hpp:1: export may not include #include \"mainwindow/demogui.h\"",
+                              "export/d.cxx:1: export may not include #include \"history/x.h\"",
+                              "export/deep/b.cc:2: export may not include #include <console/x.h>",
+                              "export/e.inl:1: export may not include #include \"../app/x.h\"",
+                              "gui: holds sources but has no arrows"}));
     }
 
     void wrongLinkIsNamed_data()
@@ -257,13 +274,16 @@ private slots:
         QTest::addColumn<QStringList>("wrong");
         const QString targets = "target tessel_core core\ntarget tessel_export export\n"
                                 "target tessel_console console\ntarget tesselcore simulator\n";
-        QTest::newRow("allowed") << targets + "link tessel_core tesselcore\nlink tessel_console Qt5::Widgets\n"
-                                              "link tessel_console tessel_core\nlink tessel_core Qt5::Core\n"
+        QTest::newRow("allowed") << targets +
+                                        "link tessel_core tesselcore\nlink tessel_console Qt5::Widgets\n"
+                                        "link tessel_console tessel_core\nlink tessel_core Qt5::Core\n"
                                  << QStringList();
-        QTest::newRow("against the arrow") << targets + "link tessel_export tessel_console\n"
-                                           << QStringList{"tessel_export (export) may not link tessel_console"};
-        QTest::newRow("widgets below the windows") << targets + "link tessel_core Qt5::Widgets\n"
-                                                   << QStringList{"tessel_core (core) may not link Qt5::Widgets"};
+        QTest::newRow("against the arrow")
+            << targets + "link tessel_export tessel_console\n"
+            << QStringList{"tessel_export (export) may not link tessel_console"};
+        QTest::newRow("widgets below the windows")
+            << targets + "link tessel_core Qt5::Widgets\n"
+            << QStringList{"tessel_core (core) may not link Qt5::Widgets"};
     }
 
     void wrongLinkIsNamed()

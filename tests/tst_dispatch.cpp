@@ -6,6 +6,8 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTextEdit>
 #include <QtTest>
@@ -317,6 +319,7 @@ private slots:
     void lateResultOverwritesNewer();
     void roundTripThroughSimulator();
     void repliesAfterWindowIsGone();
+    void replyNamesItsRequest();
 
 private:
     // Replies seen in the reply box, one snapshot per result signal; `start`
@@ -533,6 +536,25 @@ void TestDispatch::repliesAfterWindowIsGone()
     QVERIFY(tesselsim::waitIdle());
     QCoreApplication::processEvents();
     QVERIFY(!consoleReplyBox());
+}
+
+// Every reply says which request it answers, also one that comes late.
+void TestDispatch::replyNamesItsRequest()
+{
+    auto* origin = topLevel<DemoChildGUI>()->findChild<QLabel*>("replyOrigin");
+    QVERIFY(origin);
+    tesselsim::holdNextCallback("tsGetVolumeAsync");
+    window->dispatchApi("getVolume()", R"({"sn":"BZWA17422J1X20000093"})");
+    const ResultCallback late = tesselsim::takeHeldCallback();
+    QVERIFY(late);
+    window->dispatchApi("ping()", "{}");
+    QTRY_COMPARE(origin->text().section(" · ", 0, 0), QString("ping()"));
+    std::thread([&] { late(0, "late"); }).join();
+    QTRY_COMPARE(consoleReplyBox()->toPlainText(), QString("0\nlate"));
+    QVERIFY2(QRegularExpression(R"(^getVolume\(\) · BZWA17422J1X20000093 · \d+ ms$)")
+                 .match(origin->text())
+                 .hasMatch(),
+             qPrintable(origin->text()));
 }
 
 QTEST_MAIN(TestDispatch)

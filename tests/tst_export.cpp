@@ -35,17 +35,17 @@ QByteArray readBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-QList<QByteArray> names(const QVector<ExportEntry>& entries, bool capital)
+QList<QByteArray> names(const QVector<tessel::ExportEntry>& entries, bool capital)
 {
     QList<QByteArray> out;
-    for (const ExportEntry& entry : entries)
+    for (const tessel::ExportEntry& entry : entries)
         out << (capital ? entry.capitalName : entry.name);
     return out;
 }
 
-QVector<ExportEntry> entriesOf(const QList<QByteArray>& list)
+QVector<tessel::ExportEntry> entriesOf(const QList<QByteArray>& list)
 {
-    QVector<ExportEntry> entries;
+    QVector<tessel::ExportEntry> entries;
     for (const QByteArray& name : list)
         entries.append({name, ExportGenerator::capitalForm(name)});
     return entries;
@@ -120,7 +120,7 @@ void TestExport::collectExports()
     QFETCH(QByteArray, header);
     QFETCH(QList<QByteArray>, names);
     QFETCH(QList<QByteArray>, capitals);
-    const QVector<ExportEntry> entries = ExportGenerator::collectExports(header);
+    const QVector<tessel::ExportEntry> entries = ExportGenerator::collectExports(header);
     QCOMPARE(::names(entries, false), names);
     QCOMPARE(::names(entries, true), capitals);
 }
@@ -175,7 +175,7 @@ void TestExport::lineFormats()
 {
     const CSharpExportGenerator csharp("h", "o");
     const JavaExportGenerator java("h", "o");
-    const ExportEntry login{"tsLoginAsync", "TsLoginAsync"};
+    const tessel::ExportEntry login{"tsLoginAsync", "TsLoginAsync"};
 
     const QByteArray line1 =
         "        [DllImport(\"tesselcore.dll\", EntryPoint = \"tsLoginAsync\", CharSet = "
@@ -190,7 +190,7 @@ void TestExport::lineFormats()
     QCOMPARE(java.formatExport(login).size(), 45 - 2 + 12);
 
     // Names go in literally: blanks, "%1" and "%2" included.
-    const ExportEntry odd{" ts %1 %2", " ts %1 %2"};
+    const tessel::ExportEntry odd{" ts %1 %2", " ts %1 %2"};
     QCOMPARE(java.formatExport(odd), javaLine(" ts %1 %2"));
     QVERIFY(csharp.formatExport(odd).contains("EntryPoint = \" ts %1 %2\","));
     QVERIFY(csharp.formatExport(odd).contains("extern void  ts %1 %2(byte[]"));

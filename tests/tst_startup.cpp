@@ -58,6 +58,14 @@ private slots:
     void init() { tesselsim::reset(); }
     void cleanup() { tesselsim::reset(); }
 
+    // Qt's own texts follow the program's language; ours are not touched.
+    void qtTextsInChinese()
+    {
+        tessel::installQtTranslation(*qApp);
+        QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), QString("复制(&C)"));
+        QCOMPARE(QCoreApplication::translate("DemoChildGUIClass", "请求"), QString("请求"));
+    }
+
     void modeTest_data()
     {
         QTest::addColumn<QStringList>("arguments");
