@@ -26,6 +26,14 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
     ui.setupUi(this);
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
 
+    // A late reply may answer another request than the one on show: every
+    // reply says which one, without hovering.
+    replyOrigin = new QLabel(this);
+    replyOrigin->setObjectName(QStringLiteral("replyOrigin"));
+    replyOrigin->setTextFormat(Qt::PlainText);
+    replyOrigin->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ui.verticalLayout_2->addWidget(replyOrigin);
+
     connect(ui.pushButton, SIGNAL(clicked()), this, SLOT(soltsGetInfo()));
     connect(ui.comboBox_APIModule, SIGNAL(currentIndexChanged(int)), this, SLOT(slotsChangeAPI(int)));
     connect(ui.comboBox_APIName, SIGNAL(currentIndexChanged(QString)), this,
@@ -45,14 +53,6 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
     // The first module becomes current, which fills the name box through
     // slotsChangeAPI and loads the first name's sample.
     fillModules();
-
-    // A late reply may answer another request than the one on show: every
-    // reply says which one, without hovering.
-    replyOrigin = new QLabel(this);
-    replyOrigin->setObjectName(QStringLiteral("replyOrigin"));
-    replyOrigin->setTextFormat(Qt::PlainText);
-    replyOrigin->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    ui.verticalLayout_2->addWidget(replyOrigin);
 
     tools = new tessel::ConsoleTools(this);
     consoleHistory =
