@@ -5,17 +5,69 @@
 #include "history/historyfile.h"
 #include "history/historyrecorder.h"
 
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QStringList>
 
+#include <iterator>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 
 namespace tessel {
 
+namespace {
+constexpr int sliceMs = 4; // of the runner's thread per slice of results
+} // namespace
+
+// Where SDK threads leave results. One posted call stands for everything left
+// until the runner takes it; the runner severs the link first thing in its
+// destructor, which also waits for a thread that is posting at that moment.
+class RunnerInbox
+{
+public:
+    explicit RunnerInbox(RequestRunner* runner) : runner(runner) {}
+
+    void post(RunnerResult result)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!runner)
+            return;
+        items.push_back(std::move(result));
+        if (!wakePosted) {
+            wakePosted = true;
+            QMetaObject::invokeMethod(
+                runner, [target = runner] { target->takeResults(); }, Qt::QueuedConnection);
+        }
+    }
+
+    void takeInto(std::deque<RunnerResult>& backlog)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        wakePosted = false;
+        if (backlog.empty())
+            backlog.swap(items);
+        else
+            std::move(items.begin(), items.end(), std::back_inserter(backlog));
+        items.clear();
+    }
+
+    void sever()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        runner = nullptr;
+    }
+
+private:
+    std::mutex mutex;
+    RequestRunner* runner;
+    std::deque<RunnerResult> items;
+    bool wakePosted = false;
+};
+
 RequestRunner::RequestRunner(HistoryRecorder* history, QObject* parent)
-    : QObject(parent), history(history), lifeline(std::make_shared<RunnerLifeline>(this))
+    : QObject(parent), history(history), inbox(std::make_shared<RunnerInbox>(this))
 {
     qRegisterMetaType<tessel::RequestRunner::Id>("tessel::RequestRunner::Id");
 }
@@ -24,7 +76,7 @@ RequestRunner::~RequestRunner()
 {
     // From here on no SDK callback reaches this runner; the history still
     // gets what comes later through its tickets.
-    lifeline->sever();
+    inbox->sever();
 }
 
 const char* RequestRunner::sdkOperation(std::string_view name)
@@ -61,22 +113,17 @@ RequestRunner::Sent RequestRunner::send(const QByteArray& name, const QByteArray
 
     // Runs on an SDK thread, possibly more than once and possibly after the
     // runner is gone: the ticket files each result in the history at once;
-    // the runner, while it exists, gets it in one posted call.
+    // the runner, while it exists, finds it in its inbox.
     const auto sentAt = remembered.sentAt;
-    auto line = lifeline;
-    entry->start(requestText.constData(), [id, sentAt, line, ticket](unsigned short code, const char* reply) {
+    entry->start(requestText.constData(), [id, sentAt, inbox = inbox, ticket](unsigned short code,
+                                                                              const char* reply) {
         const QString text = QString::fromUtf8(reply ? reply : ""); // bad bytes become U+FFFD
         const qint64 ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - sentAt)
                 .count();
         if (ticket)
             ticket->record(static_cast<int>(code), text);
-        line->reach([&](RequestRunner& runner) {
-            QMetaObject::invokeMethod(
-                &runner,
-                [&runner, id, code, text, ms] { emit runner.result(id, static_cast<int>(code), text, ms); },
-                Qt::QueuedConnection);
-        });
+        inbox->post(RunnerResult{id, static_cast<int>(code), text, ms});
     });
     return Sent{id, QString()};
 }
@@ -88,6 +135,23 @@ RequestRunner::Sent RequestRunner::sendTo(const QByteArray& name, const QByteArr
         std::string_view(requestText.constData(), static_cast<std::size_t>(requestText.size())),
         serial.toStdString());
     return send(name, QByteArray::fromStdString(aimed));
+}
+
+void RequestRunner::takeResults()
+{
+    inbox->takeInto(backlog);
+    QElapsedTimer slice;
+    slice.start();
+    while (!backlog.empty()) {
+        const RunnerResult taken = std::move(backlog.front());
+        backlog.pop_front();
+        emit result(taken.id, taken.code, taken.reply, taken.ms);
+        if (!backlog.empty() && slice.elapsed() >= sliceMs) {
+            // The rest after the events that waited meanwhile.
+            QMetaObject::invokeMethod(this, &RequestRunner::takeResults, Qt::QueuedConnection);
+            return;
+        }
+    }
 }
 
 const RequestRunner::Request* RequestRunner::request(Id id) const

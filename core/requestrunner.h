@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/lifeline.h"
-
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -16,12 +14,23 @@
 namespace tessel {
 
 class HistoryRecorder;
+class RunnerInbox;
+
+struct RunnerResult
+{
+    std::uint64_t id = 0;
+    int code = 0;
+    QString reply;
+    qint64 ms = 0;
+};
 
 // The one way the program sends an SDK operation by its console name, and the
 // one place that knows which names start one. Every result comes back on the
-// runner's own thread as `result(id, code, reply, ms)`, as often as the SDK
-// answers and however late; the history, when one is given, gets every send
-// and every result, also those that come after the runner is gone.
+// runner's own thread as `result(id, code, reply, ms)`, in the order the SDK
+// gave them, as often as it answers and however late; the history, when one
+// is given, gets every send and every result, also those that come after the
+// runner is gone. A flood is emitted in slices of a few milliseconds, so that
+// the runner's thread keeps serving its other events.
 class RequestRunner : public QObject
 {
     Q_OBJECT
@@ -73,13 +82,16 @@ signals:
     void result(tessel::RequestRunner::Id id, int code, const QString& reply, qint64 ms);
 
 private:
-    using RunnerLifeline = Lifeline<RequestRunner>;
+    friend class RunnerInbox;
+    void takeResults();
 
     HistoryRecorder* history;
     Id nextId = 1;
     std::unordered_map<Id, Request> requests;
     std::deque<Id> requestOrder;
-    std::shared_ptr<RunnerLifeline> lifeline;
+    // SDK threads leave results here; one posted call takes all that wait.
+    std::shared_ptr<RunnerInbox> inbox;
+    std::deque<RunnerResult> backlog; // taken from the inbox, runner's thread only
 };
 
 } // namespace tessel
