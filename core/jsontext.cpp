@@ -88,7 +88,8 @@ std::optional<std::string> layOut(std::string_view text, int indent, std::size_t
             continue;
         }
         if (c == '}' || c == ']') {
-            --depth;
+            if (depth > 0) // never below the top level, even for a text that slipped past the check
+                --depth;
             newLine();
             out += c;
             continue;
@@ -148,11 +149,24 @@ JsonFault positionOf(std::string_view text, std::size_t offset)
 std::optional<JsonFault> findJsonFault(std::string_view text)
 {
     FaultFinder finder;
-    if (nlohmann::json::sax_parse(text.begin(), text.end(), &finder))
+    const bool parsed = nlohmann::json::sax_parse(text.begin(), text.end(), &finder);
+    // The parser takes a NUL character for the end of the input and reads no
+    // further. Here it is part of the text, and JSON allows it nowhere: a
+    // fault on it unless an earlier one was found.
+    const std::size_t nul = text.find('\0');
+    if (parsed && nul == std::string_view::npos)
         return std::nullopt;
     // The parser counts the offending byte as read; the fault stands on it.
-    JsonFault fault = positionOf(text, finder.offset > 0 ? finder.offset - 1 : 0);
-    fault.message = std::move(finder.message);
+    std::size_t at = parsed ? nul : (finder.offset > 0 ? finder.offset - 1 : 0);
+    std::string message = std::move(finder.message);
+    // Inside a string the parser names the NUL itself; elsewhere it speaks of
+    // an end of input.
+    if (nul != std::string_view::npos && at >= nul && message.find("U+0000") == std::string::npos) {
+        at = nul;
+        message = "syntax error - unexpected character U+0000 (NUL)";
+    }
+    JsonFault fault = positionOf(text, at);
+    fault.message = std::move(message);
     return fault;
 }
 

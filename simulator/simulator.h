@@ -39,8 +39,10 @@ void setLatency(std::chrono::milliseconds perReply);
 // The next call of that operation answers exactly these, in order, on a simulator thread.
 void scriptReplies(const std::string& operation, std::vector<Reply> invocations);
 std::vector<Call> calls(); // every SDK call since the last reset, in call order, tsInit included
-bool waitIdle(std::chrono::milliseconds timeout =
-                  std::chrono::seconds(5)); // true once every pending invocation has been made
+// True once every pending invocation has been made. It returns as soon as that
+// is so; the long default only bounds a hang, and leaves a machine busy with
+// other work the time it may need.
+bool waitIdle(std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 // The next call of that operation is logged but not answered: its callback is
 // held until takeHeldCallback() hands it out, so that a test can invoke it from

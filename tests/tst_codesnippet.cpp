@@ -29,6 +29,7 @@ void TestCodeSnippet::literals_data()
         << QByteArray("{\r\n\t\"a\":1\n}") << QByteArray("\"{\\r\\n\\t\\\"a\\\":1\\n}\"");
     QTest::newRow("other controls") << QByteArray("a\x01\x1f\x7f")
                                     << QByteArray("\"a\\u0001\\u001F\\u007F\"");
+    QTest::newRow("NUL, then more") << QByteArray("{}\0]", 4) << QByteArray("\"{}\\u0000]\"");
     QTest::newRow("non-ASCII kept") << QByteArray("{\"名称\":\"屏 é\"}")
                                     << QByteArray("\"{\\\"名称\\\":\\\"屏 é\\\"}\"");
     QTest::newRow("line separators") << QByteArray("a\u2028b\u2029c\u0085d")

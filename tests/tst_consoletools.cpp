@@ -222,6 +222,9 @@ void TestConsoleTools::requestMenu_data()
     QTest::newRow("compact refused") << 3 << "压缩 JSON"
                                      << "[1,,2]" << true << ""
                                      << "";
+    QTest::newRow("format refused, NUL after the value")
+        << 3 << "格式化 JSON" << QString("{}") + QChar(0) + "]" << true << ""
+        << "";
     QTest::newRow("C#")
         << 3 << "复制为 C# 代码" << sn << true << ""
         << "GetBytes(\"{\\\"sn\\\":\\\"屏\\\"}\");\ntesselcore.TsGetVolumeAsync(request, callback);";

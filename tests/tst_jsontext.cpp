@@ -29,6 +29,10 @@ void TestJsonText::faults_data()
     QTest::newRow("cut short") << QByteArray("{\"a\":") << 1 << 6;
     QTest::newRow("empty") << QByteArray("") << 1 << 1;
     QTest::newRow("single quotes") << QByteArray("{'a':1}") << 1 << 2;
+    // A NUL character is part of the text, not its end.
+    QTest::newRow("NUL after the value") << QByteArray("{}\0]", 4) << 1 << 3;
+    QTest::newRow("NUL where a value belongs") << QByteArray("[1,\n\0]", 6) << 2 << 1;
+    QTest::newRow("NUL inside a string") << QByteArray("{\"a\0\":1}", 8) << 1 << 4;
 }
 
 void TestJsonText::faults()
@@ -70,6 +74,10 @@ void TestJsonText::layouts_data()
         << QByteArray("{\"s\":\"a, b: {c} "
                       "\\\"d\\\\\",\"n\":123456789012345678901234,\"f\":1.50,\"s\":\"中\\u6587\"}");
     QTest::newRow("not JSON") << QByteArray("{\"a\" 1}") << QByteArray() << QByteArray();
+    QTest::newRow("NUL after a number") << QByteArray("9\0}\x84", 4) << QByteArray() << QByteArray();
+    QTest::newRow("NUL after an object") << QByteArray("{}\0]", 4) << QByteArray() << QByteArray();
+    QTest::newRow("NUL inside a string")
+        << QByteArray("{\"s\":\"a\0b\"}", 11) << QByteArray() << QByteArray();
     QTest::newRow("too deep to indent") << QByteArray(1002, '[') + QByteArray(1002, ']') << QByteArray()
                                         << QByteArray(1002, '[') + QByteArray(1002, ']');
 }

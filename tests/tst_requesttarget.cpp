@@ -49,6 +49,8 @@ void TestRequestTarget::withSerial_data()
     QTest::newRow("placeholder") << QByteArray("getProductInfo data") << QByteArray("B1")
                                  << QByteArray("getProductInfo data");
     QTest::newRow("empty request") << QByteArray() << QByteArray("B1") << QByteArray();
+    QTest::newRow("NUL after the object")
+        << QByteArray("{\"sn\":\"x\"}\0]", 12) << QByteArray("B1") << QByteArray("{\"sn\":\"x\"}\0]", 12);
     QTest::newRow("serial needing escapes") << QByteArray(R"({"sn":"x"})") << QByteArray("a\"b\\c\n屏")
                                             << QByteArray("{\"sn\":\"a\\\"b\\\\c\\n屏\"}");
 }

@@ -456,7 +456,7 @@ private slots:
             }
             finished.set_value();
         });
-        if (finished.get_future().wait_for(5s) != std::future_status::ready)
+        if (finished.get_future().wait_for(60s) != std::future_status::ready)
             qFatal("the simulator deadlocked destroying a callback");
         caller.join();
         QVERIFY(called);
