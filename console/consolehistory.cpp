@@ -9,6 +9,7 @@
 #include <QShortcut>
 #include <QTextEdit>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <string>
@@ -37,6 +38,12 @@ void ConsoleHistory::openWindow()
 {
     historyRecorder.ensureLoaded();
     HistoryWindow& shown = window();
+    // A window of the console: the window manager keeps it above the console,
+    // which stays on top, and nowhere else above other windows.
+    if (QWindow* owner = console.windowHandle()) {
+        shown.winId(); // its native window, to be given an owner
+        shown.windowHandle()->setTransientParent(owner);
+    }
     shown.show();
     shown.raise();
     shown.activateWindow();
@@ -68,8 +75,10 @@ void ConsoleHistory::loadRequest(const QString& operation, const QString& reques
     else if (historyWindow)
         historyWindow->showMessage(tr("接口 %1 不在接口列表中，只载入了请求").arg(operation));
     request.setPlainText(requestText);
+    // The console takes the keyboard, so that Ctrl+Enter sends what was loaded.
     console.show();
     console.raise();
+    console.activateWindow();
 }
 
 } // namespace tessel
