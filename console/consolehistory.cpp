@@ -29,6 +29,10 @@ HistoryWindow& ConsoleHistory::window()
 {
     if (!historyWindow) {
         historyWindow = std::make_unique<HistoryWindow>(historyRecorder);
+        // A window of the console (see openWindow). Window managers honour an
+        // owner only for dialog-type windows; the buttons stay a main window's.
+        historyWindow->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                      Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
         connect(historyWindow.get(), &HistoryWindow::loadRequested, this, &ConsoleHistory::loadRequest);
     }
     return *historyWindow;
@@ -38,8 +42,8 @@ void ConsoleHistory::openWindow()
 {
     historyRecorder.ensureLoaded();
     HistoryWindow& shown = window();
-    // A window of the console: the window manager keeps it above the console,
-    // which stays on top, and nowhere else above other windows.
+    // Owned by the console: the window manager keeps it above the console,
+    // which stays on top, without keeping it above every other window.
     if (QWindow* owner = console.windowHandle()) {
         shown.winId(); // its native window, to be given an owner
         shown.windowHandle()->setTransientParent(owner);

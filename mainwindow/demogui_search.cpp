@@ -112,6 +112,10 @@ void DemoGUI::buildSearchDialogs()
     // Buttons keep their preferred size at the given positions.
     for (QPushButton* button : {ipOkButton, ipCancelButton, rangeOkButton, rangeCancelButton})
         button->resize(button->sizeHint());
+    // No parent window, yet above the console, which stays on top and would
+    // otherwise hide a part of them.
+    for (QDialog* dialog : {ipDialog, rangeIpDialog})
+        dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowStaysOnTopHint);
 }
 
 ResultCallback DemoGUI::searchCallback(bool pauseFirst) const
@@ -150,12 +154,17 @@ void DemoGUI::on_pushButton_2_clicked()
 {
     ipLineEdit->setFocus();
     ipDialog->show();
+    // Also when it was open already: typing goes to it.
+    ipDialog->raise();
+    ipDialog->activateWindow();
 }
 
 void DemoGUI::on_specifyRangeIpButton_clicked()
 {
     startIpLineEdit->setFocus();
     rangeIpDialog->show();
+    rangeIpDialog->raise();
+    rangeIpDialog->activateWindow();
 }
 
 // A refused input leaves the dialog open with the text as typed and the

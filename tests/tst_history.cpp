@@ -308,6 +308,8 @@ void TestHistory::windowOpens()
     QVERIFY(!window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     QVERIFY(window->windowHandle());
     QCOMPARE(window->windowHandle()->transientParent(), console.windowHandle());
+    QCOMPARE(window->windowType(), Qt::Dialog); // else X11 drops the owner
+    QVERIFY(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     QTRY_VERIFY(window->isActiveWindow());
 }
 

@@ -104,6 +104,9 @@ private slots:
         auto* ipDialog = qobject_cast<QDialog*>(ipEdit->window());
         auto* rangeDialog = qobject_cast<QDialog*>(startEdit->window());
         QVERIFY(ipDialog && rangeDialog && !ipDialog->parent() && !rangeDialog->parent());
+        // Above the console, which stays on top.
+        QVERIFY(ipDialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(rangeDialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(ipDialog->size(), QSize(250, 70));
         QCOMPARE(rangeDialog->size(), QSize(250, 100));
         QCOMPARE(ipEdit->geometry(), QRect(90, 8, 130, 20));
