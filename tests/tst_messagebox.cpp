@@ -2,15 +2,12 @@
 // modal, and showing their text, SDK replies above all, as plain text.
 #include "mainwindow/demogui.h"
 #include "mainwindow/logindialog.h"
-#include "mainwindow/messagebox.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"
 
 #include <QAction>
-#include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -44,8 +41,6 @@ private slots:
     void init();
     void cleanup();
 
-    void boxes_data();
-    void boxes();
     void repliesShowAsPlainText_data();
     void repliesShowAsPlainText();
 };
@@ -61,46 +56,6 @@ void TestMessageBox::cleanup()
     closeAllTopLevels();
     QVERIFY(visibleTopLevels().isEmpty());
     tesselsim::reset();
-}
-
-void TestMessageBox::boxes_data()
-{
-    QTest::addColumn<int>("kind"); // 0 notice, 1 about, 2 about without waiting
-    QTest::newRow("notice") << 0;
-    QTest::newRow("about") << 1;
-    QTest::newRow("about, not waiting") << 2;
-}
-
-void TestMessageBox::boxes()
-{
-    QFETCH(int, kind);
-    bool sawModal = false;
-    bool sawParent = true;
-    ModalCloser closer([&](QWidget* widget) {
-        sawModal = widget->windowModality() == Qt::ApplicationModal;
-        sawParent = widget->parentWidget() != nullptr;
-    });
-    switch (kind) {
-    case 0:
-        tessel::showNotice("提示", markup);
-        break;
-    case 1:
-        tessel::showAbout("提示", markup);
-        break;
-    default:
-        tessel::showAboutLater("警告", markup);
-        QVERIFY(closer.seen.isEmpty()); // returned at once
-        break;
-    }
-    QTRY_COMPARE(closer.seen.size(), 1);
-    const ModalCloser::Seen& seen = closer.seen[0];
-    QCOMPARE(seen.className, QString("QMessageBox"));
-    QCOMPARE(seen.title, QString(kind == 2 ? "警告" : "提示"));
-    QCOMPARE(seen.text, markup);
-    QVERIFY(seen.plainText);
-    QVERIFY(seen.onTop);
-    QVERIFY(sawModal);
-    QVERIFY(!sawParent);
 }
 
 void TestMessageBox::repliesShowAsPlainText_data()
