@@ -9,6 +9,7 @@
 #include <QShortcut>
 #include <QTextEdit>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <string>
@@ -28,6 +29,10 @@ HistoryWindow& ConsoleHistory::window()
 {
     if (!historyWindow) {
         historyWindow = std::make_unique<HistoryWindow>(historyRecorder);
+        // A window of the console (see openWindow). Window managers honour an
+        // owner only for dialog-type windows; the buttons stay a main window's.
+        historyWindow->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                      Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
         connect(historyWindow.get(), &HistoryWindow::loadRequested, this, &ConsoleHistory::loadRequest);
     }
     return *historyWindow;
@@ -37,6 +42,12 @@ void ConsoleHistory::openWindow()
 {
     historyRecorder.ensureLoaded();
     HistoryWindow& shown = window();
+    // Owned by the console: the window manager keeps it above the console,
+    // which stays on top, without keeping it above every other window.
+    if (QWindow* owner = console.windowHandle()) {
+        shown.winId(); // its native window, to be given an owner
+        shown.windowHandle()->setTransientParent(owner);
+    }
     shown.show();
     shown.raise();
     shown.activateWindow();
@@ -68,8 +79,10 @@ void ConsoleHistory::loadRequest(const QString& operation, const QString& reques
     else if (historyWindow)
         historyWindow->showMessage(tr("接口 %1 不在接口列表中，只载入了请求").arg(operation));
     request.setPlainText(requestText);
+    // The console takes the keyboard, so that Ctrl+Enter sends what was loaded.
     console.show();
     console.raise();
+    console.activateWindow();
 }
 
 } // namespace tessel

@@ -1,15 +1,18 @@
-// The IP-range dialog's check: dialogAddress of each typed text, then
-// checkRange of the two addresses; the split and the verdict must agree with
-// each other whatever was typed.
+// The IP-range dialog's check: dialogAddress of each typed text, the address
+// check of each, then checkRange of the two addresses; the split and the
+// verdict must agree with each other whatever was typed, and an accepted
+// address must be four numbers the terminals read.
 //
 // Input: the start field's text, a line feed, the end field's text.
 
+#include "core/addresscheck.h"
 #include "core/rangecheck.h"
 #include "core/records.h"
 #include "fuzz/fuzzsupport.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 using tessel::checkRange;
@@ -56,6 +59,29 @@ void checkValue(const std::string& host, std::int32_t value)
     FUZZ_CHECK(value == std::stol(host));
 }
 
+// An accepted address reads, blanks aside, as four numbers of up to three
+// digits, none above 255; a refused one names a part that exists.
+void checkForm(const std::string& address)
+{
+    const tessel::AddressCheck check = tessel::checkAddress(address);
+    if (check.fault != tessel::AddressCheck::Valid) {
+        FUZZ_CHECK(check.part <= 4 && check.part <= check.parts);
+        FUZZ_CHECK(address.find(check.partText) != std::string::npos);
+        return;
+    }
+    unsigned parts[4] = {};
+    char end = 0;
+    const std::size_t first = address.find_first_not_of(" \t\r\n");
+    FUZZ_CHECK(first != std::string::npos);
+    const std::string bare = address.substr(first, address.find_last_not_of(" \t\r\n") - first + 1);
+    FUZZ_CHECK(bare.size() <= 15);
+    FUZZ_CHECK(std::sscanf(bare.c_str(), "%3u.%3u.%3u.%3u%c", &parts[0], &parts[1], &parts[2], &parts[3],
+                           &end) == 4);
+    FUZZ_CHECK(bare.find_first_not_of("0123456789.") == std::string::npos);
+    for (unsigned part : parts)
+        FUZZ_CHECK(part <= 255);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -66,6 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string end = dialogAddress(endTyped);
     checkAddress(startTyped, start);
     checkAddress(endTyped, end);
+    checkForm(start);
+    checkForm(end);
 
     const RangeCheck check = checkRange(start, end);
     FUZZ_CHECK(check.start == start && check.end == end);

@@ -13,10 +13,12 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QTableView>
@@ -56,8 +58,6 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
 {
     setObjectName(QStringLiteral("HistoryWindow"));
     setWindowTitle(tr("历史记录"));
-    // The console stays on top; so must its history, or it would open behind it.
-    setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
     resize(920, 560);
 
     model = new HistoryModel(recorder, this);
@@ -129,6 +129,8 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     connect(loadButton, &QPushButton::clicked, this, &HistoryWindow::loadSelected);
     connect(copyButton, &QPushButton::clicked, this, &HistoryWindow::copySelected);
     connect(exportButton, &QPushButton::clicked, this, &HistoryWindow::exportAll);
+    // Escape closes it, as it closes the dialogs.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
 
     // A fifth of the GUI thread at most while results pour in; the list and
     // the file come first.

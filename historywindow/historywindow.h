@@ -22,7 +22,7 @@ QString historyDetailText(const HistoryEntry& entry);
 
 // The history window: requests newest first, a filter over every column, the
 // selected request in full, and "载入", "复制", "导出…". A top-level window
-// of its own; whoever creates it deletes it.
+// of its own; whoever creates it deletes it. Escape closes it.
 class HistoryWindow : public QWidget
 {
     Q_OBJECT

@@ -1,13 +1,18 @@
 #include "mainwindow/changepassword.h"
 
+#include "mainwindow/messagebox.h"
+
 #include <QCoreApplication>
+#include <QKeySequence>
 #include <QLineEdit>
-#include <QMessageBox>
+#include <QShortcut>
 
 Changepassword::Changepassword(QWidget* parent) : QWidget(parent)
 {
     ui.setupUi(this);
     connect(ui.pushButton, SIGNAL(clicked()), this, SLOT(slotClickedSure()));
+    // Escape closes it, as it closes the dialogs.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
 }
 
 Changepassword::~Changepassword() = default;
@@ -34,8 +39,8 @@ void Changepassword::slotClickedSure()
     const QString newPassword = ui.lineEdit_2->text();
     // The fields are masked, so a typing slip would otherwise go unseen.
     if (ui.lineEdit_3->text() != newPassword) {
-        QMessageBox::information(
-            nullptr, QCoreApplication::translate("ChangepasswordClass", "提示"),
+        tessel::showNotice(
+            QCoreApplication::translate("ChangepasswordClass", "提示"),
             QCoreApplication::translate("ChangepasswordClass", "两次输入的新密码不一致，请重新输入"));
         return;
     }

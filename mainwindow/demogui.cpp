@@ -92,7 +92,11 @@ void DemoGUI::setUpTable()
 
 void DemoGUI::slotsGetIndex(int row, int /*column*/)
 {
+    // Brought to the front with the keyboard, also when it was open already,
+    // so that Ctrl+F and typing reach it.
     console.show();
+    console.raise();
+    console.activateWindow();
     if (row < 0 || static_cast<std::size_t>(row) >= terminals.size())
         return;
     emit signalsendSN(QString::fromStdString(terminals[static_cast<std::size_t>(row)].sn));

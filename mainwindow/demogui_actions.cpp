@@ -3,6 +3,7 @@
 
 #include "core/records.h"
 #include "mainwindow/logindialog.h"
+#include "mainwindow/messagebox.h"
 #include "mainwindow/terminalmenu.h"
 
 #include <QAction>
@@ -10,7 +11,6 @@
 #include <QCursor>
 #include <QDebug>
 #include <QMenu>
-#include <QMessageBox>
 #include <QTableWidgetItem>
 
 #include <utility>
@@ -87,7 +87,7 @@ std::optional<std::string> DemoGUI::requireAddressedSerial()
 {
     std::optional<std::string> sn = addressedSerial();
     if (!sn)
-        QMessageBox::information(nullptr, tr("提示"), tr("请先选择终端"));
+        tessel::showNotice(tr("提示"), tr("请先选择终端"));
     return sn;
 }
 
@@ -146,13 +146,13 @@ void DemoGUI::slotLogin(int code, QString reply)
 {
     std::string sn = tessel::takePending(loginSerials);
     if (code != 0) {
-        QMessageBox::about(nullptr, tr("提示"), tr("登录失败 %1 %1").arg(code) + reply);
+        tessel::showAbout(tr("提示"), tr("登录失败 %1 %1").arg(code) + reply);
         return;
     }
     tsc::LoginReplyData data;
     recordFromJson(reply.toStdString(), data);
     if (!data.logined) {
-        QMessageBox::about(nullptr, tr("提示"), tr("请求成功，但登录失败"));
+        tessel::showAbout(tr("提示"), tr("请求成功，但登录失败"));
         return;
     }
     if (sn.empty())
@@ -195,12 +195,12 @@ void DemoGUI::slotDissconnect(int code, std::string reply)
 {
     const std::string sn = tessel::takePending(logoutSerials);
     if (code != 0) {
-        QMessageBox::about(nullptr, tr("提示"),
-                           tr("退出失败 %1 %2").arg(QString::number(code), QString::fromStdString(reply)));
+        tessel::showAbout(tr("提示"),
+                          tr("退出失败 %1 %2").arg(QString::number(code), QString::fromStdString(reply)));
         return;
     }
     markState(sn, tr("未登录"));
-    QMessageBox::about(nullptr, tr("提示"), tr("已退出"));
+    tessel::showAbout(tr("提示"), tr("已退出"));
 }
 
 void DemoGUI::slotsRepassword()
@@ -240,11 +240,11 @@ void DemoGUI::showPasswordChange(int code, const QString& reply)
 {
     if (code != 0) {
         // The window stays open with what was typed, for another try.
-        QMessageBox::about(nullptr, tr("提示"), tr("修改密码失败 %1 %2").arg(QString::number(code), reply));
+        tessel::showAbout(tr("提示"), tr("修改密码失败 %1 %2").arg(QString::number(code), reply));
         return;
     }
     changePasswordWidget.close();
-    QMessageBox::about(nullptr, tr("提示"), tr("修改密码成功"));
+    tessel::showAbout(tr("提示"), tr("修改密码成功"));
 }
 
 void DemoGUI::slotsRename() {}

@@ -1,22 +1,23 @@
 // The three terminal searches, their dialogs and the reply path.
 #include "mainwindow/demogui.h"
 
+#include "core/addresscheck.h"
 #include "core/rangecheck.h"
 #include "core/records.h"
+#include "mainwindow/messagebox.h"
 
-#include <QApplication>
 #include <QDebug>
 #include <QDialog>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidgetItem>
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
+using tessel::AddressCheck;
 using tessel::checkRange;
 using tessel::dialogAddress;
 using tessel::RangeCheck;
@@ -25,23 +26,47 @@ namespace {
 
 void notice(const QString& text)
 {
-    QMessageBox::information(nullptr, DemoGUI::tr("提示"), text);
+    tessel::showNotice(DemoGUI::tr("提示"), text);
 }
 
-// The warning of one failed search reply, as QMessageBox::about shows it but
-// without waiting for it to be closed: failures can come by the hundred, and
-// a box that waits nests one event loop per reply until the stack runs out.
-// It still blocks input to every other window; it goes when closed, or when
-// the event loop ends.
+// The warning of one failed search reply does not wait for it to be closed:
+// failures can come by the hundred, and a box that waits nests one event loop
+// per reply until the stack runs out.
 void warn(const QString& text)
 {
-    auto* box = new QMessageBox(QMessageBox::Information, DemoGUI::tr("警告"), text, QMessageBox::Ok);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    const QIcon icon = box->windowIcon();
-    box->setIconPixmap(icon.pixmap(icon.actualSize(QSize(64, 64))));
-    box->setWindowModality(Qt::ApplicationModal);
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, box, &QObject::deleteLater);
-    box->show();
+    tessel::showAboutLater(DemoGUI::tr("警告"), text);
+}
+
+// What is wrong with the address of a dialog field, empty when nothing is.
+// `field` names the field as the user knows it.
+QString addressFault(const QString& field, const QString& typed)
+{
+    const AddressCheck check = tessel::checkAddress(dialogAddress(typed.toStdString()));
+    // A part can be as long as the text; the box shows its start.
+    QString part = QString::fromStdString(check.partText);
+    constexpr int shownPart = 24;
+    if (part.size() > shownPart)
+        part = part.left(part.at(shownPart - 1).isHighSurrogate() ? shownPart - 1 : shownPart) + "…";
+    const QString number = QString::number(check.part);
+    switch (check.fault) {
+    case AddressCheck::Valid:
+        return {};
+    case AddressCheck::NoAddress:
+        return DemoGUI::tr("%1中没有IP地址,请重新输入:").arg(field);
+    case AddressCheck::PartCount:
+        return DemoGUI::tr("%1不是IPv4地址:应为以\".\"分隔的四个0到255的数字(如192.168.1.10),"
+                           "输入的是%2段,请重新输入:")
+            .arg(field, QString::number(check.parts));
+    case AddressCheck::EmptyPart:
+        return DemoGUI::tr("%1不是IPv4地址:第%2段是空的,请重新输入:").arg(field, number);
+    case AddressCheck::NotANumber:
+        return DemoGUI::tr("%1不是IPv4地址:第%2段\"%3\"不是数字,请重新输入:").arg(field, number, part);
+    case AddressCheck::TooManyDigits:
+        return DemoGUI::tr("%1不是IPv4地址:第%2段\"%3\"多于三位数字,请重新输入:").arg(field, number, part);
+    case AddressCheck::TooLarge:
+        return DemoGUI::tr("%1不是IPv4地址:第%2段\"%3\"大于255,请重新输入:").arg(field, number, part);
+    }
+    return {};
 }
 
 } // namespace
@@ -87,6 +112,10 @@ void DemoGUI::buildSearchDialogs()
     // Buttons keep their preferred size at the given positions.
     for (QPushButton* button : {ipOkButton, ipCancelButton, rangeOkButton, rangeCancelButton})
         button->resize(button->sizeHint());
+    // No parent window, yet above the console, which stays on top and would
+    // otherwise hide a part of them.
+    for (QDialog* dialog : {ipDialog, rangeIpDialog})
+        dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowStaysOnTopHint);
 }
 
 ResultCallback DemoGUI::searchCallback(bool pauseFirst) const
@@ -125,12 +154,17 @@ void DemoGUI::on_pushButton_2_clicked()
 {
     ipLineEdit->setFocus();
     ipDialog->show();
+    // Also when it was open already: typing goes to it.
+    ipDialog->raise();
+    ipDialog->activateWindow();
 }
 
 void DemoGUI::on_specifyRangeIpButton_clicked()
 {
     startIpLineEdit->setFocus();
     rangeIpDialog->show();
+    rangeIpDialog->raise();
+    rangeIpDialog->activateWindow();
 }
 
 // A refused input leaves the dialog open with the text as typed and the
@@ -139,8 +173,12 @@ void DemoGUI::on_specifyRangeIpButton_clicked()
 void DemoGUI::on_slotsIp_button_start_clicked()
 {
     const QString text = ipLineEdit->text();
-    if (text.isEmpty()) {
+    if (text.trimmed().isEmpty()) {
         notice(tr("没有输入ip,请输入ip:"));
+        return;
+    }
+    if (const QString fault = addressFault(tr("指定IP"), text); !fault.isEmpty()) {
+        notice(fault);
         return;
     }
     startNewResultSet();
@@ -151,16 +189,25 @@ void DemoGUI::on_slotsIp_button_start_clicked()
 
 void DemoGUI::on_slotsRange_Ip_button_start_clicked()
 {
-    if (startIpLineEdit->text().isEmpty()) {
+    const QString startText = startIpLineEdit->text();
+    const QString endText = endIpLineEdit->text();
+    if (startText.trimmed().isEmpty()) {
         notice(tr("没有输入起始ip,请输入起始ip:"));
         return;
     }
-    if (endIpLineEdit->text().isEmpty()) {
+    if (endText.trimmed().isEmpty()) {
         notice(tr("没有输入终止ip,请输入终止ip:"));
         return;
     }
-    const RangeCheck check = checkRange(dialogAddress(startIpLineEdit->text().toStdString()),
-                                        dialogAddress(endIpLineEdit->text().toStdString()));
+    // Both ends are addresses before the subnets are compared, or a typing
+    // slip would be reported as another subnet.
+    for (const auto& [field, text] : {std::pair(tr("起始IP"), startText), std::pair(tr("终止IP"), endText)})
+        if (const QString fault = addressFault(field, text); !fault.isEmpty()) {
+            notice(fault);
+            return;
+        }
+    const RangeCheck check =
+        checkRange(dialogAddress(startText.toStdString()), dialogAddress(endText.toStdString()));
     startDot = check.startDot;
     endDot = check.endDot;
     startHost = check.startHost;
@@ -180,7 +227,7 @@ void DemoGUI::on_slotsRange_Ip_button_start_clicked()
     case RangeCheck::SameAddress: {
         startNewResultSet();
         rangeIpDialog->close();
-        const QByteArray request = endIpLineEdit->text().toUtf8();
+        const QByteArray request = endText.toUtf8();
         TesselCoreAsync::tsSearchAppointIpAsync(request.constData(), searchCallback(true));
         return;
     }

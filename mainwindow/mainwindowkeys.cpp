@@ -1,5 +1,7 @@
 #include "mainwindow/mainwindowkeys.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeySequence>
 #include <QShortcut>
 
@@ -20,6 +22,18 @@ void installMainWindowKeys(QWidget* window, Ui::DemoGUIClass& form, std::functio
                 openConsole(table->currentRow());
         });
     }
+
+    // Shift+F10 asks for the popup menu as the Menu key does; only some
+    // platforms turn it into a context-menu request themselves.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), window);
+    QObject::connect(menuKey, &QShortcut::activated, window, [window] {
+        QWidget* target = QApplication::focusWidget();
+        if (!target || target->window() != window)
+            target = window;
+        const QPoint at = target->rect().center();
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
+        QApplication::sendEvent(target, &event);
+    });
 
     QWidget::setTabOrder(form.pushButton, form.pushButton_2);
     QWidget::setTabOrder(form.pushButton_2, form.specifyRangeIpButton);

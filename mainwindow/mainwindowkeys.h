@@ -1,8 +1,9 @@
 #pragma once
 
 // The main window's keyboard: F5 searches like "搜索", Enter on a table row
-// opens the console like a double-click, Tab runs through the buttons in
-// their visual order, then the table, then back to the first button.
+// opens the console like a double-click, Shift+F10 opens the popup menu like
+// the Menu key, Tab runs through the buttons in their visual order, then the
+// table, then back to the first button.
 
 #include "mainwindow/ui_demogui.h"
 

@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QTextEdit>
 #include <QWidget>
+#include <QWindow>
 
 ModalCloser::ModalCloser(std::function<void(QWidget*)> handler) : handler(std::move(handler))
 {
@@ -26,8 +27,13 @@ void ModalCloser::poll()
         Seen entry;
         entry.className = QString::fromLatin1(widget->metaObject()->className());
         entry.title = widget->windowTitle();
-        if (auto* box = qobject_cast<QMessageBox*>(widget))
+        const QWindow* native = widget->windowHandle();
+        entry.onTop = widget->windowFlags().testFlag(Qt::WindowStaysOnTopHint) && native &&
+                      native->flags().testFlag(Qt::WindowStaysOnTopHint);
+        if (auto* box = qobject_cast<QMessageBox*>(widget)) {
             entry.text = box->text();
+            entry.plainText = box->textFormat() == Qt::PlainText;
+        }
         seen.append(entry);
         if (handler)
             handler(widget);

@@ -24,7 +24,9 @@ public:
     {
         QString className; // "QMessageBox", "LoginDialog", ...
         QString title;
-        QString text; // a message box's text, empty for other dialogs
+        QString text;           // a message box's text, empty for other dialogs
+        bool onTop = false;     // carries Qt::WindowStaysOnTopHint, also on its native window
+        bool plainText = false; // a message box showing its text as plain text
     };
 
     // `handler` runs once for every modal window that shows up, before the

@@ -1,14 +1,24 @@
 // The login dialog and the change-password widget on their own.
+#include "console/consolehistory.h"
+#include "console/demochildgui.h"
+#include "historywindow/historywindow.h"
 #include "mainwindow/changepassword.h"
+#include "mainwindow/demogui.h"
 #include "mainwindow/logindialog.h"
+#include "simulator/fleet.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMetaMethod>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableWidget>
+#include <QTimer>
+#include <QWindow>
 #include <QtTest>
 
 namespace {
@@ -42,6 +52,10 @@ private slots:
     void loginEmits();
     void loginCancelEmitsNothing_data();
     void loginCancelEmitsNothing();
+    void loginByKeyboard_data();
+    void loginByKeyboard();
+    void escapeCloses_data();
+    void escapeCloses();
     void changePasswordForm();
     void confirmHandsOnPasswords_data();
     void confirmHandsOnPasswords();
@@ -64,6 +78,9 @@ void TestDialogs::loginForm()
         ownMethods(LoginDialog::staticMetaObject),
         (QStringList{"signalsUserInfo(QString,QString)", "slotsLoginClicked()", "slotsCancelClicked()"}));
     QCOMPARE(dialog.findChild<QLineEdit*>("editPassword")->echoMode(), QLineEdit::Password);
+    // Parentless, yet above the windows that stay on top.
+    QVERIFY(!dialog.parent());
+    QVERIFY(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 }
 
 void TestDialogs::loginEmits_data()
@@ -125,6 +142,100 @@ void TestDialogs::loginCancelEmitsNothing()
     dialog.exec();
     QCOMPARE(closer.seen.size(), 1);
     QCOMPARE(spy.count(), 0);
+}
+
+void TestDialogs::loginByKeyboard_data()
+{
+    QTest::addColumn<bool>("consoleOpen"); // the console and its history open
+    QTest::addColumn<int>("key");
+    QTest::newRow("console and history open, Return") << true << int(Qt::Key_Return);
+    QTest::newRow("main window alone, keypad Enter") << false << int(Qt::Key_Enter);
+}
+
+void TestDialogs::loginByKeyboard()
+{
+    // "连接" takes the keyboard, above the windows that stay on top: the
+    // password typed and Enter log in.
+    QFETCH(bool, consoleOpen);
+    QFETCH(int, key);
+    tesselsim::setLatency(std::chrono::milliseconds(0));
+    auto two = tesselsim::defaultFleet();
+    two.resize(2);
+    tesselsim::setFleet(two);
+    DemoGUI window;
+    window.resize(700, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(window.terminalList().size(), std::size_t(2));
+    QTableWidget* table = tableOf(window);
+    if (consoleOpen) {
+        emit table->cellDoubleClicked(0, 0);
+        auto* console = topLevel<DemoChildGUI>();
+        console->history().openWindow();
+        QTRY_VERIFY(console->history().window().isActiveWindow());
+    }
+
+    // Types as a user would, once the dialog has the keyboard (or gives up).
+    QString keyboardAt; // the dialog goes when closed, so only the field's name is kept
+    bool onTop = false;
+    int polls = 0;
+    QTimer user;
+    user.setInterval(5);
+    connect(&user, &QTimer::timeout, this, [&] {
+        auto* dialog = topLevel<LoginDialog>();
+        if (!dialog || !dialog->isVisible() || (!dialog->isActiveWindow() && ++polls < 2000))
+            return;
+        user.stop();
+        onTop = dialog->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
+        QWidget* focused = QApplication::focusWidget();
+        if (focused && focused->window() == dialog) {
+            keyboardAt = focused->objectName();
+            QTest::keyClicks(focused, "123456");
+            QTest::keyClick(focused, Qt::Key(key),
+                            key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        }
+        if (dialog->isVisible())
+            dialog->done(QDialog::Rejected);
+    });
+    user.start();
+    QMenu* menu = openTableMenu(window, tableRowPoint(window, 0));
+    QVERIFY(menu);
+    menu->hide();
+    menu->actions().constFirst()->trigger(); // "连接"
+    QVERIFY(!user.isActive());
+    QVERIFY(onTop);
+    QCOMPARE(keyboardAt, QString("editPassword"));
+    QTRY_COMPARE(table->item(0, 1)->text(), QString("登录成功!!!"));
+}
+
+void TestDialogs::escapeCloses_data()
+{
+    QTest::addColumn<bool>("history");  // else the change-password window
+    QTest::addColumn<QString>("field"); // where the focus is
+    QTest::newRow("change password, in a field") << false << "lineEdit";
+    QTest::newRow("history, in the filter") << true << "historyFilter";
+}
+
+void TestDialogs::escapeCloses()
+{
+    QFETCH(bool, history);
+    QFETCH(QString, field);
+    Changepassword password;
+    DemoChildGUI console;
+    QWidget* shown = &password;
+    if (history) {
+        console.history().openWindow();
+        shown = &console.history().window();
+    } else {
+        password.openFor("SN1");
+    }
+    QApplication::setActiveWindow(shown);
+    QVERIFY(QTest::qWaitForWindowActive(shown));
+    auto* focus = shown->findChild<QWidget*>(field);
+    QVERIFY(focus);
+    focus->setFocus();
+    QTest::keyClick(focus, Qt::Key_Escape);
+    QVERIFY(!shown->isVisible());
 }
 
 void TestDialogs::changePasswordForm()

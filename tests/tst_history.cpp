@@ -24,6 +24,7 @@
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTextEdit>
+#include <QWindow>
 #include <QtTest>
 
 #include <memory>
@@ -105,6 +106,7 @@ private slots:
     void windowOpens();
     void loadPutsRequestBack_data();
     void loadPutsRequestBack();
+    void loadActivatesTheConsole();
     void filter_data();
     void filter();
     void textsSurviveFiles_data();
@@ -301,6 +303,14 @@ void TestHistory::windowOpens()
     QVERIFY(window);
     QVERIFY(window->isVisible());
     QVERIFY(!window->parent());
+    // Not kept above every window as the console is: the console owns it,
+    // so the window manager keeps it above the console alone.
+    QVERIFY(!window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    QVERIFY(window->windowHandle());
+    QCOMPARE(window->windowHandle()->transientParent(), console.windowHandle());
+    QCOMPARE(window->windowType(), Qt::Dialog); // else X11 drops the owner
+    QVERIFY(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    QTRY_VERIFY(window->isActiveWindow());
 }
 
 void TestHistory::loadPutsRequestBack_data()
@@ -343,6 +353,21 @@ void TestHistory::loadPutsRequestBack()
     QCOMPARE(names->currentText(), nameAfter);
     QCOMPARE(request->toPlainText(), text);
     QVERIFY(window.findChild<QLabel*>("historyStatus")->text().isEmpty() == (nameAfter == operation));
+}
+
+void TestHistory::loadActivatesTheConsole()
+{
+    DemoChildGUI console;
+    console.show();
+    console.history().recorder().recordSend("getVolume()", R"({"sn":"S1"})");
+    console.history().openWindow();
+    tessel::HistoryWindow& window = console.history().window();
+    QTRY_VERIFY(window.isActiveWindow());
+    QTRY_VERIFY(console.history().recorder().isLoaded());
+    window.selectEntry(console.history().recorder().list().firstIndex());
+    window.findChild<QPushButton*>("historyLoad")->click();
+    QTRY_VERIFY(console.isActiveWindow());
+    QVERIFY(window.isVisible());
 }
 
 void TestHistory::filter_data()

@@ -104,6 +104,9 @@ private slots:
         auto* ipDialog = qobject_cast<QDialog*>(ipEdit->window());
         auto* rangeDialog = qobject_cast<QDialog*>(startEdit->window());
         QVERIFY(ipDialog && rangeDialog && !ipDialog->parent() && !rangeDialog->parent());
+        // Above the console, which stays on top.
+        QVERIFY(ipDialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(rangeDialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(ipDialog->size(), QSize(250, 70));
         QCOMPARE(rangeDialog->size(), QSize(250, 100));
         QCOMPARE(ipEdit->geometry(), QRect(90, 8, 130, 20));
@@ -144,6 +147,20 @@ private slots:
                                         << "" << 1;
         QTest::newRow("bare address") << "192.168.1.24"
                                       << "" << 1;
+        // Checked here, before the list is emptied or anything is sent.
+        QTest::newRow("blank") << "  "
+                               << "没有输入ip,请输入ip:" << 0;
+        QTest::newRow("garbage") << "garbage!!"
+                                 << "指定IP不是IPv4地址:应为以\".\"分隔的四个0到255的数字(如192.168.1.10),"
+                                    "输入的是1段,请重新输入:"
+                                 << 0;
+        QTest::newRow("letter in a part") << "192.168.1.2x"
+                                          << "指定IP不是IPv4地址:第4段\"2x\"不是数字,请重新输入:" << 0;
+        QTest::newRow("part too large") << "192.168.1.300"
+                                        << "指定IP不是IPv4地址:第4段\"300\"大于255,请重新输入:" << 0;
+        QTest::newRow("long part shown cut")
+            << "1.2.3." + QString(100, 'x')
+            << "指定IP不是IPv4地址:第4段\"" + QString(24, 'x') + "…\"不是数字,请重新输入:" << 0;
     }
 
     void oneAddressSearch()
@@ -163,6 +180,7 @@ private slots:
             QCOMPARE(closer.seen.size(), 1);
             QCOMPARE(closer.seen[0].title, QString("提示"));
             QCOMPARE(closer.seen[0].text, message);
+            QVERIFY(closer.seen[0].onTop && closer.seen[0].plainText);
             QVERIFY(callsAfterStartUp().empty());
             QCOMPARE(window.nextTableRow(), fleetSize());
             QCOMPARE(int(window.terminalList().size()), fleetSize());
@@ -215,9 +233,10 @@ private slots:
                                                     << "192.168.1.10"
                                                     << ""
                                                     << "range" << QStringList{"192.168.1.9", "192.168.1.10"};
-        QTest::newRow("negative host compares unsigned")
-            << "192.168.1.-1"
-            << "192.168.1.5" << startAfter << "" << QStringList();
+        QTest::newRow("negative host is no address") << "192.168.1.-1"
+                                                     << "192.168.1.5"
+                                                     << "起始IP不是IPv4地址:第4段\"-1\"不是数字,请重新输入:"
+                                                     << "" << QStringList();
         QTest::newRow("equal ends") << R"({"ip":"192.168.1.22"})"
                                     << R"({ "ip" : "192.168.1.22" })"
                                     << ""
@@ -226,16 +245,28 @@ private slots:
                                          << " 192.168.1.22 "
                                          << ""
                                          << "one" << QStringList{" 192.168.1.22 "};
+        const QString onePart = "IP不是IPv4地址:应为以\".\"分隔的四个0到255的数字(如192.168.1.10),"
+                                "输入的是1段,请重新输入:";
         QTest::newRow("host names, equal") << "screen-a"
                                            << "screen-a"
-                                           << ""
-                                           << "one" << QStringList{"screen-a"};
+                                           << "起始" + onePart << "" << QStringList();
         QTest::newRow("host names, different") << "screen-a"
-                                               << "screen-b" << otherNet << "" << QStringList();
+                                               << "screen-b"
+                                               << "起始" + onePart << "" << QStringList();
         QTest::newRow("records without address") << "{}"
                                                  << "{}"
-                                                 << ""
-                                                 << "one" << QStringList{"{}"};
+                                                 << "起始IP中没有IP地址,请重新输入:"
+                                                 << "" << QStringList();
+        // A slip in either end is named, not taken for another subnet.
+        QTest::newRow("blank start") << " \t"
+                                     << "192.168.1.20" << noStart << "" << QStringList();
+        QTest::newRow("garbage end") << "192.168.1.10"
+                                     << "garbage!!"
+                                     << "终止" + onePart << "" << QStringList();
+        QTest::newRow("letter in the end") << "192.168.1.10"
+                                           << "192.168.1.2x"
+                                           << "终止IP不是IPv4地址:第4段\"2x\"不是数字,请重新输入:"
+                                           << "" << QStringList();
     }
 
     void rangeSearch()

@@ -287,26 +287,31 @@ void TestStressSearch::blankAddresses_data()
 {
     QTest::addColumn<QString>("start"); // empty: the one-address dialog
     QTest::addColumn<QString>("end");
-    QTest::addColumn<QString>("warning");
-    const QString nothing = R"(search of address "": no terminal answered)";
-    QTest::newRow("one address, blanks") << QString() << "   " << nothing;
-    QTest::newRow("one address, tab and line end") << QString() << "\t\r\n" << nothing;
-    QTest::newRow("one address, record of blanks") << QString() << R"({"ip":"  "})" << nothing;
+    QTest::addColumn<QString>("message");
+    const QString noIp = "没有输入ip,请输入ip:";
+    QTest::newRow("one address, blanks") << QString() << "   " << noIp;
+    QTest::newRow("one address, tab and line end") << QString() << "\t\r\n" << noIp;
+    QTest::newRow("one address, record of blanks") << QString() << R"({"ip":"  "})"
+                                                   << "指定IP中没有IP地址,请重新输入:";
     QTest::newRow("range of blanks") << " "
-                                     << "  " << nothing;
+                                     << "  "
+                                     << "没有输入起始ip,请输入起始ip:";
     QTest::newRow("one address, bad UTF-16")
-        << QString() << QString(QChar(0xD800)) << R"(search of address "?": no terminal answered)";
+        << QString() << QString(QChar(0xD800))
+        << "指定IP不是IPv4地址:应为以\".\"分隔的四个0到255的数字(如192.168.1.10),输入的是1段,请重新输入:";
 }
 
 void TestStressSearch::blankAddresses()
 {
-    // Texts that are not empty but hold no address still reach the SDK, which
-    // says clearly that nothing answered.
+    // Texts that are not empty but hold no address are refused before the
+    // list is emptied or anything is sent.
     QFETCH(QString, start);
     QFETCH(QString, end);
-    QFETCH(QString, warning);
+    QFETCH(QString, message);
     DemoGUI window;
-    QTRY_COMPARE(window.nextTableRow(), int(tesselsim::fleet().size()));
+    const int listed = int(tesselsim::fleet().size());
+    QTRY_COMPARE(window.nextTableRow(), listed);
+    const std::size_t callsBefore = tesselsim::calls().size();
     ModalCloser closer;
     if (start.isEmpty()) {
         window.findChild<QPushButton*>("pushButton_2")->click();
@@ -318,11 +323,13 @@ void TestStressSearch::blankAddresses()
         dialogWidget<QLineEdit>("endIpLineEdit")->setText(end);
         dialogWidget<QPushButton>("rangeOkButton")->click();
     }
-    QTRY_COMPARE(closer.seen.size(), 1);
-    QCOMPARE(closer.seen[0].title, QString("警告"));
-    QCOMPARE(closer.seen[0].text, warning);
-    QCOMPARE(window.nextTableRow(), 0);
+    QCOMPARE(closer.seen.size(), 1);
+    QCOMPARE(closer.seen[0].title, QString("提示"));
+    QCOMPARE(closer.seen[0].text, message);
+    QCOMPARE(tesselsim::calls().size(), callsBefore);
+    QCOMPARE(window.nextTableRow(), listed);
     QCOMPARE(inconsistency(window), QString());
+    closeAllTopLevels();
 }
 
 QTEST_MAIN(TestStressSearch)
