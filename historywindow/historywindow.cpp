@@ -2,6 +2,7 @@
 
 #include "history/historymodel.h"
 #include "history/historyrecorder.h"
+#include "historywindow/longlinewrap.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -89,6 +90,7 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     detail = new QPlainTextEdit(this);
     detail->setObjectName(QStringLiteral("historyDetail"));
     detail->setReadOnly(true);
+    wrapLongLinesAnywhere(*detail->document());
 
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(table);
@@ -157,9 +159,14 @@ void HistoryWindow::selectEntry(qint64 entryIndex)
 void HistoryWindow::applyFilter()
 {
     const qint64 selected = shownEntry;
+    // Emptying the proxy drops the header's sections, and with them their
+    // widths and the stretching operation column; they come back as they were.
+    QHeaderView* header = table->horizontalHeader();
+    const QByteArray columns = header->saveState();
     proxy->setSourceModel(nullptr);
     proxy->setFilterFixedString(filter->text());
     proxy->setSourceModel(model);
+    header->restoreState(columns);
     selectEntry(selected);
 }
 

@@ -6,6 +6,7 @@
 #include "console/consoletools.h"
 #include "console/demochildgui.h"
 #include "history/historyfile.h"
+#include "history/historymodel.h"
 #include "history/historyrecorder.h"
 #include "historywindow/historywindow.h"
 #include "mainwindow/demogui.h"
@@ -15,6 +16,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -107,6 +110,8 @@ private slots:
     void loadPutsRequestBack();
     void filter_data();
     void filter();
+    void columnsKeepTheirWidths_data();
+    void columnsKeepTheirWidths();
     void textsSurviveFiles_data();
     void textsSurviveFiles();
 };
@@ -376,6 +381,54 @@ void TestHistory::filter()
         return list;
     };
     QTRY_COMPARE(operations(), shown);
+}
+
+void TestHistory::columnsKeepTheirWidths_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("serialWidth"); // set by hand first; 0: as the window opens
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("some rows") << "VOLUME" << 0 << 2;
+    QTest::newRow("no row") << "nosuch" << 0 << 0;
+    QTest::newRow("widened by hand") << "getvolume" << 400 << 1;
+    QTest::newRow("narrowed by hand, filter cleared") << "" << 60 << 3;
+}
+
+void TestHistory::columnsKeepTheirWidths()
+{
+    QFETCH(QString, text);
+    QFETCH(int, serialWidth);
+    QFETCH(int, rows);
+    tessel::HistoryRecorder recorder(historyPath());
+    recorder.recordSend("getVolume()", R"({"sn":"BZSA07194A0049999716"})");
+    recorder.recordSend("setVolume()", R"({"sn":"BZSA79353N1310006847"})");
+    recorder.recordSend("ping()", "");
+    tessel::HistoryWindow window(recorder);
+    window.show();
+    auto* table = window.findChild<QTableView*>("historyTable");
+    QHeaderView* header = table->horizontalHeader();
+    if (serialWidth > 0)
+        header->resizeSection(tessel::HistoryModel::SerialColumn, serialWidth);
+    QVector<int> widths;
+    for (int column = 0; column < header->count(); ++column)
+        widths << header->sectionSize(column);
+    // A full date and time fits, and so does a serial number.
+    const QFontMetrics metrics = table->fontMetrics();
+    QVERIFY(widths[tessel::HistoryModel::TimeColumn] > metrics.horizontalAdvance("2026-12-31 23:59:59"));
+    QVERIFY(serialWidth > 0 ||
+            widths[tessel::HistoryModel::SerialColumn] > metrics.horizontalAdvance("BZSA07194A0049999716"));
+
+    auto* filter = window.findChild<QLineEdit*>("historyFilter");
+    QSignalSpy refilled(table->model(), &QAbstractItemModel::modelReset);
+    filter->setText("x"); // a change even for the empty text
+    filter->setText(text);
+    QTRY_VERIFY(refilled.count() >= 2); // emptied, then filled with the rows that match
+    QCOMPARE(table->model()->rowCount(), rows);
+    QCOMPARE(header->count(), widths.size());
+    for (int column = 0; column < header->count(); ++column)
+        QCOMPARE(header->sectionSize(column), widths[column]);
+    QCOMPARE(header->sectionResizeMode(tessel::HistoryModel::OperationColumn), QHeaderView::Stretch);
 }
 
 void TestHistory::textsSurviveFiles_data()
