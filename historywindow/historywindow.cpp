@@ -26,21 +26,36 @@
 namespace tessel {
 namespace {
 
-QString resultText(const HistoryResult& result, std::size_t number)
+// The detail pane shows this much of a request or reply; laying out
+// megabytes would hold the window for seconds. "复制" copies them whole.
+constexpr int shownChars = 100000;
+
+QString shown(const QString& text, bool whole)
+{
+    if (whole || text.size() <= shownChars)
+        return text;
+    int cut = shownChars;
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut; // a whole character
+    return text.left(cut) +
+           QObject::tr("\n…（另有 %1 个字符未显示，“复制”可复制全文）").arg(text.size() - cut);
+}
+
+QString resultText(const HistoryResult& result, std::size_t number, bool whole = true)
 {
     return QStringLiteral("\n结果 %1 · 返回码 %2 · %3 ms\n%4")
         .arg(number)
         .arg(result.code)
         .arg(result.ms)
-        .arg(result.reply);
+        .arg(shown(result.reply, whole));
 }
 
-QString requestText(const HistoryEntry& entry)
+QString requestText(const HistoryEntry& entry, bool whole = true)
 {
     return QStringLiteral("时间：%1\n序列号：%2\n接口：%3\n请求：\n%4\n")
         .arg(QDateTime::fromMSecsSinceEpoch(entry.sentAtMs)
                  .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
-             entry.serial, entry.operation, entry.request);
+             entry.serial, entry.operation, shown(entry.request, whole));
 }
 
 } // namespace
@@ -194,7 +209,7 @@ void HistoryWindow::showSelected()
         detail->clear();
         return;
     }
-    detail->setPlainText(requestText(recorder.list().at(at)));
+    detail->setPlainText(requestText(recorder.list().at(at), false));
     feedDetail();
 }
 
@@ -220,7 +235,7 @@ void HistoryWindow::feedDetail()
         QString more;
         const std::size_t end = std::min(entry.results.size(), shownResults + chunk);
         for (std::size_t i = shownResults; i < end; ++i)
-            more += resultText(entry.results[i], i + 1);
+            more += resultText(entry.results[i], i + 1, false);
         shownResults = end;
         detail->appendPlainText(more.mid(1)); // appendPlainText starts its own line
     }

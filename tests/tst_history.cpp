@@ -13,6 +13,7 @@
 #include "simulator/simulator.h"
 #include "testsupport.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
@@ -112,6 +114,8 @@ private slots:
     void filter();
     void columnsKeepTheirWidths_data();
     void columnsKeepTheirWidths();
+    void detailOfLongTexts_data();
+    void detailOfLongTexts();
     void textsSurviveFiles_data();
     void textsSurviveFiles();
 };
@@ -429,6 +433,43 @@ void TestHistory::columnsKeepTheirWidths()
     for (int column = 0; column < header->count(); ++column)
         QCOMPARE(header->sectionSize(column), widths[column]);
     QCOMPARE(header->sectionResizeMode(tessel::HistoryModel::OperationColumn), QHeaderView::Stretch);
+}
+
+void TestHistory::detailOfLongTexts_data()
+{
+    QTest::addColumn<int>("requestChars");
+    QTest::addColumn<int>("replyChars");
+    QTest::addColumn<int>("notShown"); // characters left out of the pane, in all
+
+    QTest::newRow("short") << 20 << 20 << 0;
+    QTest::newRow("at the limit") << 100000 << 100000 << 0;
+    QTest::newRow("long request") << 300000 << 20 << 200000;
+    QTest::newRow("long reply") << 20 << 100001 << 1;
+}
+
+void TestHistory::detailOfLongTexts()
+{
+    QFETCH(int, requestChars);
+    QFETCH(int, replyChars);
+    QFETCH(int, notShown);
+    tessel::HistoryRecorder recorder(historyPath());
+    const QString request(requestChars, 'A');
+    const QString reply(replyChars, 'B');
+    recorder.recordSend("getVolume()", request.toUtf8()).record(0, reply);
+    QTRY_COMPARE(recorder.list().at(recorder.list().firstIndex()).results.size(), std::size_t(1));
+    tessel::HistoryWindow window(recorder);
+    window.selectEntry(recorder.list().firstIndex());
+    const auto* detail = window.findChild<QPlainTextEdit*>("historyDetail");
+    QTRY_VERIFY(detail->toPlainText().contains("结果 1"));
+    const QString text = detail->toPlainText();
+    QCOMPARE(text.contains(request) && text.contains(reply), notShown == 0);
+    QCOMPARE(text.count("未显示"), notShown == 0 ? 0 : 1);
+    if (notShown > 0)
+        QVERIFY(text.contains(QString("另有 %1 个字符").arg(notShown)));
+    // "复制" copies both whole.
+    window.findChild<QPushButton*>("historyCopy")->click();
+    const QString copied = QApplication::clipboard()->text();
+    QVERIFY(copied.contains(request) && copied.contains(reply));
 }
 
 void TestHistory::textsSurviveFiles_data()
