@@ -1,15 +1,17 @@
 #include "console/consoletools.h"
 
+#include "console/operationfinderdialog.h"
 #include "core/codesnippet.h"
 #include "core/jsontext.h"
 #include "core/operationfinder.h"
-#include "console/operationfinderdialog.h"
+#include "historywindow/longlinewrap.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
@@ -22,12 +24,23 @@ namespace {
 
 const char faultStyle[] = "QTextEdit#textEdit_2 { border: 2px solid #d32f2f; }";
 
+// The parser quotes what it last read, which for an unterminated string is
+// the rest of the text: megabytes in a tool tip would freeze the window.
+constexpr int faultMessageChars = 200;
+
 QString faultText(const JsonFault& fault)
 {
+    QString message = QString::fromStdString(fault.message);
+    if (message.size() > faultMessageChars) {
+        int cut = faultMessageChars;
+        if (message.at(cut - 1).isHighSurrogate())
+            --cut; // a whole character
+        message = message.left(cut) + QStringLiteral("…");
+    }
     return QObject::tr("不是有效的 JSON：第 %1 行，第 %2 列，%3")
         .arg(fault.line)
         .arg(fault.column)
-        .arg(QString::fromStdString(fault.message));
+        .arg(message);
 }
 
 // A shortcut that works anywhere inside `owner`, child widgets included.
@@ -54,11 +67,23 @@ ConsoleTools::ConsoleTools(QWidget* console)
 
     // Tab moves on to the next widget; a request needs no tab characters.
     request->setTabChangesFocus(true);
+    // A pasted request or a reply of one endless line must not freeze the window.
+    wrapLongLinesAnywhere(*request->document());
+    wrapLongLinesAnywhere(*reply->document());
 
     checkTimer.setSingleShot(true);
     checkTimer.setInterval(checkDelayMs);
     connect(&checkTimer, &QTimer::timeout, this, &ConsoleTools::checkRequest);
     connect(request, &QTextEdit::textChanged, &checkTimer, qOverload<>(&QTimer::start));
+    // The fault tip goes with the next edit, or after as long as a tool tip stays.
+    faultTipExpiry.setSingleShot(true);
+    faultTipExpiry.setInterval(10000);
+    const auto hideFaultTip = [this] {
+        if (faultTip)
+            faultTip->hide();
+    };
+    connect(&faultTipExpiry, &QTimer::timeout, this, hideFaultTip);
+    connect(request, &QTextEdit::textChanged, this, hideFaultTip);
 
     request->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(request, &QWidget::customContextMenuRequested, this, &ConsoleTools::showRequestMenu);
@@ -70,9 +95,13 @@ ConsoleTools::ConsoleTools(QWidget* console)
 
 bool ConsoleTools::eventFilter(QObject* watched, QEvent* event)
 {
-    // The finder is a window of its own; it goes when the console is closed.
-    if (watched == console && event->type() == QEvent::Hide && finder)
-        finder->hide();
+    // The finder and the fault tip are windows of their own; they go when the console is closed.
+    if (watched == console && event->type() == QEvent::Hide) {
+        if (finder)
+            finder->hide();
+        if (faultTip)
+            faultTip->hide();
+    }
     return QObject::eventFilter(watched, event);
 }
 
@@ -94,10 +123,16 @@ void ConsoleTools::choose(int entryIndex)
     if (entryIndex < 0 || entryIndex >= static_cast<int>(entries.size()))
         return;
     const FinderEntry& entry = entries[static_cast<std::size_t>(entryIndex)];
+    const bool alreadyCurrent =
+        modules->currentIndex() == entry.moduleIndex && names->currentIndex() == entry.nameIndex;
     // The same two steps as picking by hand: the module box refills the name
     // box, then the name box loads the sample through the console's slots.
     modules->setCurrentIndex(entry.moduleIndex);
     names->setCurrentIndex(entry.nameIndex);
+    // Choosing the current operation changes no box, yet the engineer asked
+    // for it: its sample loads again, as if it had been picked anew.
+    if (alreadyCurrent)
+        QMetaObject::invokeMethod(console, "slotsSetRequestData", Q_ARG(QString, names->currentText()));
     // The finder was a window of its own: the console takes the keys back,
     // so Ctrl+Enter sends straight away.
     console->activateWindow();
@@ -125,7 +160,7 @@ void ConsoleTools::layOutRequest(bool indented)
     if (layout.fault) {
         // Refused: the text stays as it is and the fault is pointed out.
         checkRequest();
-        QToolTip::showText(request->mapToGlobal(QPoint(0, 0)), faultText(*layout.fault), request);
+        showFaultTip(faultText(*layout.fault));
         return;
     }
     if (layout.text == text)
@@ -134,6 +169,27 @@ void ConsoleTools::layOutRequest(bool indented)
     QTextCursor cursor(request->document());
     cursor.select(QTextCursor::Document);
     cursor.insertText(QString::fromStdString(layout.text));
+}
+
+void ConsoleTools::showFaultTip(const QString& text)
+{
+    if (!faultTip) {
+        faultTip = new QLabel(console, Qt::ToolTip);
+        faultTip->setObjectName(QStringLiteral("faultTip"));
+        faultTip->setPalette(QToolTip::palette());
+        faultTip->setFont(QToolTip::font());
+        faultTip->setForegroundRole(QPalette::ToolTipText);
+        faultTip->setBackgroundRole(QPalette::ToolTipBase);
+        faultTip->setAutoFillBackground(true);
+        faultTip->setFrameShape(QFrame::Box);
+        faultTip->setMargin(3);
+    }
+    faultTip->setText(text);
+    faultTip->adjustSize();
+    faultTip->move(request->mapToGlobal(QPoint(0, 0)));
+    faultTip->show();
+    faultTip->raise();
+    faultTipExpiry.start();
 }
 
 void ConsoleTools::copyRequestAs(bool csharp)
@@ -181,9 +237,10 @@ QMenu* ConsoleTools::replyMenu()
     indented->setChecked(repliesIndented);
     connect(indented, &QAction::toggled, this, &ConsoleTools::setRepliesIndented);
     const QString shown = reply->toPlainText();
-    // The reply is what stands below the code line.
+    // The reply as it came, also while it is shown indented; once the box has
+    // been edited, what stands below the code line.
     const int lineEnd = shown.indexOf(QLatin1Char('\n'));
-    const QString replyText = lineEnd < 0 ? shown : shown.mid(lineEnd + 1);
+    const QString replyText = replyStillShown ? lastReply : lineEnd < 0 ? shown : shown.mid(lineEnd + 1);
     QAction* copy =
         menu->addAction(tr("复制回复"), this, [replyText] { QApplication::clipboard()->setText(replyText); });
     copy->setEnabled(!shown.isEmpty());

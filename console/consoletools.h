@@ -14,6 +14,7 @@
 #include <vector>
 
 class QComboBox;
+class QLabel;
 class QMenu;
 class QPoint;
 class QPushButton;
@@ -57,6 +58,7 @@ private:
     void layOutRequest(bool indented);
     void copyRequestAs(bool csharp);
     void setRepliesIndented(bool indented);
+    void showFaultTip(const QString& text);
     void showRequestMenu(const QPoint& pos);
     void showReplyMenu(const QPoint& pos);
 
@@ -69,6 +71,10 @@ private:
     QPushButton* send;
     QTimer checkTimer;
     QPointer<OperationFinderDialog> finder;
+    // A refused layout's fault, shown at once beside the request box. Qt's own
+    // tool tip would vanish with the events of the closing menu.
+    QLabel* faultTip = nullptr;
+    QTimer faultTipExpiry;
 
     // The last result, and whether the reply box still shows it: a box
     // cleared or edited since is left alone.

@@ -62,14 +62,19 @@ void OperationFinderDialog::refill(const QString& query)
         auto* item = new QListWidgetItem(entry.name + QStringLiteral("    ") + entry.moduleLabel, list);
         item->setData(Qt::UserRole, index);
     }
-    if (list->count() > 0)
+    if (list->count() > 0) {
         list->setCurrentRow(0);
+        return;
+    }
+    // Says so rather than leave an empty list; it cannot be chosen.
+    auto* none = new QListWidgetItem(tr("无匹配的接口"), list);
+    none->setFlags(Qt::NoItemFlags);
 }
 
 void OperationFinderDialog::chooseCurrent()
 {
     QListWidgetItem* item = list->currentItem();
-    if (!item)
+    if (!item || !item->data(Qt::UserRole).isValid())
         return; // nothing matches: the finder stays open for another try
     hide();
     emit chosen(item->data(Qt::UserRole).toInt());

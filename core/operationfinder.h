@@ -18,16 +18,25 @@ struct FinderEntry
     int nameIndex;       // the name's index in that module's list
     QString nameKey;     // lower-cased forms for matching
     QString labelKey;
+    std::vector<bool> wordStarts; // per character of the name: does a word start there
 };
+
+// Per character of `name`: whether a word starts there. Words start at the
+// beginning, after anything but a letter or digit, at a capital after a small
+// letter or digit ("get|Volume"), at the last capital of a run before a small
+// letter ("VPN|Connect") and at a digit after a letter ("Volume|For|0x99").
+std::vector<bool> wordStartsOf(const QString& name);
 
 // Every distinct name once, in catalogue order (module 1 to 46, list order).
 const std::vector<FinderEntry>& finderEntries();
 
 // Indices into finderEntries() of the entries matching `query`, best first:
-// names that start with it, then names that contain it, then names holding
-// its characters in order, then names whose module label starts with or
-// contains it. Case does not matter; within a rank catalogue order holds.
-// An empty (or blank) query matches every entry in catalogue order.
+// names that start with it; names with a word starting with it; names whose
+// words start with its parts, in order ("gvol": get|Vol|ume); names that
+// contain it; names holding its characters in order; then names whose module
+// label starts with or contains it. Case
+// does not matter; within a rank catalogue order holds. An empty (or blank)
+// query matches every entry in catalogue order.
 std::vector<int> rankOperations(const QString& query);
 
 } // namespace tessel

@@ -2,6 +2,7 @@
 
 #include "history/historymodel.h"
 #include "history/historyrecorder.h"
+#include "historywindow/longlinewrap.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -27,21 +28,36 @@
 namespace tessel {
 namespace {
 
-QString resultText(const HistoryResult& result, std::size_t number)
+// The detail pane shows this much of a request or reply; laying out
+// megabytes would hold the window for seconds. "复制" copies them whole.
+constexpr int shownChars = 100000;
+
+QString shown(const QString& text, bool whole)
+{
+    if (whole || text.size() <= shownChars)
+        return text;
+    int cut = shownChars;
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut; // a whole character
+    return text.left(cut) +
+           QObject::tr("\n…（另有 %1 个字符未显示，“复制”可复制全文）").arg(text.size() - cut);
+}
+
+QString resultText(const HistoryResult& result, std::size_t number, bool whole = true)
 {
     return QStringLiteral("\n结果 %1 · 返回码 %2 · %3 ms\n%4")
         .arg(number)
         .arg(result.code)
         .arg(result.ms)
-        .arg(result.reply);
+        .arg(shown(result.reply, whole));
 }
 
-QString requestText(const HistoryEntry& entry)
+QString requestText(const HistoryEntry& entry, bool whole = true)
 {
     return QStringLiteral("时间：%1\n序列号：%2\n接口：%3\n请求：\n%4\n")
         .arg(QDateTime::fromMSecsSinceEpoch(entry.sentAtMs)
                  .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
-             entry.serial, entry.operation, entry.request);
+             entry.serial, entry.operation, shown(entry.request, whole));
 }
 
 } // namespace
@@ -89,6 +105,7 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     detail = new QPlainTextEdit(this);
     detail->setObjectName(QStringLiteral("historyDetail"));
     detail->setReadOnly(true);
+    wrapLongLinesAnywhere(*detail->document());
 
     auto* splitter = new QSplitter(Qt::Vertical, this);
     splitter->addWidget(table);
@@ -159,9 +176,14 @@ void HistoryWindow::selectEntry(qint64 entryIndex)
 void HistoryWindow::applyFilter()
 {
     const qint64 selected = shownEntry;
+    // Emptying the proxy drops the header's sections, and with them their
+    // widths and the stretching operation column; they come back as they were.
+    QHeaderView* header = table->horizontalHeader();
+    const QByteArray columns = header->saveState();
     proxy->setSourceModel(nullptr);
     proxy->setFilterFixedString(filter->text());
     proxy->setSourceModel(model);
+    header->restoreState(columns);
     selectEntry(selected);
 }
 
@@ -189,7 +211,7 @@ void HistoryWindow::showSelected()
         detail->clear();
         return;
     }
-    detail->setPlainText(requestText(recorder.list().at(at)));
+    detail->setPlainText(requestText(recorder.list().at(at), false));
     feedDetail();
 }
 
@@ -215,7 +237,7 @@ void HistoryWindow::feedDetail()
         QString more;
         const std::size_t end = std::min(entry.results.size(), shownResults + chunk);
         for (std::size_t i = shownResults; i < end; ++i)
-            more += resultText(entry.results[i], i + 1);
+            more += resultText(entry.results[i], i + 1, false);
         shownResults = end;
         detail->appendPlainText(more.mid(1)); // appendPlainText starts its own line
     }

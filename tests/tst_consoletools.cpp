@@ -8,7 +8,9 @@
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTextEdit>
@@ -41,10 +43,14 @@ private slots:
     void tabLeavesTheRequestBox();
     void finderChoice_data();
     void finderChoice();
+    void finderList_data();
+    void finderList();
     void requestCheck_data();
     void requestCheck();
     void requestMenu_data();
     void requestMenu();
+    void faultTipAtOnce_data();
+    void faultTipAtOnce();
     void replyEntries_data();
     void replyEntries();
 
@@ -125,11 +131,16 @@ void TestConsoleTools::finderChoice_data()
     QTest::addColumn<int>("downs");
     QTest::addColumn<int>("module"); // -1: Escape, nothing chosen
     QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("current"); // the name is current already, its request edited
 
-    QTest::newRow("first match") << "getvolume" << 0 << 3 << "getVolume()";
-    QTest::newRow("down to the next") << "getvolume" << 1 << 3 << "getVolumeFor0x99()";
-    QTest::newRow("repeated name, first module") << "getcloudpl" << 0 << 34 << "getCloudPlayerList()";
-    QTest::newRow("escape") << "getvolume" << 0 << -1 << "";
+    QTest::newRow("first match") << "getvolume" << 0 << 3 << "getVolume()" << false;
+    QTest::newRow("down to the next") << "getvolume" << 1 << 3 << "getVolumeFor0x99()" << false;
+    QTest::newRow("repeated name, first module")
+        << "getcloudpl" << 0 << 34 << "getCloudPlayerList()" << false;
+    QTest::newRow("escape") << "getvolume" << 0 << -1 << "" << false;
+    QTest::newRow("the current operation reloads its sample")
+        << "getvolume" << 0 << 3 << "getVolume()" << true;
+    QTest::newRow("escape keeps the edited request") << "getvolume" << 0 << -1 << "" << true;
 }
 
 void TestConsoleTools::finderChoice()
@@ -138,7 +149,13 @@ void TestConsoleTools::finderChoice()
     QFETCH(int, downs);
     QFETCH(int, module);
     QFETCH(QString, name);
+    QFETCH(bool, current);
 
+    if (current) {
+        modules()->setCurrentIndex(3);
+        names()->setCurrentIndex(names()->findText("getVolume()"));
+        request()->setPlainText("edited");
+    }
     // What picking by hand loads, in a console of its own.
     DemoChildGUI byHand;
     QString expected = request()->toPlainText();
@@ -162,9 +179,40 @@ void TestConsoleTools::finderChoice()
     QTest::keyClick(field, module >= 0 ? Qt::Key_Return : Qt::Key_Escape);
     QVERIFY(!finder->isVisible());
 
-    QCOMPARE(modules()->currentIndex(), module >= 0 ? module : 0);
+    QCOMPARE(modules()->currentIndex(), module >= 0 ? module : current ? 3 : 0);
     QCOMPARE(names()->currentText(), module >= 0 ? name : before);
     QCOMPARE(request()->toPlainText(), expected);
+}
+
+void TestConsoleTools::finderList_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("head"); // the first rows of the list
+
+    QTest::newRow("word starts first") << "gvol" << QStringList{"getVolume()", "getTimingVolume()"};
+    QTest::newRow("nothing matches") << "zzqx" << QStringList{"无匹配的接口"};
+}
+
+void TestConsoleTools::finderList()
+{
+    QFETCH(QString, query);
+    QFETCH(QStringList, head);
+    tessel::OperationFinderDialog finder;
+    QSignalSpy chosen(&finder, &tessel::OperationFinderDialog::chosen);
+    finder.show();
+    auto* field = finder.findChild<QLineEdit*>("finderField");
+    auto* list = finder.findChild<QListWidget*>("finderList");
+    QTest::keyClicks(field, query);
+    QStringList rows;
+    for (int row = 0; row < std::min(list->count(), int(head.size())); ++row)
+        rows << list->item(row)->text().section("    ", 0, 0); // the name, without its module
+    QCOMPARE(rows, head);
+    // Enter chooses a match; the notice is no choice and the finder stays.
+    const bool none = head == QStringList{"无匹配的接口"};
+    QCOMPARE(list->count() == 1 && !(list->item(0)->flags() & Qt::ItemIsSelectable), none);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(chosen.count(), none ? 0 : 1);
+    QCOMPARE(finder.isVisible(), none);
 }
 
 void TestConsoleTools::requestCheck_data()
@@ -180,6 +228,8 @@ void TestConsoleTools::requestCheck_data()
                                     << "第 1 行，第 8 列";
     QTest::newRow("second line") << "{\n\"名\": x}"
                                  << "第 2 行，第 6 列";
+    // The parser quotes the whole unterminated string; the tip stays short.
+    QTest::newRow("unterminated long string") << "\"" + QString(300000, 'A') << "第 1 行，第 300002 列";
 }
 
 void TestConsoleTools::requestCheck()
@@ -196,6 +246,7 @@ void TestConsoleTools::requestCheck()
     } else {
         QTRY_VERIFY(request()->toolTip().contains(fault));
         QVERIFY(request()->styleSheet().contains("border"));
+        QVERIFY2(request()->toolTip().size() < 300, qPrintable(request()->toolTip().left(400)));
     }
 }
 
@@ -263,6 +314,49 @@ void TestConsoleTools::requestMenu()
     QCOMPARE(request()->toolTip().contains("第 1 行"), refused);
 }
 
+void TestConsoleTools::faultTipAtOnce_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("fault"); // in the tip; empty: no tip
+
+    QTest::newRow("format, colon missing") << "格式化 JSON"
+                                           << "{\"sn\" \"A1\"}"
+                                           << "第 1 行，第 10 列";
+    QTest::newRow("compact, second line") << "压缩 JSON"
+                                          << "[1,\n,2]"
+                                          << "第 2 行，第 1 列";
+    QTest::newRow("format, valid") << "格式化 JSON"
+                                   << "{\"sn\":\"A1\"}"
+                                   << "";
+}
+
+void TestConsoleTools::faultTipAtOnce()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, text);
+    QFETCH(QString, fault);
+    request()->setPlainText(text);
+    // Chosen with the mouse from the open menu, which closes on the click.
+    std::unique_ptr<QMenu> menu(tools()->requestMenu());
+    menu->popup(request()->mapToGlobal(QPoint(10, 10)));
+    QVERIFY(QTest::qWaitForWindowExposed(menu.get()));
+    QTest::mouseClick(menu.get(), Qt::LeftButton, {},
+                      menu->actionGeometry(::entry(menu.get(), entry)).center());
+    QTRY_VERIFY(!menu->isVisible());
+    QCoreApplication::processEvents();
+    auto* tip = console->findChild<QLabel*>("faultTip");
+    if (fault.isEmpty()) {
+        QVERIFY(!tip || !tip->isVisible());
+        return;
+    }
+    QVERIFY(tip && tip->isVisible());
+    QVERIFY2(tip->text().contains(fault), qPrintable(tip->text()));
+    QCOMPARE(request()->toPlainText(), text);
+    QTest::keyClicks(request(), " "); // the next edit takes it away
+    QVERIFY(!tip->isVisible());
+}
+
 void TestConsoleTools::replyEntries_data()
 {
     QTest::addColumn<QString>("reply");
@@ -272,6 +366,8 @@ void TestConsoleTools::replyEntries_data()
                           << "0\n{\n    \"b\": 1,\n    \"a\": [\n        2\n    ]\n}";
     QTest::newRow("not JSON") << "timeout"
                               << "0\ntimeout";
+    QTest::newRow("blanks and escapes as sent") << "{ \"a\" :\t\"\\u00e9\" }"
+                                                << "0\n{\n    \"a\": \"\\u00e9\"\n}";
 }
 
 void TestConsoleTools::replyEntries()
@@ -296,8 +392,8 @@ void TestConsoleTools::replyEntries()
     QCOMPARE(this->reply()->toPlainText(), indented);
     console->soltGetResponseData(0, reply);
     QCOMPARE(this->reply()->toPlainText(), indented);
-    QCOMPARE(copy(), indented.mid(2));
-    toggle(); // off: the reply as it came
+    QCOMPARE(copy(), reply); // as it came, not as shown
+    toggle();                // off: the reply as it came
     QCOMPARE(this->reply()->toPlainText(), plain);
     this->reply()->clear(); // as choosing another operation does
     toggle();

@@ -6,20 +6,25 @@
 #include "console/consoletools.h"
 #include "console/demochildgui.h"
 #include "history/historyfile.h"
+#include "history/historymodel.h"
 #include "history/historyrecorder.h"
 #include "historywindow/historywindow.h"
 #include "mainwindow/demogui.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
@@ -109,6 +114,10 @@ private slots:
     void loadActivatesTheConsole();
     void filter_data();
     void filter();
+    void columnsKeepTheirWidths_data();
+    void columnsKeepTheirWidths();
+    void detailOfLongTexts_data();
+    void detailOfLongTexts();
     void textsSurviveFiles_data();
     void textsSurviveFiles();
 };
@@ -401,6 +410,91 @@ void TestHistory::filter()
         return list;
     };
     QTRY_COMPARE(operations(), shown);
+}
+
+void TestHistory::columnsKeepTheirWidths_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("serialWidth"); // set by hand first; 0: as the window opens
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("some rows") << "VOLUME" << 0 << 2;
+    QTest::newRow("no row") << "nosuch" << 0 << 0;
+    QTest::newRow("widened by hand") << "getvolume" << 400 << 1;
+    QTest::newRow("narrowed by hand, filter cleared") << "" << 60 << 3;
+}
+
+void TestHistory::columnsKeepTheirWidths()
+{
+    QFETCH(QString, text);
+    QFETCH(int, serialWidth);
+    QFETCH(int, rows);
+    tessel::HistoryRecorder recorder(historyPath());
+    recorder.recordSend("getVolume()", R"({"sn":"BZSA07194A0049999716"})");
+    recorder.recordSend("setVolume()", R"({"sn":"BZSA79353N1310006847"})");
+    recorder.recordSend("ping()", "");
+    tessel::HistoryWindow window(recorder);
+    window.show();
+    auto* table = window.findChild<QTableView*>("historyTable");
+    QHeaderView* header = table->horizontalHeader();
+    if (serialWidth > 0)
+        header->resizeSection(tessel::HistoryModel::SerialColumn, serialWidth);
+    QVector<int> widths;
+    for (int column = 0; column < header->count(); ++column)
+        widths << header->sectionSize(column);
+    // A full date and time fits, and so does a serial number.
+    const QFontMetrics metrics = table->fontMetrics();
+    QVERIFY(widths[tessel::HistoryModel::TimeColumn] > metrics.horizontalAdvance("2026-12-31 23:59:59"));
+    QVERIFY(serialWidth > 0 ||
+            widths[tessel::HistoryModel::SerialColumn] > metrics.horizontalAdvance("BZSA07194A0049999716"));
+
+    auto* filter = window.findChild<QLineEdit*>("historyFilter");
+    QSignalSpy refilled(table->model(), &QAbstractItemModel::modelReset);
+    filter->setText("x"); // a change even for the empty text
+    filter->setText(text);
+    QTRY_VERIFY(refilled.count() >= 2); // emptied, then filled with the rows that match
+    QCOMPARE(table->model()->rowCount(), rows);
+    QCOMPARE(header->count(), widths.size());
+    for (int column = 0; column < header->count(); ++column)
+        QCOMPARE(header->sectionSize(column), widths[column]);
+    QCOMPARE(header->sectionResizeMode(tessel::HistoryModel::OperationColumn), QHeaderView::Stretch);
+}
+
+void TestHistory::detailOfLongTexts_data()
+{
+    QTest::addColumn<int>("requestChars");
+    QTest::addColumn<int>("replyChars");
+    QTest::addColumn<int>("notShown"); // characters left out of the pane, in all
+
+    QTest::newRow("short") << 20 << 20 << 0;
+    QTest::newRow("at the limit") << 100000 << 100000 << 0;
+    QTest::newRow("long request") << 300000 << 20 << 200000;
+    QTest::newRow("long reply") << 20 << 100001 << 1;
+}
+
+void TestHistory::detailOfLongTexts()
+{
+    QFETCH(int, requestChars);
+    QFETCH(int, replyChars);
+    QFETCH(int, notShown);
+    tessel::HistoryRecorder recorder(historyPath());
+    const QString request(requestChars, 'A');
+    const QString reply(replyChars, 'B');
+    recorder.recordSend("getVolume()", request.toUtf8()).record(0, reply);
+    QTRY_COMPARE(recorder.list().at(recorder.list().firstIndex()).results.size(), std::size_t(1));
+    tessel::HistoryWindow window(recorder);
+    window.selectEntry(recorder.list().firstIndex());
+    const auto* detail = window.findChild<QPlainTextEdit*>("historyDetail");
+    QTRY_VERIFY(detail->toPlainText().contains("结果 1"));
+    const QString text = detail->toPlainText();
+    QCOMPARE(text.contains(request) && text.contains(reply), notShown == 0);
+    QCOMPARE(text.count("未显示"), notShown == 0 ? 0 : 1);
+    if (notShown > 0)
+        QVERIFY(text.contains(QString("另有 %1 个字符").arg(notShown)));
+    // "复制" copies both whole.
+    window.findChild<QPushButton*>("historyCopy")->click();
+    const QString copied = QApplication::clipboard()->text();
+    QVERIFY(copied.contains(request) && copied.contains(reply));
 }
 
 void TestHistory::textsSurviveFiles_data()

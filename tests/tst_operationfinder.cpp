@@ -52,12 +52,18 @@ void TestOperationFinder::ranking_data()
     QTest::newRow("empty shows all in catalogue order")
         << "" << QStringList{"待开发", "setTimingPowerSwitchStatus()"} << 260;
     QTest::newRow("blank is empty") << "  " << QStringList{"待开发"} << 260;
-    // "timingVolume" holds "gvol" whole, so those come before the names that
-    // only hold its letters in order.
-    QTest::newRow("substring before letters in order")
-        << "gvol" << QStringList{"setTimingVolume()",        "getTimingVolume()", "setTimingVolumeFor0x99()",
-                                 "getTimingVolumeFor0x99()", "getVolume()",       "getVolumeFor0x99()"}
+    // g and vol start words of getVolume(); in setTimingVolume() the g ends
+    // "Timing", so the plain substring comes after.
+    QTest::newRow("word starts before a substring")
+        << "gvol" << QStringList{"getVolume()",        "getTimingVolume()",
+                                 "getVolumeFor0x99()", "getTimingVolumeFor0x99()",
+                                 "setTimingVolume()",  "setTimingVolumeFor0x99()"}
         << -1;
+    QTest::newRow("capitals in a run, digits")
+        << "vpncinf" << QStringList{"setVPNConnectInfo()", "getVPNConnectInfo()"} << -1;
+    QTest::newRow("word after a digit")
+        << "vf0x" << QStringList{"getVolumeFor0x99()", "setVolumeFor0x99()"} << -1;
+    QTest::newRow("no part may start inside a word") << "gtvol" << QStringList{"getTimingVolume()"} << -1;
     QTest::newRow("prefix before substring before letters in order")
         << "GETVOLUME"
         << QStringList{"getVolume()", "getVolumeFor0x99()", "getTimingVolume()", "getTimingVolumeFor0x99()"}
@@ -65,7 +71,10 @@ void TestOperationFinder::ranking_data()
     QTest::newRow("substring in catalogue order")
         << "volume()" << QStringList{"getVolume()", "setVolume()", "setTimingVolume()", "getTimingVolume()"}
         << -1;
-    QTest::newRow("suffix text") << "rss" << QStringList{"setPageParam()(RSS)", "setPageParam()(RSS简化)"}
+    // Whole at a word start before parts at several ("R|ealtime S|witch S|tatus").
+    QTest::newRow("suffix text") << "rss"
+                                 << QStringList{"setPageParam()(RSS)", "setPageParam()(RSS简化)",
+                                                "getRealtimePowerSwitchStatus()"}
                                  << -1;
     QTest::newRow("module label") << "诊断" << QStringList{"待开发"} << 1;
     QTest::newRow("module label, latin")
