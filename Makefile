@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # Debian packages the build, the tests and the headless snapshot need.
-PACKAGES := g++ make cmake qtbase5-dev nlohmann-json3-dev fonts-wqy-microhei
+PACKAGES := g++ make cmake qtbase5-dev libqt5sql5-sqlite nlohmann-json3-dev fonts-wqy-microhei
 
 ifeq ($(shell id -u),0)
 SUDO :=

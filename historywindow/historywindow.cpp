@@ -27,11 +27,15 @@ namespace {
 
 QString resultText(const HistoryResult& result, std::size_t number)
 {
-    return QStringLiteral("\n结果 %1 · 返回码 %2 · %3 ms\n%4")
+    // A reply too long to keep whole says so in its heading too.
+    const QString cut = result.cutFromBytes > 0
+                            ? QStringLiteral(" · 回复过长，已截断（原 %1 字节）").arg(result.cutFromBytes)
+                            : QString();
+    return QStringLiteral("\n结果 %1 · 返回码 %2 · %3 ms%4\n%5")
         .arg(number)
         .arg(result.code)
         .arg(result.ms)
-        .arg(result.reply);
+        .arg(cut, result.reply);
 }
 
 QString requestText(const HistoryEntry& entry)
