@@ -28,4 +28,10 @@ struct HistoryEntry
     std::vector<HistoryResult> results; // in order of arrival
 };
 
+// Cuts a reply longer than `maxBytes` (UTF-8) at a whole character and ends
+// it with a visible mark; sets cutFromBytes to its length before.
+void limitReply(HistoryResult& result, qint64 maxBytes);
+// The text's length in UTF-8, counted without converting it.
+qint64 utf8Length(const QString& text);
+
 } // namespace tessel

@@ -26,11 +26,6 @@ struct HistoryLimits
     qint64 replyBytes = qint64(16) << 20; // one reply longer than this is cut
 };
 
-// Cuts a reply longer than `maxBytes` (UTF-8) at a whole character and ends
-// it with a visible mark; sets cutFromBytes to its length before.
-void limitReply(HistoryResult& result, qint64 maxBytes);
-qint64 utf8Length(const QString& text);
-
 // One thing to write: a send (its results come as writes of their own) or a
 // result, which names its send by id.
 struct HistoryWrite
