@@ -38,12 +38,9 @@ void HistoryWriter::add(std::vector<HistoryWrite> writes)
     {
         std::lock_guard<std::mutex> lock(mutex);
         addedCount += writes.size();
-        if (queue.empty())
-            queue = std::move(writes);
-        else
-            queue.insert(queue.end(), std::make_move_iterator(writes.begin()),
-                         std::make_move_iterator(writes.end()));
-        large = queue.size() >= largeBatch;
+        queued += writes.size();
+        queue.push_back(std::move(writes));
+        large = queued >= largeBatch;
     }
     if (large)
         wake.notify_all();
@@ -66,27 +63,28 @@ void HistoryWriter::run(const QString& path, HistoryLimits limits)
     loaded(std::move(load));
 
     std::vector<HistoryWrite> batch; // taken, not yet committed
+    std::vector<std::vector<HistoryWrite>> taken;
     int busyAtExit = 0;
     for (;;) {
         bool last = false;
         {
             std::unique_lock<std::mutex> lock(mutex);
             // Wait for work, then let more gather unless asked to hurry.
-            wake.wait(lock, [&] { return stopping || syncWanted || !queue.empty() || !batch.empty(); });
+            wake.wait(lock, [&] { return stopping || syncWanted || queued > 0 || !batch.empty(); });
             wake.wait_for(lock, batch.empty() ? gatherTime : busyRetry,
-                          [&] { return stopping || syncWanted || queue.size() >= largeBatch; });
+                          [&] { return stopping || syncWanted || queued >= largeBatch; });
             syncWanted = false;
-            if (batch.empty())
-                batch.swap(queue);
-            else
-                batch.insert(batch.end(), std::make_move_iterator(queue.begin()),
-                             std::make_move_iterator(queue.end()));
-            queue.clear();
+            taken.swap(queue);
+            queued = 0;
             last = stopping;
         }
-        const std::size_t taken = batch.size();
+        for (std::vector<HistoryWrite>& part : taken)
+            batch.insert(batch.end(), std::make_move_iterator(part.begin()),
+                         std::make_move_iterator(part.end()));
+        taken.clear();
+        const std::size_t count = batch.size();
         bool keep = false;
-        if (writable && taken > 0) {
+        if (writable && count > 0) {
             QString error;
             switch (store.write(batch, &error)) {
             case HistoryStore::Outcome::Written:
@@ -105,10 +103,10 @@ void HistoryWriter::run(const QString& path, HistoryLimits limits)
         {
             std::lock_guard<std::mutex> lock(mutex);
             if (!keep) {
-                settledCount += taken;
+                settledCount += count;
                 batch.clear();
             }
-            if (stopping && queue.empty() && batch.empty())
+            if (stopping && queued == 0 && batch.empty())
                 last = true;
             else
                 last = false;

@@ -38,7 +38,10 @@ private:
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable settled;
-    std::vector<HistoryWrite> queue;
+    // Each add() hands over its own vector: the GUI thread never grows or
+    // copies a large one, which cost it page faults in a flood.
+    std::vector<std::vector<HistoryWrite>> queue;
+    std::size_t queued = 0;   // writes in the queue
     quint64 addedCount = 0;   // writes handed over so far
     quint64 settledCount = 0; // of them committed or given up on
     bool syncWanted = false;
