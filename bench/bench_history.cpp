@@ -121,9 +121,16 @@ struct Flood
     bool complete = false;
 };
 
-// The database and its write-ahead log.
+// The database once its write-ahead log is folded in.
 qint64 databaseBytes(const QString& path)
 {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "size");
+        db.setDatabaseName(path);
+        if (db.open())
+            QSqlQuery(db).exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    }
+    QSqlDatabase::removeDatabase("size");
     return QFileInfo(path).size() + QFileInfo(path + "-wal").size();
 }
 
