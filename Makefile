@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # Debian packages the build, the tests and the headless snapshot need.
-PACKAGES := g++ make cmake qtbase5-dev nlohmann-json3-dev fonts-wqy-microhei qttranslations5-l10n
+PACKAGES := g++ make cmake qtbase5-dev nlohmann-json3-dev fonts-wqy-microhei qttranslations5-l10n libqt5sql5-sqlite
 
 ifeq ($(shell id -u),0)
 SUDO :=
@@ -124,7 +124,7 @@ clean:
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 10
-FUZZ_TARGETS := records rangecheck export fleet simulator jsonlayout requesttarget
+FUZZ_TARGETS := records rangecheck export fleet simulator jsonlayout requesttarget historyimport
 # clang 14 and its runtime libraries (libFuzzer, the sanitizers); the package
 # that holds them is only recommended by clang, so it is named here.
 FUZZ_PACKAGES := clang libclang-rt-14-dev

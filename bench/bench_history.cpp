@@ -3,14 +3,17 @@
 //    the SDK's threads do) while the history window is open on that request;
 //    the longest gap between ticks of a 1 ms timer on the GUI thread, and the
 //    time until every result is in the list, the window and the file;
-//  - the history file's growth per result;
+//  - the database's growth per result;
+//  - two copies of the history recording 10,000 results each into one
+//    database at once (the bench runs itself twice as those copies);
 //  - reading a full history (10,000 requests) back, and start-up of the
 //    program with such a history beside start-up with none.
 // Usage: bench_history [RESULTS] [RUNS]: 100,000 results, 20 start-up runs.
+//        bench_history --copy PATH SENDS RESULTS TAG: one of the two copies.
 
 #include "bench/benchprocess.h"
-#include "history/historyfile.h"
 #include "history/historyrecorder.h"
+#include "history/historystore.h"
 #include "historywindow/historywindow.h"
 
 #include <QApplication>
@@ -19,6 +22,9 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -111,13 +117,27 @@ struct Flood
     int gapsOver16 = 0;
     double totalMs = 0;
     double bytesPerResult = 0;
+    double commitMs = 0; // what was left to commit once all were shown
     bool complete = false;
 };
+
+// The database once its write-ahead log is folded in.
+qint64 databaseBytes(const QString& path)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "size");
+        db.setDatabaseName(path);
+        if (db.open())
+            QSqlQuery(db).exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    }
+    QSqlDatabase::removeDatabase("size");
+    return QFileInfo(path).size() + QFileInfo(path + "-wal").size();
+}
 
 Flood flood(const QString& folder, int results)
 {
     Flood figures;
-    const QString path = folder + "/flood.jsonl";
+    const QString path = folder + "/flood.sqlite";
     tessel::HistoryRecorder recorder(path);
     recorder.ensureLoaded();
     while (!recorder.isLoaded())
@@ -131,7 +151,7 @@ Flood flood(const QString& folder, int results)
     window.selectEntry(entry);
     recorder.flush();
     QCoreApplication::processEvents();
-    const qint64 sizeBefore = QFileInfo(path).size();
+    const qint64 sizeBefore = databaseBytes(path);
 
     const QPlainTextEdit* detail = window.findChild<QPlainTextEdit*>("historyDetail");
     std::vector<QString> replies;
@@ -157,8 +177,11 @@ Flood flood(const QString& folder, int results)
     figures.longestWorkMs = ticks.longestWorkMs;
     figures.totalMs = ticks.elapsedMs;
     figures.complete = recorder.list().at(entry).results.size() == static_cast<std::size_t>(results);
+    QElapsedTimer commit;
+    commit.start();
     recorder.flush();
-    figures.bytesPerResult = double(QFileInfo(path).size() - sizeBefore) / results;
+    figures.commitMs = commit.nsecsElapsed() / 1e6;
+    figures.bytesPerResult = double(databaseBytes(path) - sizeBefore) / results;
     return figures;
 }
 
@@ -180,26 +203,14 @@ double controlGapMs(double durationMs)
     return longest;
 }
 
-// A history file of 10,000 requests, one result each.
+// A history of 10,000 requests, one result each, recorded as the program does.
 QString writeFullHistory(const QString& dataHome)
 {
-    const QString folder = dataHome + "/tessel-console";
-    QDir().mkpath(folder);
-    const QString path = folder + "/history.jsonl";
-    tessel::HistoryEntries entries;
-    for (int i = 0; i < fullHistory; ++i) {
-        tessel::HistoryEntry entry;
-        entry.id = QStringLiteral("bench-%1").arg(i + 1);
-        entry.sentAtMs = 1700000000000 + i * 1000LL;
-        entry.serial = QStringLiteral("BZSA07194A0049999716");
-        entry.operation = QStringLiteral("setVolume()");
-        entry.request = sampleRequest;
-        entry.results.push_back({0, 40 + i % 50, replyNumber(i)});
-        entries.push_back(std::move(entry));
-    }
-    QString error;
-    if (!tessel::writeHistoryFile(path, entries, &error))
-        std::fprintf(stderr, "bench_history: %s\n", qPrintable(error));
+    const QString path = dataHome + "/tessel-console/history.sqlite";
+    tessel::HistoryRecorder recorder(path);
+    for (int i = 0; i < fullHistory; ++i)
+        recorder.recordSend("setVolume()", sampleRequest.toUtf8()).record(0, replyNumber(i));
+    recorder.flush();
     return path;
 }
 
@@ -209,11 +220,60 @@ double readBackMs(const QString& path, int* requests)
     for (int i = 0; i < 3; ++i) {
         QElapsedTimer timer;
         timer.start();
-        const tessel::HistoryLoad load = tessel::loadHistoryFile(path, tessel::HistoryRecorder::defaultCap);
+        tessel::HistoryStore store(path, tessel::HistoryLimits());
+        const tessel::HistoryLoad load = store.open();
         ms.push_back(timer.nsecsElapsed() / 1e6);
         *requests = static_cast<int>(load.entries.size());
     }
     return *std::min_element(ms.begin(), ms.end());
+}
+
+// One of the two copies: SENDS sends of RESULTS results each.
+int recordAsCopy(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int sends = QByteArray(argv[3]).toInt();
+    const int results = QByteArray(argv[4]).toInt();
+    tessel::HistoryRecorder recorder(QString::fromLocal8Bit(argv[2]));
+    for (int n = 0; n < sends; ++n) {
+        const tessel::HistoryTicket ticket = recorder.recordSend("copy" + QByteArray(argv[5]) + "()", "{}");
+        for (int r = 0; r < results; ++r)
+            ticket.record(0, replyNumber(r));
+        recorder.flush();
+    }
+    return 0;
+}
+
+struct Copies
+{
+    double ms = 0;
+    bool finished = false;
+    qint64 results = -1;
+};
+
+// Two copies at once, each 100 sends of 100 results, into one new database.
+Copies twoCopies(const QString& folder)
+{
+    Copies figures;
+    const QString path = folder + "/copies.sqlite";
+    QElapsedTimer clock;
+    clock.start();
+    QProcess first;
+    QProcess second;
+    first.start(QCoreApplication::applicationFilePath(), {"--copy", path, "100", "100", "A"});
+    second.start(QCoreApplication::applicationFilePath(), {"--copy", path, "100", "100", "B"});
+    figures.finished = first.waitForFinished(300000) && second.waitForFinished(300000) &&
+                       first.exitCode() == 0 && second.exitCode() == 0;
+    figures.ms = clock.nsecsElapsed() / 1e6;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "count");
+        db.setDatabaseName(path);
+        QSqlQuery query(db);
+        if (db.open() && query.exec("SELECT COUNT(*) FROM results") && query.next())
+            figures.results = query.value(0).toLongLong();
+    }
+    QSqlDatabase::removeDatabase("count");
+    return figures;
 }
 
 // The window opened on a full history: read in the background, then the
@@ -248,6 +308,8 @@ bool startUp(const std::string& dataHome, std::vector<double>& into)
 
 int main(int argc, char** argv)
 {
+    if (argc == 6 && QByteArray(argv[1]) == "--copy")
+        return recordAsCopy(argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const int results = argc > 1 ? std::atoi(argv[1]) : 100000;
@@ -270,6 +332,7 @@ int main(int argc, char** argv)
         figures.gapsOver16 = std::max(figures.gapsOver16, one.gapsOver16);
         figures.totalMs = std::max(figures.totalMs, one.totalMs);
         figures.bytesPerResult = one.bytesPerResult;
+        figures.commitMs = std::max(figures.commitMs, one.commitMs);
         figures.complete = round == 0 ? one.complete : figures.complete && one.complete;
     }
     std::printf("History, offscreen\n");
@@ -284,8 +347,14 @@ int main(int argc, char** argv)
         control = std::max(control, controlGapMs(figures.totalMs));
     std::printf("    yardstick: longest gap, no history, a spinning thread, as long  %.1f ms\n", control);
     std::printf("    until all are in the list and detail pane  %8.0f ms\n", figures.totalMs);
-    std::printf("    history file growth per result            %8.1f bytes (reply of %d bytes)\n",
+    std::printf("    then left to commit                       %8.0f ms\n", figures.commitMs);
+    std::printf("    database growth per result                %8.1f bytes (reply of %d bytes)\n",
                 figures.bytesPerResult, static_cast<int>(replyNumber(99999).toUtf8().size()));
+
+    const Copies copies = twoCopies(folder.path());
+    std::printf("  two copies at once, 10,000 results each: %s in %.0f ms, %lld results in the database\n",
+                copies.finished ? "both finished" : "NOT both finished", copies.ms,
+                static_cast<long long>(copies.results));
 
     const QString emptyHome = folder.path() + "/empty-home";
     const QString fullHome = folder.path() + "/full-home";
@@ -293,8 +362,8 @@ int main(int argc, char** argv)
     const QString fullPath = writeFullHistory(fullHome);
     int requests = 0;
     const double readMs = readBackMs(fullPath, &requests);
-    std::printf("  reading a full history back (%d requests, %lld bytes), best of 3  %8.1f ms\n", requests,
-                static_cast<long long>(QFileInfo(fullPath).size()), readMs);
+    std::printf("  opening and reading a full history (%d requests, %lld bytes), best of 3  %8.1f ms\n",
+                requests, static_cast<long long>(databaseBytes(fullPath)), readMs);
 
     const std::pair<double, double> opened = openOnFull(fullPath);
     std::printf("  window opened on it: list filled after %.1f ms, longest tick gap meanwhile %.1f ms\n",
@@ -308,7 +377,7 @@ int main(int argc, char** argv)
             return 1;
     const double noneMedian = benchprocess::median(none);
     const double fullMedian = benchprocess::median(full);
-    // The program reads its history on first use, so start-up does not.
+    // The program opens its history on first use, so start-up does not.
     std::printf("  start-up until the first row, %d runs each, median:\n", runs);
     std::printf("    no history                                %8.1f ms\n", noneMedian);
     std::printf("    %d requests in the history            %8.1f ms\n", fullHistory, fullMedian);

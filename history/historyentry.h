@@ -14,6 +14,7 @@ struct HistoryResult
     int code = 0;
     qint64 ms = 0; // since the send
     QString reply;
+    qint64 cutFromBytes = 0; // the reply's UTF-8 length before it was cut, 0 when whole
 };
 
 struct HistoryEntry
@@ -23,7 +24,14 @@ struct HistoryEntry
     QString serial;      // the request's "sn", empty when it has none
     QString operation;
     QString request;
+    QString batch;                      // the batch send it belonged to, empty for an ordinary send
     std::vector<HistoryResult> results; // in order of arrival
 };
+
+// Cuts a reply longer than `maxBytes` (UTF-8) at a whole character and ends
+// it with a visible mark; sets cutFromBytes to its length before.
+void limitReply(HistoryResult& result, qint64 maxBytes);
+// The text's length in UTF-8, counted without converting it.
+qint64 utf8Length(const QString& text);
 
 } // namespace tessel

@@ -1,15 +1,13 @@
 #include "history/historyfile.h"
 
-#include "history/historylist.h"
-
 #include <nlohmann/json.hpp>
 
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QIODevice>
 #include <QSaveFile>
 
+#include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -41,60 +39,38 @@ QByteArray lineOf(const OrderedJson& object)
     return line;
 }
 
-// A JSON string of the text's UTF-8 bytes (QString gives valid UTF-8).
-void appendJsonText(QByteArray& out, const QString& text)
-{
-    static const char hex[] = "0123456789abcdef";
-    const QByteArray bytes = text.toUtf8();
-    out += '"';
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            switch (c) {
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                out += "\\u00";
-                out += hex[byte >> 4];
-                out += hex[byte & 0xf];
-            }
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
-
 bool isText(const Json& object, const char* key)
 {
     const auto found = object.find(key);
     return found != object.end() && found->is_string();
 }
 
-bool isInteger(const Json& object, const char* key)
+// An integer of the line that fits in [low, high]; a larger one would be cut down.
+bool integerIn(const Json& object, const char* key, qint64 low, qint64 high, qint64* value)
 {
     const auto found = object.find(key);
-    return found != object.end() && found->is_number_integer();
+    if (found == object.end() || !found->is_number_integer())
+        return false;
+    if (found->is_number_unsigned()) {
+        const auto number = found->get<std::uint64_t>();
+        if (number > static_cast<std::uint64_t>(high))
+            return false;
+        *value = static_cast<qint64>(number);
+    } else {
+        *value = found->get<std::int64_t>();
+    }
+    return *value >= low && *value <= high;
 }
 
 std::optional<HistoryEntry> sendOf(const Json& line)
 {
-    if (!isText(line, "id") || !isInteger(line, "at") || !isText(line, "sn") || !isText(line, "op") ||
-        !isText(line, "request"))
+    qint64 at = 0;
+    if (!isText(line, "id") || !integerIn(line, "at", 0, std::numeric_limits<qint64>::max(), &at) ||
+        !isText(line, "sn") || !isText(line, "op") || !isText(line, "request"))
         return std::nullopt;
     HistoryEntry entry;
     entry.id = qtext(line["id"]);
-    entry.sentAtMs = line["at"].get<qint64>();
+    entry.sentAtMs = at;
     entry.serial = qtext(line["sn"]);
     entry.operation = qtext(line["op"]);
     entry.request = qtext(line["request"]);
@@ -103,73 +79,26 @@ std::optional<HistoryEntry> sendOf(const Json& line)
 
 std::optional<HistoryResult> resultOf(const Json& line)
 {
-    if (!isText(line, "id") || !isInteger(line, "code") || !isInteger(line, "ms") || !isText(line, "reply"))
+    qint64 code = 0;
+    qint64 ms = 0;
+    if (!isText(line, "id") ||
+        !integerIn(line, "code", std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), &code) ||
+        !integerIn(line, "ms", 0, std::numeric_limits<qint64>::max(), &ms) || !isText(line, "reply"))
         return std::nullopt;
     HistoryResult result;
-    result.code = line["code"].get<int>();
-    result.ms = line["ms"].get<qint64>();
+    result.code = static_cast<int>(code);
+    result.ms = ms;
     result.reply = qtext(line["reply"]);
     return result;
 }
 
-bool isHeader(const QByteArray& line)
+bool isHeader(const Json& line)
 {
-    const Json header = Json::parse(line.constData(), line.constData() + line.size(), nullptr, false);
-    return header.is_object() && isInteger(header, formatKey) &&
-           header[formatKey].get<int>() == formatVersion;
-}
-
-// Renames the file out of the way and says so in one line.
-QString setAside(const QString& path, const QString& why, bool* moved)
-{
-    const QString base = path + QStringLiteral(".damaged-") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString aside = base;
-    for (int n = 2; QFile::exists(aside) && n < 100; ++n)
-        aside = base + QLatin1Char('-') + QString::number(n);
-    *moved = QFile::rename(path, aside);
-    if (!*moved)
-        return QStringLiteral("历史文件%1，且无法移开（%2），本次的历史不会保存").arg(why, path);
-    return QStringLiteral("历史文件%1，已另存为 %2，重新开始记录").arg(why, QFileInfo(aside).fileName());
+    qint64 version = 0;
+    return line.size() == 1 && integerIn(line, formatKey, formatVersion, formatVersion, &version);
 }
 
 } // namespace
-
-QByteArray historyHeaderLine()
-{
-    OrderedJson header;
-    header[formatKey] = formatVersion;
-    return lineOf(header);
-}
-
-QByteArray historySendLine(const HistoryEntry& entry)
-{
-    OrderedJson line;
-    line["id"] = utf8(entry.id);
-    line["at"] = entry.sentAtMs;
-    line["sn"] = utf8(entry.serial);
-    line["op"] = utf8(entry.operation);
-    line["request"] = utf8(entry.request);
-    return lineOf(line);
-}
-
-// Written by hand, not through a JSON object: a flood of results makes this
-// the hot path, and the texts are the only parts that need escaping.
-QByteArray historyResultLine(const QString& id, const HistoryResult& result)
-{
-    QByteArray line;
-    line.reserve(48 + id.size() + result.reply.size() * 3 / 2);
-    line += "{\"id\":";
-    appendJsonText(line, id);
-    line += ",\"code\":";
-    line += QByteArray::number(result.code);
-    line += ",\"ms\":";
-    line += QByteArray::number(result.ms);
-    line += ",\"reply\":";
-    appendJsonText(line, result.reply);
-    line += "}\n";
-    return line;
-}
 
 QString serialOfRequest(const QByteArray& requestText)
 {
@@ -180,102 +109,95 @@ QString serialOfRequest(const QByteArray& requestText)
     return qtext(request["sn"]);
 }
 
-HistoryLoad loadHistoryFile(const QString& path, int cap)
+HistoryLine parseHistoryLine(const QByteArray& text)
 {
-    HistoryLoad load;
-    QFile file(path);
-    if (!file.exists())
-        return load;
-    if (!file.open(QIODevice::ReadOnly)) {
-        load.message = setAside(path, QStringLiteral("无法读取"), &load.writable);
-        return load;
+    HistoryLine line;
+    if (text.isEmpty() || (text.size() == 1 && text[0] == '\r'))
+        return line;
+    line.kind = HistoryLine::Kind::Damaged;
+    const Json object = Json::parse(text.constData(), text.constData() + text.size(), nullptr, false);
+    if (!object.is_object())
+        return line;
+    if (isHeader(object)) {
+        line.kind = HistoryLine::Kind::Header;
+    } else if (object.contains("op")) {
+        if (std::optional<HistoryEntry> send = sendOf(object)) {
+            line.kind = HistoryLine::Kind::Send;
+            line.entry = std::move(*send);
+        }
+    } else if (std::optional<HistoryResult> result = resultOf(object)) {
+        line.kind = HistoryLine::Kind::Result;
+        line.id = qtext(object["id"]);
+        line.result = std::move(*result);
     }
-    const QByteArray data = file.readAll();
-    file.close();
-    if (data.isEmpty())
-        return load;
-
-    HistoryList list(cap);
-    bool rewrite = false;
-    qint64 lineNumber = 0;
-    for (int start = 0; start < data.size();) {
-        int end = data.indexOf('\n', start);
-        const bool cut = end < 0;
-        if (cut)
-            end = data.size();
-        const QByteArray line = data.mid(start, end - start);
-        start = end + 1;
-        ++lineNumber;
-        if (lineNumber == 1) {
-            if (!isHeader(line)) {
-                load.message = setAside(path, QStringLiteral("不是本程序的历史"), &load.writable);
-                return load;
-            }
-            continue;
-        }
-        if (line.isEmpty())
-            continue;
-        const Json object = Json::parse(line.constData(), line.constData() + line.size(), nullptr, false);
-        std::optional<HistoryEntry> send;
-        std::optional<HistoryResult> result;
-        if (object.is_object()) {
-            if (object.contains("op"))
-                send = sendOf(object);
-            else
-                result = resultOf(object);
-        }
-        if (!send && !result) {
-            if (cut) { // the program ended in the middle of this line
-                rewrite = true;
-                break;
-            }
-            load.message = setAside(path, QStringLiteral("第 %1 行已损坏").arg(lineNumber), &load.writable);
-            return load;
-        }
-        rewrite = rewrite || cut;
-        if (send) {
-            list.add(std::move(*send));
-            ++load.requestsInFile;
-        } else {
-            // A result whose request is no longer kept has nowhere to go.
-            list.addResult(qtext(object["id"]), std::move(*result));
-        }
-    }
-    load.entries = list.takeAll();
-    if (rewrite || load.requestsInFile > cap) {
-        QString error;
-        if (writeHistoryFile(path, load.entries, &error))
-            load.requestsInFile = static_cast<qint64>(load.entries.size());
-        else
-            load.message = QStringLiteral("历史文件无法整理：%1").arg(error);
-    }
-    return load;
+    return line;
 }
 
-bool writeHistoryFile(const QString& path, const HistoryEntries& entries, QString* error)
+HistoryImportCounts importHistoryLines(QIODevice& device, const HistoryImportSink& sink, qint64 longestLine)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath()); // the first write may be a rewrite
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    QByteArray chunk = historyHeaderLine();
-    for (const HistoryEntry& entry : entries) {
-        chunk += historySendLine(entry);
-        for (const HistoryResult& result : entry.results)
-            chunk += historyResultLine(entry.id, result);
-        if (chunk.size() > (1 << 20)) {
-            file.write(chunk);
-            chunk.clear();
+    HistoryImportCounts counts;
+    qint64 lineNumber = 0;
+    auto take = [&](const QByteArray& text) {
+        HistoryLine line = parseHistoryLine(text);
+        switch (line.kind) {
+        case HistoryLine::Kind::Blank:
+        case HistoryLine::Kind::Header:
+            break;
+        case HistoryLine::Kind::Send:
+            ++counts.sends;
+            sink.send(lineNumber, line.entry);
+            break;
+        case HistoryLine::Kind::Result:
+            ++counts.results;
+            sink.result(lineNumber, line.id, line.result);
+            break;
+        case HistoryLine::Kind::Damaged:
+            ++counts.damaged;
+            sink.damaged(lineNumber);
+            break;
         }
+    };
+    // Lines are gathered a chunk at a time, so that a line far too long is
+    // skipped instead of filling the memory.
+    QByteArray chunk(1 << 16, Qt::Uninitialized);
+    QByteArray line;
+    bool tooLong = false;
+    for (;;) {
+        const qint64 got = device.readLine(chunk.data(), chunk.size());
+        if (got <= 0) {
+            if (!line.isEmpty() || tooLong) { // the last line, without its line end
+                ++lineNumber;
+                if (tooLong) {
+                    ++counts.damaged;
+                    sink.damaged(lineNumber);
+                } else {
+                    take(line);
+                }
+            }
+            break;
+        }
+        const bool ended = chunk[int(got) - 1] == '\n';
+        if (!tooLong) {
+            if (line.size() + got - (ended ? 1 : 0) > longestLine) {
+                tooLong = true;
+                line.clear();
+            } else {
+                line.append(chunk.constData(), int(got) - (ended ? 1 : 0));
+            }
+        }
+        if (!ended)
+            continue;
+        ++lineNumber;
+        if (tooLong) {
+            ++counts.damaged;
+            sink.damaged(lineNumber);
+        } else {
+            take(line);
+        }
+        line.clear();
+        tooLong = false;
     }
-    file.write(chunk);
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
+    return counts;
 }
 
 QByteArray historyExportLine(const HistoryEntry& entry)
@@ -288,6 +210,8 @@ QByteArray historyExportLine(const HistoryEntry& entry)
     line["sn"] = utf8(entry.serial);
     line["operation"] = utf8(entry.operation);
     line["request"] = utf8(entry.request);
+    if (!entry.batch.isEmpty())
+        line["batch"] = utf8(entry.batch);
     OrderedJson results = OrderedJson::array();
     for (const HistoryResult& result : entry.results) {
         OrderedJson one;

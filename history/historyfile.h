@@ -1,9 +1,9 @@
 #pragma once
 
-// The history file: JSON Lines, one header line, then one line per send and
-// one per result, appended as they happen, so that writing is cheap and the
-// file can be replayed. A result line names its request by id; requests from
-// several sessions (even two programs at once) can interleave.
+// The history as JSON Lines: the export ("导出…", one request with its results
+// per line) and the reader of the file that earlier versions kept the history
+// in (a header line, then one line per send and one per result), which is
+// imported once into the database.
 
 #include "history/historyentry.h"
 
@@ -11,35 +11,57 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
+
+class QIODevice;
 
 namespace tessel {
 
 using HistoryEntries = std::deque<HistoryEntry>;
 
-QByteArray historyHeaderLine();
-QByteArray historySendLine(const HistoryEntry& entry);
-QByteArray historyResultLine(const QString& id, const HistoryResult& result);
-
 // The request's "sn" when it is a JSON object holding a text there, else empty.
 QString serialOfRequest(const QByteArray& requestText);
 
-struct HistoryLoad
+// One line of the old history file, as read.
+struct HistoryLine
 {
-    HistoryEntries entries;    // oldest first, the latest `cap` requests at most
-    qint64 requestsInFile = 0; // send lines in the file as it now stands
-    QString message;           // one line when the file had to be set aside
-    bool writable = true;      // false when a bad file could not be moved away
+    enum class Kind
+    {
+        Blank,   // empty: nothing to import
+        Header,  // the file's format line
+        Send,    // `entry` holds the request (no results)
+        Result,  // `id` names the request, `result` holds the result
+        Damaged, // not one of the above
+    };
+    Kind kind = Kind::Blank;
+    HistoryEntry entry;
+    QString id;
+    HistoryResult result;
 };
 
-// Replays the file. A missing or empty file is an empty history. A file that
-// is not a history, or holds a line that is not one of ours, is renamed to
-// "<name>.damaged-<time>" and the history starts afresh. A last line cut
-// short (the program died while writing) is dropped. When the file holds more
-// than `cap` requests, or had a cut line, it is rewritten with what is kept.
-HistoryLoad loadHistoryFile(const QString& path, int cap);
+// The line without its line end.
+HistoryLine parseHistoryLine(const QByteArray& line);
 
-// Replaces the file whole (QSaveFile) with the header and these entries.
-bool writeHistoryFile(const QString& path, const HistoryEntries& entries, QString* error);
+// Where the import puts what it reads, line by line in file order.
+struct HistoryImportSink
+{
+    std::function<void(qint64 lineNumber, const HistoryEntry& send)> send;
+    std::function<void(qint64 lineNumber, const QString& id, const HistoryResult& result)> result;
+    std::function<void(qint64 lineNumber)> damaged;
+};
+
+struct HistoryImportCounts
+{
+    qint64 sends = 0;
+    qint64 results = 0;
+    qint64 damaged = 0; // lines that were not ours, also a last line cut short
+};
+
+// Reads the device to its end, one line at a time (a file of any size): every
+// well-formed line goes to the sink, also a last line without its line end
+// when it parses; a line longer than `longestLine` bytes counts as damaged.
+HistoryImportCounts importHistoryLines(QIODevice& device, const HistoryImportSink& sink,
+                                       qint64 longestLine = qint64(512) << 20);
 
 // The export: one JSON object per request with its results, oldest first.
 QByteArray historyExportLine(const HistoryEntry& entry);

@@ -1,9 +1,11 @@
 #include "history/historyrecorder.h"
 
+#include "history/historyfile.h"
+#include "history/historywriter.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QtDebug>
@@ -15,9 +17,7 @@
 namespace tessel {
 
 namespace {
-constexpr int sliceMs = 2;             // GUI-thread time per slice of results
-constexpr int flushDelayMs = 100;      // lines are written together, this late at most
-constexpr int flushBytes = 256 * 1024; // or once this many wait
+constexpr int sliceMs = 2; // GUI-thread time per slice of results
 } // namespace
 
 // Where SDK threads leave results. One wake-up signal stands for everything
@@ -76,50 +76,45 @@ void HistoryTicket::record(int code, const QString& reply) const
         return;
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - sent);
-    inbox->post({id, {code, static_cast<qint64>(ms.count()), reply}});
+    HistoryResult result{code, static_cast<qint64>(ms.count()), reply};
+    limitReply(result, replyBytes);
+    inbox->post({id, std::move(result)});
 }
 
 HistoryRecorder::HistoryRecorder(QString filePath, int cap, QObject* parent)
-    : QObject(parent), path(std::move(filePath)), entries(cap), inbox(std::make_shared<ResultInbox>(this)),
+    : HistoryRecorder(std::move(filePath), HistoryLimits{cap}, parent)
+{}
+
+HistoryRecorder::HistoryRecorder(QString filePath, HistoryLimits limits, QObject* parent)
+    : QObject(parent), path(std::move(filePath)), limits(limits), entries(limits.requests),
+      inbox(std::make_shared<ResultInbox>(this)),
       session(QString::number(QRandomGenerator::system()->generate(), 16))
 {
     connect(this, &HistoryRecorder::resultsWaiting, this, &HistoryRecorder::takeResults,
             Qt::QueuedConnection);
     connect(this, &HistoryRecorder::readFinished, this, &HistoryRecorder::finishLoad, Qt::QueuedConnection);
-    connect(this, &HistoryRecorder::rewriteFinished, this, &HistoryRecorder::finishRewrite,
-            Qt::QueuedConnection);
-    flushTimer.setSingleShot(true);
-    flushTimer.setInterval(flushDelayMs);
-    connect(&flushTimer, &QTimer::timeout, this, &HistoryRecorder::writePending);
+    connect(this, &HistoryRecorder::storeFailed, this, &HistoryRecorder::setMessage, Qt::QueuedConnection);
 }
 
 HistoryRecorder::~HistoryRecorder()
 {
     inbox->sever();
-    if (reader.joinable())
-        reader.join();
-    if (loadState == LoadState::Loading)
-        adoptRead();
-    if (rewriter.joinable()) {
-        rewriter.join();
-        rewriting = false;
-        writeFailed = writeFailed || !rewriteError.isEmpty();
-    }
-    // Whatever came in and was not taken yet still goes to the file: the rest
-    // of the backlog, then what the inbox holds.
-    takeSlice(-1);
-    takeSlice(-1);
-    compactIfDue(false);
-    writePending();
+    // Whatever came in and was not taken yet still goes to the database: the
+    // rest of the backlog, then what the inbox holds. The writer commits it
+    // before its thread ends.
+    take(Take::AllQuietly);
+    take(Take::AllQuietly);
+    writer.reset();
 }
 
 QString HistoryRecorder::defaultFilePath()
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-        .filePath(QStringLiteral("history.jsonl"));
+        .filePath(QStringLiteral("history.sqlite"));
 }
 
-HistoryTicket HistoryRecorder::recordSend(const QByteArray& operation, const QByteArray& requestText)
+HistoryTicket HistoryRecorder::recordSend(const QByteArray& operation, const QByteArray& requestText,
+                                          const QString& batch)
 {
     ensureLoaded();
     HistoryEntry entry;
@@ -128,15 +123,17 @@ HistoryTicket HistoryRecorder::recordSend(const QByteArray& operation, const QBy
     entry.serial = serialOfRequest(requestText);
     entry.operation = QString::fromUtf8(operation);
     entry.request = QString::fromUtf8(requestText);
-    append(historySendLine(entry));
-    ++requestsInFile;
+    entry.batch = batch;
+    std::vector<HistoryWrite> write(1);
+    write[0].send = entry;
+    writer->add(std::move(write));
 
     HistoryTicket ticket;
     ticket.inbox = inbox;
     ticket.id = entry.id;
+    ticket.replyBytes = limits.replyBytes;
     entries.add(std::move(entry));
     emit requestAdded();
-    compactIfDue();
     ticket.sent = std::chrono::steady_clock::now();
     return ticket;
 }
@@ -146,158 +143,89 @@ void HistoryRecorder::ensureLoaded()
     if (loadState != LoadState::NotLoaded)
         return;
     loadState = LoadState::Loading;
-    const int cap = entries.capacity();
-    reader = std::thread([this, cap] {
-        readResult = loadHistoryFile(path, cap);
-        emit readFinished();
-    });
+    writer = std::make_unique<HistoryWriter>(
+        path, limits,
+        [this](HistoryLoad load) {
+            {
+                std::lock_guard<std::mutex> lock(loadMutex);
+                loadResult = std::move(load);
+            }
+            emit readFinished();
+        },
+        [this](const QString& failure) { emit storeFailed(failure); });
 }
 
 void HistoryRecorder::flush()
 {
-    flushTimer.stop();
-    writePending();
+    take(Take::All);
+    take(Take::All);
+    if (writer)
+        writer->sync();
 }
 
 void HistoryRecorder::takeResults()
 {
-    if (takeSlice(sliceMs))
+    if (take(Take::Slice))
         // The rest waits for the next turn of the event loop, after timers and input.
         QMetaObject::invokeMethod(this, &HistoryRecorder::takeResults, Qt::QueuedConnection);
 }
 
-bool HistoryRecorder::takeSlice(int budgetMs)
+bool HistoryRecorder::take(Take mode)
 {
-    const bool quietly = budgetMs < 0;
     if (backlogNext == backlog.size()) {
         backlogNext = 0;
-        if (!inbox->swapInto(backlog, quietly))
+        if (!inbox->swapInto(backlog, mode != Take::Slice))
             return true;
     }
     QElapsedTimer slice;
     slice.start();
     qint64 first = -1;
     qint64 last = -1;
+    std::vector<HistoryWrite> writes;
     while (backlogNext < backlog.size()) {
         PendingHistoryResult& pending = backlog[backlogNext++];
-        const qint64 at = entries.addResult(pending.id, pending.result);
+        HistoryWrite write;
+        write.kind = HistoryWrite::Kind::Result;
+        write.id = pending.id;
+        write.result = pending.result; // shares the reply's text
+        writes.push_back(std::move(write));
+        const qint64 at = entries.addResult(pending.id, std::move(pending.result));
         if (at >= 0) {
-            append(historyResultLine(pending.id, pending.result));
             first = first < 0 ? at : std::min(first, at);
             last = std::max(last, at);
         }
         pending = PendingHistoryResult(); // its texts now live in the list
-        if (!quietly && slice.elapsed() >= budgetMs)
+        if (mode == Take::Slice && slice.elapsed() >= sliceMs)
             break;
     }
-    if (last >= 0 && !quietly)
+    if (writer)
+        writer->add(std::move(writes));
+    if (last >= 0 && mode != Take::AllQuietly)
         emit resultsAdded(first, last);
     return backlogNext < backlog.size();
 }
 
 void HistoryRecorder::finishLoad()
 {
-    if (loadState != LoadState::Loading)
+    std::optional<HistoryLoad> load;
+    {
+        std::lock_guard<std::mutex> lock(loadMutex);
+        load.swap(loadResult);
+    }
+    if (loadState != LoadState::Loading || !load)
         return;
-    reader.join();
-    adoptRead();
-    emit listReset();
-    writePending();
-    compactIfDue();
-}
-
-void HistoryRecorder::adoptRead()
-{
     loadState = LoadState::Loaded;
-    entries.prependOlder(std::move(readResult.entries));
-    requestsInFile += readResult.requestsInFile;
-    fileWritable = readResult.writable;
-    if (!readResult.message.isEmpty())
-        setMessage(readResult.message);
-}
-
-void HistoryRecorder::append(const QByteArray& line)
-{
-    pendingLines += line;
-    if (pendingLines.size() >= flushBytes)
-        flush();
-    else if (!flushTimer.isActive())
-        flushTimer.start();
-}
-
-void HistoryRecorder::writePending()
-{
-    if (loadState != LoadState::Loaded || rewriting || pendingLines.isEmpty())
-        return;
-    const QByteArray lines = std::exchange(pendingLines, QByteArray());
-    if (!fileWritable || writeFailed)
-        return;
-    if (!file.isOpen()) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        file.setFileName(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            writeFailed = true;
-            setMessage(QStringLiteral("历史文件无法写入（%1），本次的历史不会保存").arg(file.errorString()));
-            return;
-        }
-    }
-    bool written = true;
-    if (file.size() == 0)
-        written = file.write(historyHeaderLine()) >= 0;
-    written = written && file.write(lines) == lines.size() && file.flush();
-    if (!written) {
-        writeFailed = true;
-        setMessage(QStringLiteral("历史文件写入失败（%1），本次的历史不会保存").arg(file.errorString()));
-    }
-}
-
-// The file may grow a tenth past the cap before it is rewritten with the
-// requests kept, so that the rewrite is rare. The rewrite (some 30 ms for a
-// full history) runs on a thread of its own from a copy of the list; lines
-// recorded meanwhile wait and are appended to the new file.
-void HistoryRecorder::compactIfDue(bool inBackground)
-{
-    const int cap = entries.capacity();
-    if (loadState != LoadState::Loaded || rewriting || !fileWritable || writeFailed ||
-        requestsInFile <= cap + std::max(1, cap / 10))
-        return;
-    flushTimer.stop();
-    pendingLines.clear(); // everything in memory goes into the new file
-    file.close();
-    requestsInFile = static_cast<qint64>(entries.all().size());
-    if (!inBackground) {
-        QString error;
-        if (!writeHistoryFile(path, entries.all(), &error)) {
-            writeFailed = true;
-            setMessage(QStringLiteral("历史文件无法整理（%1），本次的历史不会保存").arg(error));
-        }
-        return;
-    }
-    rewriting = true;
-    rewriter = std::thread([this, snapshot = entries.all()] {
-        rewriteError.clear();
-        if (!writeHistoryFile(path, snapshot, &rewriteError) && rewriteError.isEmpty())
-            rewriteError = QStringLiteral("?");
-        emit rewriteFinished();
-    });
-}
-
-void HistoryRecorder::finishRewrite()
-{
-    if (!rewriting)
-        return;
-    rewriter.join();
-    rewriting = false;
-    if (!rewriteError.isEmpty()) {
-        writeFailed = true;
-        setMessage(QStringLiteral("历史文件无法整理（%1），本次的历史不会保存").arg(rewriteError));
-    }
-    writePending();
-    compactIfDue();
+    entries.prependOlder(std::move(load->entries));
+    if (!load->message.isEmpty())
+        setMessage(load->message);
+    emit listReset();
 }
 
 void HistoryRecorder::setMessage(const QString& text)
 {
+    // Each trouble is said once; a later one replaces the line.
+    if (text == message)
+        return;
     message = text;
     qWarning().noquote() << text;
     if (loadState == LoadState::Loaded)

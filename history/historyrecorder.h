@@ -1,19 +1,18 @@
 #pragma once
 
 #include "history/historyentry.h"
-#include "history/historyfile.h"
 #include "history/historylist.h"
+#include "history/historystore.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <chrono>
 #include <deque>
 #include <memory>
-#include <thread>
+#include <mutex>
+#include <optional>
 
 namespace tessel {
 
@@ -26,7 +25,8 @@ struct PendingHistoryResult
 };
 
 // Handed out for one send; the call's result callback records every result
-// through it, on any thread, as often as the SDK answers.
+// through it, on any thread, as often as the SDK answers, also after the
+// recorder is gone (the result is then dropped).
 class HistoryTicket
 {
 public:
@@ -36,17 +36,21 @@ private:
     friend class HistoryRecorder;
     std::shared_ptr<ResultInbox> inbox;
     QString id;
+    qint64 replyBytes = 0;
     std::chrono::steady_clock::time_point sent;
 };
 
+class HistoryWriter;
+
 // Every console send and each of its results, kept in memory (the latest
-// `cap` requests) and appended to the history file as they arrive.
+// `cap` requests) and in the history database.
 //
-// The file is read on first use (a send, or the history window opening), on
-// a thread of its own, so that start-up does not pay for it; what is recorded
-// meanwhile is written once the file is known. Results come in from SDK
+// The database is opened and read on first use (a send, or the history
+// window opening) by the writer's thread, so that start-up does not pay for
+// it; what is recorded meanwhile is written after. Results come in from SDK
 // threads into an inbox; one queued signal wakes the GUI thread, which takes
-// them in slices of a few milliseconds so that a flood cannot stall it.
+// them in slices of a few milliseconds, so that a flood cannot stall it, and
+// hands them to the writer.
 class HistoryRecorder : public QObject
 {
     Q_OBJECT
@@ -56,26 +60,29 @@ public:
 
     explicit HistoryRecorder(QString filePath = defaultFilePath(), int cap = defaultCap,
                              QObject* parent = nullptr);
+    HistoryRecorder(QString filePath, HistoryLimits limits, QObject* parent = nullptr);
     ~HistoryRecorder() override;
 
-    // history.jsonl in the user's data folder.
+    // history.sqlite in the user's data folder.
     static QString defaultFilePath();
 
-    HistoryTicket recordSend(const QByteArray& operation, const QByteArray& requestText);
+    HistoryTicket recordSend(const QByteArray& operation, const QByteArray& requestText,
+                             const QString& batch = QString());
     void ensureLoaded();
     bool isLoaded() const { return loadState == LoadState::Loaded; }
     const HistoryList& list() const { return entries; }
     const QString& filePath() const { return path; }
     const QString& statusMessage() const { return message; }
-    // Writes what is waiting for the file now.
+    // Takes in every result waiting and commits everything to the database
+    // now; returns once done.
     void flush();
 
 signals:
-    void resultsWaiting();  // emitted on SDK threads, queued to the GUI thread
-    void readFinished();    // emitted on the reading thread, queued
-    void rewriteFinished(); // emitted on the rewriting thread, queued
-    void listReset();       // the file's requests came in: every index is new
-    void requestAdded();    // one more at the end; the oldest may have gone
+    void resultsWaiting();                    // emitted on SDK threads, queued to the GUI thread
+    void readFinished();                      // emitted on the writer's thread, queued
+    void storeFailed(const QString& message); // emitted on the writer's thread, queued
+    void listReset();                         // the database's requests came in: every index is new
+    void requestAdded();                      // one more at the end; the oldest may have gone
     void resultsAdded(qint64 firstIndex, qint64 lastIndex);
     void messageChanged(const QString& message);
 
@@ -86,39 +93,32 @@ private:
         Loading,
         Loaded
     };
+    enum class Take
+    {
+        Slice,     // a few milliseconds' worth; the rest waits for the next turn
+        All,       // everything waiting, announced as usual
+        AllQuietly // everything waiting, no signals: the recorder is going
+    };
 
     void takeResults();
-    bool takeSlice(int budgetMs); // true while results wait; budget -1: all, quietly
+    bool take(Take mode); // true while results wait
     void finishLoad();
-    void adoptRead();
-    void append(const QByteArray& line);
-    void writePending();
-    void compactIfDue(bool inBackground = true);
-    void finishRewrite();
     void setMessage(const QString& text);
 
     QString path;
+    HistoryLimits limits;
     HistoryList entries;
     std::shared_ptr<ResultInbox> inbox;
     QString session;
     qint64 nextNumber = 1;
 
     LoadState loadState = LoadState::NotLoaded;
-    std::thread reader;
-    HistoryLoad readResult; // written by the reader, read after joining it
-
-    std::thread rewriter;
-    bool rewriting = false;
-    QString rewriteError; // written by the rewriter, read after joining it
+    std::mutex loadMutex;
+    std::optional<HistoryLoad> loadResult; // left by the writer's thread
+    std::unique_ptr<HistoryWriter> writer;
 
     std::deque<PendingHistoryResult> backlog; // taken from the inbox, GUI thread only
     std::size_t backlogNext = 0;
-    QByteArray pendingLines;
-    qint64 requestsInFile = 0;
-    bool fileWritable = true;
-    bool writeFailed = false;
-    QFile file;
-    QTimer flushTimer;
     QString message;
 };
 

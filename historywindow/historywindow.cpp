@@ -45,11 +45,15 @@ QString shown(const QString& text, bool whole)
 
 QString resultText(const HistoryResult& result, std::size_t number, bool whole = true)
 {
-    return QStringLiteral("\n结果 %1 · 返回码 %2 · %3 ms\n%4")
+    // A reply too long to keep whole says so in its heading too.
+    const QString cut = result.cutFromBytes > 0
+                            ? QStringLiteral(" · 回复过长，已截断（原 %1 字节）").arg(result.cutFromBytes)
+                            : QString();
+    return QStringLiteral("\n结果 %1 · 返回码 %2 · %3 ms%4\n%5")
         .arg(number)
         .arg(result.code)
         .arg(result.ms)
-        .arg(shown(result.reply, whole));
+        .arg(cut, shown(result.reply, whole));
 }
 
 QString requestText(const HistoryEntry& entry, bool whole = true)

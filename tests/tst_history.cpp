@@ -1,6 +1,6 @@
 // The console's history: results filed under the send that caused them, the
-// cap, reading the file back (also a damaged one), and the window's keys and
-// "载入".
+// limits, texts kept as they were, and the window's keys and "载入". The
+// database itself has tst_historystore.
 
 #include "console/consolehistory.h"
 #include "console/consoletools.h"
@@ -47,18 +47,10 @@ QString historyPath()
     return tessel::HistoryRecorder::defaultFilePath();
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
+// A recorder on the test's history database, read in.
+std::unique_ptr<tessel::HistoryRecorder> loadedRecorder(tessel::HistoryLimits limits = {})
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-// A recorder on the test's history file, read in.
-std::unique_ptr<tessel::HistoryRecorder> loadedRecorder(int cap = tessel::HistoryRecorder::defaultCap)
-{
-    auto recorder = std::make_unique<tessel::HistoryRecorder>(historyPath(), cap);
+    auto recorder = std::make_unique<tessel::HistoryRecorder>(historyPath(), limits);
     recorder->ensureLoaded();
     return recorder;
 }
@@ -73,21 +65,7 @@ QStringList operationsOf(const tessel::HistoryRecorder& recorder)
 
 QStringList setAsideFiles()
 {
-    return QDir(dataDir()).entryList({"history.jsonl.damaged-*"}, QDir::Files);
-}
-
-QByteArray sendLine(const char* id, const char* operation)
-{
-    tessel::HistoryEntry entry;
-    entry.id = id;
-    entry.operation = operation;
-    entry.request = R"({"sn":"S1"})";
-    return tessel::historySendLine(entry);
-}
-
-QByteArray resultLine(const char* id, int code)
-{
-    return tessel::historyResultLine(id, {code, 5, "reply"});
+    return QDir(dataDir()).entryList({"history.sqlite.damaged-*"}, QDir::Files);
 }
 
 } // namespace
@@ -105,8 +83,6 @@ private slots:
     void resultsGoToTheirSend();
     void cap_data();
     void cap();
-    void readBack_data();
-    void readBack();
     void windowOpens_data();
     void windowOpens();
     void loadPutsRequestBack_data();
@@ -118,8 +94,8 @@ private slots:
     void columnsKeepTheirWidths();
     void detailOfLongTexts_data();
     void detailOfLongTexts();
-    void textsSurviveFiles_data();
-    void textsSurviveFiles();
+    void textsSurvive_data();
+    void textsSurvive();
 };
 
 void TestHistory::initTestCase()
@@ -195,93 +171,65 @@ void TestHistory::resultsGoToTheirSend()
 void TestHistory::cap_data()
 {
     QTest::addColumn<int>("cap");
+    QTest::addColumn<int>("textBytes");  // request and reply text kept
+    QTest::addColumn<int>("replyBytes"); // of one reply
     QTest::addColumn<int>("sends");
+    QTest::addColumn<QString>("reply"); // of each send
+    QTest::addColumn<int>("kept");      // the latest sends kept after a restart
+    QTest::addColumn<int>("cutAt");     // bytes of the reply kept, -1: whole
 
-    QTest::newRow("below the cap") << 3 << 2;
-    QTest::newRow("just past the cap") << 3 << 4;
-    QTest::newRow("many times the cap") << 3 << 20;
-    QTest::newRow("past the slack of a larger cap") << 20 << 45;
+    const int large = 1 << 20;
+    QTest::newRow("below the cap") << 3 << large << large << 2 << "r" << 2 << -1;
+    QTest::newRow("just past the cap") << 3 << large << large << 4 << "r" << 3 << -1;
+    QTest::newRow("many times the cap") << 3 << large << large << 20 << "r" << 3 << -1;
+    // Each send holds 2 bytes of request and 300 of reply: three fit in 1,000.
+    QTest::newRow("past the text limit") << 100 << 1000 << large << 10 << QString(300, 'x') << 3 << -1;
+    QTest::newRow("the newest stays, however long")
+        << 100 << 1000 << large << 3 << QString(2000, 'x') << 1 << -1;
+    QTest::newRow("reply past its limit") << 100 << large << 100 << 2 << QString(250, 'x') << 2 << 100;
+    QTest::newRow("reply cut before a character it would split")
+        << 100 << large << 100 << 1 << QString(98, 'x') + "😀" << 1 << 98;
+    QTest::newRow("reply just within its limit")
+        << 100 << large << 100 << 1 << QString(96, 'x') + "😀" << 1 << -1;
 }
 
 void TestHistory::cap()
 {
     QFETCH(int, cap);
+    QFETCH(int, textBytes);
+    QFETCH(int, replyBytes);
     QFETCH(int, sends);
+    QFETCH(QString, reply);
+    QFETCH(int, kept);
+    QFETCH(int, cutAt);
+    const tessel::HistoryLimits limits{cap, textBytes, replyBytes};
     QStringList expected;
     {
-        const auto recorder = loadedRecorder(cap);
+        const auto recorder = loadedRecorder(limits);
         QTRY_VERIFY(recorder->isLoaded());
         for (int i = 0; i < sends; ++i) {
             const QByteArray operation = "op" + QByteArray::number(i) + "()";
-            recorder->recordSend(operation, "{}").record(i, "r");
-            if (i >= sends - cap)
+            recorder->recordSend(operation, "{}").record(i, reply);
+            if (i >= sends - kept)
                 expected << operation;
         }
         QTRY_COMPARE(recorder->list().at(recorder->list().endIndex() - 1).results.size(), std::size_t(1));
-        QCOMPARE(operationsOf(*recorder), expected);
+        QCOMPARE(int(recorder->list().all().size()), std::min(cap, sends));
     }
-    // The file never holds much more than the cap.
-    QFile file(historyPath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const int sendLines = file.readAll().count("\"op\":");
-    QVERIFY2(sendLines <= cap + std::max(1, cap / 10), qPrintable(QString::number(sendLines)));
-    const auto reread = loadedRecorder(cap);
+    const auto reread = loadedRecorder(limits);
     QTRY_VERIFY(reread->isLoaded());
     QCOMPARE(operationsOf(*reread), expected);
-    QCOMPARE(reread->list().at(reread->list().endIndex() - 1).results.size(), std::size_t(1));
-}
-
-void TestHistory::readBack_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QStringList>("operations");
-    QTest::addColumn<int>("resultsOfFirst");
-    QTest::addColumn<bool>("setAside");
-
-    const QByteArray header = tessel::historyHeaderLine();
-    const QByteArray two = header + sendLine("a-1", "getVolume()") + sendLine("b-1", "ping()") +
-                           resultLine("a-1", 0) + resultLine("b-1", 3) + resultLine("a-1", 1);
-    QTest::newRow("two sessions interleaved") << two << QStringList{"getVolume()", "ping()"} << 2 << false;
-    QTest::newRow("last line cut short")
-        << two + R"({"id":"a-1","co)" << QStringList{"getVolume()", "ping()"} << 2 << false;
-    QTest::newRow("result of a request not kept")
-        << header + resultLine("gone-1", 0) + sendLine("a-1", "ping()") << QStringList{"ping()"} << 0
-        << false;
-    QTest::newRow("empty file") << QByteArray() << QStringList{} << 0 << false;
-    QTest::newRow("foreign file") << QByteArray("name,sn\nx,y\n") << QStringList{} << 0 << true;
-    QTest::newRow("foreign JSON Lines") << QByteArray("{\"id\":\"a-1\"}\n") << QStringList{} << 0 << true;
-    QTest::newRow("damaged line in the middle")
-        << header + sendLine("a-1", "ping()") + "{not json\n" + resultLine("a-1", 0) << QStringList{} << 0
-        << true;
-    QTest::newRow("line of the wrong shape")
-        << header + QByteArray(R"({"id":"a-1","code":"zero","ms":1,"reply":""})") + "\n"
-        << QStringList{} << 0 << true;
-}
-
-void TestHistory::readBack()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QStringList, operations);
-    QFETCH(int, resultsOfFirst);
-    QFETCH(bool, setAside);
-    writeFile(historyPath(), file);
-
-    {
-        const auto recorder = loadedRecorder();
-        QTRY_VERIFY(recorder->isLoaded());
-        QCOMPARE(operationsOf(*recorder), operations);
-        if (!operations.isEmpty())
-            QCOMPARE(recorder->list().at(0).results.size(), std::size_t(resultsOfFirst));
-        QCOMPARE(setAsideFiles().size(), setAside ? 1 : 0);
-        QCOMPARE(recorder->statusMessage().isEmpty(), !setAside);
-        QVERIFY(!recorder->statusMessage().contains('\n'));
-        // Recording goes on in a sound file.
-        recorder->recordSend("getCPUUsage()", "{}");
+    const tessel::HistoryResult& last = reread->list().at(reread->list().endIndex() - 1).results.at(0);
+    if (cutAt < 0) {
+        QCOMPARE(last.reply, reply);
+        QCOMPARE(last.cutFromBytes, qint64(0));
+    } else {
+        // Cut at a whole character, with a mark that says so.
+        QCOMPARE(last.cutFromBytes, qint64(reply.toUtf8().size()));
+        QVERIFY(last.reply.startsWith(QString::fromUtf8(reply.toUtf8().left(cutAt))));
+        QVERIFY(last.reply.mid(cutAt).contains(QString::number(last.cutFromBytes)));
+        QVERIFY(!last.reply.contains(QChar::ReplacementCharacter));
     }
-    const auto reread = loadedRecorder();
-    QTRY_VERIFY(reread->isLoaded());
-    QCOMPARE(operationsOf(*reread), operations + QStringList{"getCPUUsage()"});
-    QVERIFY(reread->statusMessage().isEmpty());
 }
 
 void TestHistory::windowOpens_data()
@@ -497,33 +445,44 @@ void TestHistory::detailOfLongTexts()
     QVERIFY(copied.contains(request) && copied.contains(reply));
 }
 
-void TestHistory::textsSurviveFiles_data()
+void TestHistory::textsSurvive_data()
 {
-    QTest::addColumn<QString>("text"); // as request and as reply
+    QTest::addColumn<QString>("text");  // as request and as reply
+    QTest::addColumn<QString>("batch"); // of the send
 
-    QTest::newRow("quotes and backslashes") << R"({"path":"C:\\media\\a.mp4","say":"\"hi\""})";
-    QTest::newRow("line breaks and tabs") << "line one\n\tline two\r\n";
-    QTest::newRow("non-ASCII") << "节目一 · ✓ 😀";
-    QTest::newRow("control characters") << QString::fromUtf8("a\x01b\x1f\x7f");
-    QTest::newRow("empty") << "";
+    QTest::newRow("quotes and backslashes") << R"({"path":"C:\\media\\a.mp4","say":"\"hi\""})"
+                                            << "";
+    QTest::newRow("line breaks and tabs") << "line one\n\tline two\r\n"
+                                          << "batch 1";
+    QTest::newRow("non-ASCII") << "节目一 · ✓ 😀"
+                               << "批量-2";
+    QTest::newRow("control characters") << QString::fromUtf8("a\x01b\x1f\x7f") << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
-void TestHistory::textsSurviveFiles()
+void TestHistory::textsSurvive()
 {
     QFETCH(QString, text);
-    // The history file's result line, written by hand.
-    const QJsonObject line = QJsonDocument::fromJson(tessel::historyResultLine("a-1", {7, 3, text})).object();
-    QCOMPARE(line["reply"].toString(), text);
-    QCOMPARE(line["code"].toInt(), 7);
-
-    // The export.
-    tessel::HistoryEntries entries(2);
-    entries[0].operation = "getVolume()";
-    entries[0].request = text;
-    entries[0].results = {{0, 12, text}, {65535, 40, "second"}};
-    entries[1].operation = "ping()";
+    QFETCH(QString, batch);
+    {
+        tessel::HistoryRecorder recorder(historyPath());
+        const tessel::HistoryTicket ticket = recorder.recordSend("getVolume()", text.toUtf8(), batch);
+        ticket.record(0, text);
+        ticket.record(65535, "second");
+        recorder.recordSend("ping()", "{}");
+        QCOMPARE(recorder.list().at(0).batch, batch);
+    }
+    // Through the database and back, then out through the export.
+    const auto reread = loadedRecorder();
+    QTRY_VERIFY(reread->isLoaded());
+    const tessel::HistoryEntries& entries = reread->list().all();
+    QCOMPARE(entries.size(), std::size_t(2));
+    QCOMPARE(entries[0].request, text);
+    QCOMPARE(entries[0].batch, batch);
+    QCOMPARE(entries[0].results.size(), std::size_t(2));
+    QCOMPARE(entries[0].results[0].reply, text);
     const QString path = QDir(dataDir()).filePath("export.jsonl");
-    QDir().mkpath(dataDir());
     QString error;
     QVERIFY2(tessel::exportHistory(path, entries, &error), qPrintable(error));
 
@@ -534,11 +493,16 @@ void TestHistory::textsSurviveFiles()
     const QJsonObject first = QJsonDocument::fromJson(lines[0]).object();
     QCOMPARE(first["operation"].toString(), QString("getVolume()"));
     QCOMPARE(first["request"].toString(), text);
+    // "batch" only for a send of a batch.
+    QCOMPARE(first.contains("batch"), !batch.isEmpty());
+    QCOMPARE(first["batch"].toString(), batch);
     const QJsonArray results = first["results"].toArray();
     QCOMPARE(results.size(), 2);
     QCOMPARE(results[0].toObject()["reply"].toString(), text);
     QCOMPARE(results[1].toObject()["code"].toInt(), 65535);
-    QCOMPARE(QJsonDocument::fromJson(lines[1]).object()["results"].toArray().size(), 0);
+    const QJsonObject second = QJsonDocument::fromJson(lines[1]).object();
+    QCOMPARE(second["results"].toArray().size(), 0);
+    QVERIFY(!second.contains("batch"));
 }
 
 QTEST_MAIN(TestHistory)

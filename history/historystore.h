@@ -1,0 +1,103 @@
+#pragma once
+
+// The history database (SQLite): one row per send, one per result. Several
+// copies of the program may use one database at once (WAL journal, busy
+// timeout, one write transaction per batch). A HistoryStore lives on one
+// thread: its connection may not be used from any other.
+
+#include "history/historyentry.h"
+#include "history/historyfile.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QSqlQuery;
+
+namespace tessel {
+
+struct HistoryLimits
+{
+    int requests = 10000;                 // the latest requests kept
+    qint64 textBytes = qint64(256) << 20; // request and reply text kept, UTF-8
+    qint64 replyBytes = qint64(16) << 20; // one reply longer than this is cut
+};
+
+// One thing to write: a send (its results come as writes of their own) or a
+// result, which names its send by id.
+struct HistoryWrite
+{
+    enum class Kind
+    {
+        Send,
+        Result
+    };
+    Kind kind = Kind::Send;
+    HistoryEntry send; // Kind::Send, without results
+    QString id;        // Kind::Result
+    HistoryResult result;
+};
+
+struct HistoryLoad
+{
+    HistoryEntries entries; // oldest first, the latest `limits.requests` at most
+    QString message;        // one line when something had to be said, else empty
+    bool writable = true;   // false: the session is kept in memory only
+};
+
+class HistoryStore
+{
+public:
+    enum class Outcome
+    {
+        Written,
+        Busy,  // another copy held the database too long: try again later
+        Failed // cannot be written (full disk, read-only, damaged): give up
+    };
+
+    HistoryStore(QString path, HistoryLimits limits);
+    ~HistoryStore();
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+
+    // Opens the database, creating it and its folder when missing. A file
+    // that is not a sound history database is renamed to
+    // "<name>.damaged-<time>" and a fresh one starts. The old JSON Lines
+    // history beside it is imported once. Then reads the latest requests.
+    HistoryLoad open();
+
+    // All of them in one transaction, then the oldest beyond the limits go.
+    Outcome write(const std::vector<HistoryWrite>& writes, QString* error);
+
+    // The file that earlier versions kept the history in, in the same folder.
+    static QString oldFilePath(const QString& databasePath);
+
+private:
+    enum class Check
+    {
+        Sound,
+        Damaged,
+        Unusable
+    };
+    Check connect(QString* error);
+    void disconnect();
+    bool setAside(QString* message);
+    bool exec(const QString& sql, QString* error);
+    Outcome insert(const std::vector<HistoryWrite>& writes, std::vector<QString>* added, QString* error);
+    bool trim(QString* error);
+    bool importOldFile(QString* message);
+    bool readLatest(HistoryEntries* entries, QString* error);
+    Outcome failure(const QString& what, const QSqlQuery& query, QString* error);
+
+    QString path;
+    HistoryLimits limits;
+    QString connection;
+    QSqlDatabase db;
+    bool open_ = false;
+    QHash<QString, qint64> rowOfId; // this session's sends, by id
+};
+
+} // namespace tessel
