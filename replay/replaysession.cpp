@@ -40,6 +40,7 @@ void ReplaySession::stop()
         return;
     pending.clear();
     awaiting = 0;
+    reportReady(true); // what settled is reported, gaps or not
     timeouts.clear();
     graces.clear();
     timer.stop();
@@ -53,7 +54,8 @@ void ReplaySession::pump()
         return;
     pumping = true;
     const auto limit = static_cast<std::size_t>(options.concurrency);
-    while (running && !sourceDone && awaiting < limit && pending.size() < limit + maxSettling) {
+    while (running && !sourceDone && awaiting < limit &&
+           pending.size() + ready.size() < limit + maxSettling) {
         ReplayOutcome outcome;
         if (!source(outcome.line)) {
             sourceDone = true;
@@ -68,7 +70,7 @@ void ReplaySession::pump()
         if (!RequestRunner::startsOperation(outcome.line.operation)) {
             outcome.verdict = Verdict::Error;
             outcome.message = "\"" + outcome.line.operation + "\" starts no SDK operation: not sent";
-            report(outcome);
+            report(std::move(outcome));
             continue;
         }
         const RequestRunner::Sent sent = runner.send(QByteArray::fromStdString(outcome.line.operation),
@@ -76,7 +78,7 @@ void ReplaySession::pump()
         if (!sent) {
             outcome.verdict = Verdict::Error;
             outcome.message = sent.refusal.toStdString();
-            report(outcome);
+            report(std::move(outcome));
             continue;
         }
         Pending& added = pending[sent.id];
@@ -179,12 +181,24 @@ void ReplaySession::settle(RequestRunner::Id id)
     } else {
         outcome.verdict = outcome.differences.empty() ? Verdict::Same : Verdict::Different;
     }
-    report(outcome);
+    report(std::move(outcome));
 }
 
-void ReplaySession::report(ReplayOutcome& outcome)
+void ReplaySession::report(ReplayOutcome outcome)
 {
-    emit settled(outcome);
+    const qint64 number = outcome.number;
+    ready.emplace(number, std::move(outcome));
+    reportReady(false);
+}
+
+void ReplaySession::reportReady(bool all)
+{
+    while (!ready.empty() && (all || ready.begin()->first == nextReported)) {
+        const ReplayOutcome outcome = std::move(ready.begin()->second);
+        ready.erase(ready.begin());
+        nextReported = outcome.number + 1;
+        emit settled(outcome);
+    }
 }
 
 void ReplaySession::finishSoon(bool stopped)

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -52,7 +53,8 @@ struct ReplayOutcome
 // once as many results have come as were recorded (one when none were) and
 // none more within the grace period, or when its timeout passes. Lines are
 // taken from the source as they are needed, so a long run file is never
-// held whole; outcomes are reported as they settle.
+// held whole. Outcomes are reported in the order of the lines: one that
+// settles early waits for those before it.
 class ReplaySession : public QObject
 {
     Q_OBJECT
@@ -61,8 +63,9 @@ public:
     // Fills the next line; false at the end.
     using Source = std::function<bool(RunLine&)>;
 
-    // Requests past their count but still in their grace period, at most,
-    // beside those still waiting: memory stays flat however long the run.
+    // Requests past their count (in their grace period, or settled and
+    // waiting for an earlier one), at most, beside those still waiting for
+    // results: memory stays flat however long the run.
     static constexpr std::size_t maxSettling = 1024;
 
     ReplaySession(RequestRunner& runner, ReplayOptions options, Source source, QObject* parent = nullptr);
@@ -98,13 +101,16 @@ private:
     void fire();
     void schedule();
     void settle(RequestRunner::Id id);
-    void report(ReplayOutcome& outcome);
+    void report(ReplayOutcome outcome);
+    void reportReady(bool all);
     void finishSoon(bool stopped);
 
     RequestRunner& runner;
     ReplayOptions options;
     Source source;
     std::unordered_map<RequestRunner::Id, Pending> pending;
+    std::map<qint64, ReplayOutcome> ready; // settled, by number, not yet reported
+    qint64 nextReported = 1;
     std::size_t awaiting = 0; // pending requests that have not reached their count
     std::deque<Due> timeouts; // in send order, so in order of time
     std::deque<Due> graces;   // in the order they began, so in order of time

@@ -14,13 +14,16 @@ namespace {
 // simulator is reached only through sdk/, so no folder but itself names it.
 const std::map<QString, QStringList> allowedArrows = {
     {"app", {"mainwindow", "export"}},
-    {"mainwindow", {"console", "core", "sdk"}},
+    {"mainwindow", {"console", "core", "sdk", "replay", "replaywindow"}},
     {"console", {"core", "sdk", "history", "historywindow"}},
     {"core", {"sdk", "export", "history"}},
     {"historywindow", {"history"}},
     {"simulator", {"sdk"}},
     {"export", {}},
     {"history", {}},
+    {"replay", {"core", "history"}},
+    {"replaywindow", {"replay", "core", "history"}},
+    {"run", {"replay", "core", "sdk"}},
     {"sdk", {}},
 };
 
