@@ -29,6 +29,7 @@ HistoryWindow& ConsoleHistory::window()
     if (!historyWindow) {
         historyWindow = std::make_unique<HistoryWindow>(historyRecorder);
         connect(historyWindow.get(), &HistoryWindow::loadRequested, this, &ConsoleHistory::loadRequest);
+        connect(historyWindow.get(), &HistoryWindow::replayRequested, this, &ConsoleHistory::replayRequested);
     }
     return *historyWindow;
 }
