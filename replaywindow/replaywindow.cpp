@@ -4,6 +4,7 @@
 #include "core/requestrunner.h"
 #include "replay/junitreport.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
@@ -195,6 +196,12 @@ void ReplayWindow::stop()
 {
     if (session)
         session->stop();
+}
+
+void ReplayWindow::closeEvent(QCloseEvent* event)
+{
+    stop();
+    QWidget::closeEvent(event);
 }
 
 bool ReplayWindow::isRunning() const

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+class QCloseEvent;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
@@ -47,6 +48,10 @@ public:
 
 signals:
     void finished();
+
+protected:
+    // Closing the window stops the replay: nobody would see the rest.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void settled(const ReplayOutcome& outcome);

@@ -104,6 +104,14 @@ void TestReplayWindow::replaysAgainstChosenTerminal()
     const QByteArray xml = file.readAll();
     QVERIFY(xml.contains(R"(tests="3" failures="1" errors="1")"));
     QVERIFY(xml.contains("ratio: recorded 51, now 50.0"));
+
+    // Closing the window while it replays stops it.
+    tesselsim::holdNextCallback("tsGetVolumeAsync");
+    window.start();
+    QVERIFY(window.isRunning());
+    window.close();
+    QTRY_COMPARE(finished.count(), 2);
+    QVERIFY(window.findChild<QLabel*>("replayCounts")->text().endsWith("已停止"));
 }
 
 void TestReplayWindow::historyOffersShownOrSelected()
