@@ -34,6 +34,7 @@ HistoryWindow& ConsoleHistory::window()
         historyWindow->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                       Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
         connect(historyWindow.get(), &HistoryWindow::loadRequested, this, &ConsoleHistory::loadRequest);
+        connect(historyWindow.get(), &HistoryWindow::replayRequested, this, &ConsoleHistory::replayRequested);
     }
     return *historyWindow;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -38,6 +39,10 @@ public:
     // Chooses the operation through the two boxes, as by hand, so that its
     // sample loads as usual; then puts the request text in place of it.
     void loadRequest(const QString& operation, const QString& requestText);
+
+signals:
+    // "回放…" in the history window; whoever sends opens the replay.
+    void replayRequested(const std::vector<tessel::HistoryEntry>& entries);
 
 private:
     QWidget& console;

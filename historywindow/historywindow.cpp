@@ -25,6 +25,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tessel {
 namespace {
 
@@ -96,7 +98,7 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     table->setObjectName(QStringLiteral("historyTable"));
     table->setModel(proxy);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setSelectionMode(QAbstractItemView::ExtendedSelection); // several for "回放…"
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionResizeMode(HistoryModel::OperationColumn, QHeaderView::Stretch);
@@ -123,12 +125,15 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     copyButton->setObjectName(QStringLiteral("historyCopy"));
     exportButton = new QPushButton(tr("导出…"), this);
     exportButton->setObjectName(QStringLiteral("historyExport"));
+    replayButton = new QPushButton(tr("回放…"), this);
+    replayButton->setObjectName(QStringLiteral("historyReplay"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(status, 1);
     buttons->addWidget(loadButton);
     buttons->addWidget(copyButton);
     buttons->addWidget(exportButton);
+    buttons->addWidget(replayButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(filter);
     layout->addWidget(splitter, 1);
@@ -152,6 +157,7 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     connect(exportButton, &QPushButton::clicked, this, &HistoryWindow::exportAll);
     // Escape closes it, as it closes the dialogs.
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
+    connect(replayButton, &QPushButton::clicked, this, &HistoryWindow::replayChosen);
 
     // A fifth of the GUI thread at most while results pour in; the list and
     // the file come first.
@@ -279,6 +285,30 @@ void HistoryWindow::exportAll()
         showMessage(tr("已导出 %1 条请求到 %2").arg(recorder.list().all().size()).arg(path));
     else
         showMessage(tr("导出失败：%1").arg(error));
+}
+
+void HistoryWindow::replayChosen()
+{
+    const QModelIndexList selected = table->selectionModel()->selectedRows();
+    std::vector<qint64> chosen;
+    if (selected.size() > 1) {
+        for (const QModelIndex& index : selected)
+            chosen.push_back(model->entryIndex(proxy->mapToSource(index).row()));
+    } else {
+        for (int row = 0; row < proxy->rowCount(); ++row)
+            chosen.push_back(model->entryIndex(proxy->mapToSource(proxy->index(row, 0)).row()));
+    }
+    std::sort(chosen.begin(), chosen.end()); // the order they were sent in
+    std::vector<HistoryEntry> entries;
+    for (const qint64 at : chosen) {
+        if (recorder.list().holds(at))
+            entries.push_back(recorder.list().at(at));
+    }
+    if (entries.empty()) {
+        showMessage(tr("没有可回放的请求"));
+        return;
+    }
+    emit replayRequested(entries);
 }
 
 void HistoryWindow::showMessage(const QString& text)

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "history/historyentry.h"
+
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -39,6 +43,9 @@ public:
 signals:
     // "载入": the console puts the request back.
     void loadRequested(const QString& operation, const QString& request);
+    // "回放…": the selected requests when more than one is selected, else
+    // every request the filter shows; oldest first.
+    void replayRequested(const std::vector<tessel::HistoryEntry>& entries);
 
 private:
     void applyFilter();
@@ -49,6 +56,7 @@ private:
     void loadSelected();
     void copySelected();
     void exportAll();
+    void replayChosen();
 
     HistoryRecorder& recorder;
     HistoryModel* model = nullptr;
@@ -60,6 +68,7 @@ private:
     QPushButton* loadButton = nullptr;
     QPushButton* copyButton = nullptr;
     QPushButton* exportButton = nullptr;
+    QPushButton* replayButton = nullptr;
     qint64 shownEntry = -1;
     std::size_t shownResults = 0; // results of shownEntry in the detail pane
     QTimer detailFeed;

@@ -2,6 +2,7 @@
 
 #include "console/consolehistory.h"
 #include "mainwindow/mainwindowkeys.h"
+#include "replay/runfile.h"
 
 #include <nlohmann/json.hpp>
 
@@ -53,6 +54,7 @@ DemoGUI::DemoGUI(QWidget* parent)
                 emit signalsendResponseData(code, reply);
             });
     connect(ui.tableWidget, &QTableWidget::cellDoubleClicked, this, &DemoGUI::slotsGetIndex);
+    connect(&console.history(), &tessel::ConsoleHistory::replayRequested, this, &DemoGUI::openReplay);
     connect(this, &DemoGUI::signalDissconnect, this, &DemoGUI::slotDissconnect, Qt::QueuedConnection);
     connect(this, &DemoGUI::signalSerch, this, &DemoGUI::slotSerch, Qt::QueuedConnection);
     connect(this, &DemoGUI::signalLogin, this, &DemoGUI::slotLogin, Qt::QueuedConnection);
@@ -103,4 +105,23 @@ void DemoGUI::slotsGetIndex(int row, int /*column*/)
     console.setRequestSender([this](const QByteArray& apiName, const QByteArray& requestText) {
         dispatchApi(apiName, requestText);
     });
+}
+
+// One replay at a time: a new one replaces the last, which stops sending.
+void DemoGUI::openReplay(const std::vector<tessel::HistoryEntry>& entries)
+{
+    std::vector<tessel::RunLine> lines;
+    lines.reserve(entries.size());
+    for (const tessel::HistoryEntry& entry : entries)
+        lines.push_back(tessel::runLineOf(entry));
+    QStringList serials;
+    for (const tsc::SearchResponseData& terminal : terminals) {
+        const QString serial = QString::fromStdString(terminal.sn);
+        if (!serial.isEmpty() && !serials.contains(serial))
+            serials << serial;
+    }
+    replayWindow = std::make_unique<tessel::ReplayWindow>(runner, std::move(lines), serials);
+    replayWindow->show();
+    replayWindow->raise();
+    replayWindow->activateWindow();
 }

@@ -5,6 +5,7 @@
 #include "core/requestrunner.h"
 #include "mainwindow/changepassword.h"
 #include "mainwindow/ui_demogui.h"
+#include "replaywindow/replaywindow.h"
 #include "sdk/tesselcommon.h"
 #include "sdk/tesselcoreasync.h"
 
@@ -53,6 +54,8 @@ public:
 
     // The one request path; every window that sends goes through it.
     tessel::RequestRunner& requestRunner() { return runner; }
+    // The replay opened last from the history window, or nullptr.
+    tessel::ReplayWindow* replay() const { return replayWindow.get(); }
 
 signals:
     void signalsendSN(QString sn);
@@ -101,6 +104,7 @@ private:
     void sendPasswordChange(const std::string& sn, const QByteArray& oldPassword,
                             const QByteArray& newPassword);
     void showPasswordChange(int code, const QString& reply);
+    void openReplay(const std::vector<tessel::HistoryEntry>& entries);
 
     QDialog* ipDialog = nullptr;
     QDialog* rangeIpDialog = nullptr;
@@ -120,6 +124,7 @@ private:
     tessel::RequestRunner runner; // records into the console's history
     // The console's own requests: only their results reach its reply box.
     std::unordered_set<tessel::RequestRunner::Id> consoleRequests;
+    std::unique_ptr<tessel::ReplayWindow> replayWindow; // sends through the runner above
     std::vector<tsc::SearchResponseData> terminals;
     std::int32_t nextRow = 0;
     std::int32_t currentRow = 0;

@@ -1,0 +1,266 @@
+#include "replay/runfile.h"
+
+#include "core/jsontext.h"
+#include "history/historyentry.h"
+#include "history/historyfile.h"
+
+#include <nlohmann/json.hpp>
+
+#include <QDateTime>
+
+#include <algorithm>
+
+namespace tessel {
+namespace {
+
+using Json = nlohmann::json;
+using OrderedJson = nlohmann::ordered_json;
+
+std::string compact(const Json& value)
+{
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// A request or a reply may be written by hand as JSON itself rather than as
+// a JSON text holding it; it then stands in its compact form.
+bool textOf(const Json& value, std::string& out)
+{
+    if (value.is_string())
+        out = value.get<std::string>();
+    else if (value.is_object() || value.is_array())
+        out = compact(value);
+    else
+        return false;
+    return true;
+}
+
+bool fail(RunFileFault& fault, std::string message)
+{
+    fault.column = 1;
+    fault.message = std::move(message);
+    return false;
+}
+
+bool resultsOf(const Json& value, std::vector<ResultRecord>& results, RunFileFault& fault)
+{
+    if (!value.is_array())
+        return fail(fault, "member \"results\" must be a list");
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const Json& one = value[i];
+        const std::string where = "result " + std::to_string(i + 1);
+        if (!one.is_object())
+            return fail(fault, where + " must be an object");
+        ResultRecord result;
+        for (auto it = one.begin(); it != one.end(); ++it) {
+            if (it.key() == "code") {
+                if (!it->is_number_integer() || it->get<std::int64_t>() < 0 ||
+                    it->get<std::int64_t>() > 65535)
+                    return fail(fault, where + ": \"code\" must be a whole number from 0 to 65535");
+                result.code = it->get<int>();
+            } else if (it.key() == "reply") {
+                if (!textOf(*it, result.reply))
+                    return fail(fault, where + ": \"reply\" must be a text, an object or a list");
+            } else if (it.key() == "ms") {
+                if (!it->is_number_integer())
+                    return fail(fault, where + ": \"ms\" must be a whole number");
+                result.ms = it->get<qint64>();
+            } else {
+                return fail(fault, where + ": unknown member \"" + it.key() + "\"");
+            }
+        }
+        if (!one.contains("code"))
+            return fail(fault, where + " lacks member \"code\"");
+        results.push_back(std::move(result));
+    }
+    return true;
+}
+
+bool ignoreOf(const Json& value, std::vector<std::string>& ignore, RunFileFault& fault)
+{
+    if (!value.is_array())
+        return fail(fault, "member \"ignore\" must be a list of texts");
+    for (const Json& entry : value) {
+        if (!entry.is_string())
+            return fail(fault, "member \"ignore\" must be a list of texts");
+        ignore.push_back(entry.get<std::string>());
+    }
+    return true;
+}
+
+bool isBlank(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), isJsonBlank);
+}
+
+} // namespace
+
+std::string RunFileFault::text() const
+{
+    return "line " + std::to_string(line) + ", column " + std::to_string(column) + ": " + message;
+}
+
+std::optional<RunLine> parseRunLine(std::string_view text, RunFileFault& fault)
+{
+    Json object;
+    try {
+        object = Json::parse(text.begin(), text.end());
+    } catch (const Json::parse_error& error) {
+        // The parser counts bytes from 1 and names the byte it stopped at.
+        const JsonFault at = positionOf(text, error.byte > 0 ? error.byte - 1 : 0);
+        fault.column = at.column;
+        const std::string what = error.what();
+        const std::size_t colon = what.rfind(": ");
+        fault.message = "not JSON: " + (colon == std::string::npos ? what : what.substr(colon + 2));
+        return std::nullopt;
+    }
+    if (!object.is_object()) {
+        fail(fault, "a line must be a JSON object");
+        return std::nullopt;
+    }
+    RunLine line;
+    bool ok = true;
+    for (auto it = object.begin(); ok && it != object.end(); ++it) {
+        const std::string& key = it.key();
+        if (key == "operation") {
+            ok = it->is_string() && !it->get<std::string>().empty();
+            if (ok)
+                line.operation = it->get<std::string>();
+            else
+                fail(fault, "member \"operation\" must be a name such as \"getVolume()\"");
+        } else if (key == "request") {
+            ok = textOf(*it, line.request);
+            if (!ok)
+                fail(fault, "member \"request\" must be a text, an object or a list");
+        } else if (key == "results") {
+            ok = resultsOf(*it, line.results, fault);
+        } else if (key == "ignore") {
+            ok = ignoreOf(*it, line.ignore, fault);
+        } else if (key == "time" || key == "sn") {
+            ok = it->is_string();
+            if (!ok)
+                fail(fault, "member \"" + key + "\" must be a text");
+        } else {
+            ok = fail(fault, "unknown member \"" + key + "\"");
+        }
+    }
+    if (!ok)
+        return std::nullopt;
+    if (!object.contains("operation")) {
+        fail(fault, "member \"operation\" is missing");
+        return std::nullopt;
+    }
+    if (!object.contains("request")) {
+        fail(fault, "member \"request\" is missing");
+        return std::nullopt;
+    }
+    return line;
+}
+
+RunLine runLineOf(const HistoryEntry& entry)
+{
+    RunLine line;
+    line.operation = entry.operation.toStdString();
+    line.request = entry.request.toStdString();
+    for (const HistoryResult& result : entry.results)
+        line.results.push_back(ResultRecord{result.code, result.reply.toStdString(), result.ms});
+    return line;
+}
+
+std::string runFileLine(const RunLine& line, const std::string& request,
+                        const std::vector<ResultRecord>& results, qint64 sentAtMs)
+{
+    // The members and their order are those of the history's export.
+    OrderedJson out;
+    QDateTime sent = QDateTime::fromMSecsSinceEpoch(sentAtMs);
+    sent = sent.toOffsetFromUtc(sent.offsetFromUtc());
+    out["time"] = sent.toString(Qt::ISODateWithMs).toStdString();
+    out["sn"] = serialOfRequest(QByteArray::fromStdString(request)).toStdString();
+    out["operation"] = line.operation;
+    out["request"] = request;
+    OrderedJson list = OrderedJson::array();
+    for (const ResultRecord& result : results) {
+        OrderedJson one;
+        one["code"] = result.code;
+        one["ms"] = result.ms;
+        one["reply"] = result.reply;
+        list.push_back(std::move(one));
+    }
+    out["results"] = std::move(list);
+    if (!line.ignore.empty())
+        out["ignore"] = line.ignore;
+    return out.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+bool RunFileReader::open(const QString& path, std::string& error)
+{
+    file.setFileName(path);
+    lineNumber = 0;
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = file.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+RunFileReader::Step RunFileReader::next(RunLine& line, RunFileFault& fault)
+{
+    while (!file.atEnd()) {
+        QByteArray bytes = file.readLine();
+        ++lineNumber;
+        if (bytes.endsWith('\n'))
+            bytes.chop(1);
+        if (bytes.endsWith('\r'))
+            bytes.chop(1);
+        if (lineNumber == 1 && bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3);
+        const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        if (isBlank(text))
+            continue;
+        std::optional<RunLine> parsed = parseRunLine(text, fault);
+        if (!parsed) {
+            fault.line = lineNumber;
+            return Step::Fault;
+        }
+        line = std::move(*parsed);
+        line.lineNumber = lineNumber;
+        return Step::Line;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        fault.line = lineNumber + 1;
+        fault.column = 1;
+        fault.message = "cannot read: " + file.errorString().toStdString();
+        return Step::Fault;
+    }
+    return Step::End;
+}
+
+RunFileCheck checkRunFile(const QString& path)
+{
+    RunFileCheck check;
+    RunFileReader reader;
+    if (!reader.open(path, check.openError))
+        return check;
+    RunLine line;
+    RunFileFault fault;
+    for (;;) {
+        const RunFileReader::Step step = reader.next(line, fault);
+        if (step == RunFileReader::Step::End)
+            break;
+        if (step == RunFileReader::Step::Fault) {
+            check.fault = fault;
+            break;
+        }
+        ++check.requests;
+        const std::string serial = serialOfRequest(QByteArray::fromStdString(line.request)).toStdString();
+        if (serial.empty() ||
+            std::find(check.serials.begin(), check.serials.end(), serial) != check.serials.end())
+            continue;
+        if (check.serials.size() < maxSerials)
+            check.serials.push_back(serial);
+        else
+            check.tooManySerials = true;
+    }
+    return check;
+}
+
+} // namespace tessel

@@ -1,0 +1,88 @@
+#pragma once
+
+// Run files: JSON Lines, one request per line, as the history's export
+// writes them. A line needs "operation" and "request"; "results" (what the
+// replay expects) and "ignore" (reply members left out of the comparison)
+// are optional, "time" and "sn" are informative. Blank lines are skipped.
+// Files are read as a stream, one line at a time, however long they are.
+
+#include "replay/replycompare.h"
+
+#include <QFile>
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessel {
+
+struct HistoryEntry;
+
+struct RunLine
+{
+    qint64 lineNumber = 0; // in its file, from 1; 0 for lines not from a file
+    std::string operation;
+    std::string request;
+    std::vector<ResultRecord> results; // recorded; none: the first new result must have code 0
+    std::vector<std::string> ignore;
+};
+
+// Where and why a line could not be read. Line and column count from 1; the
+// column counts characters.
+struct RunFileFault
+{
+    qint64 line = 0;
+    int column = 1;
+    std::string message;
+    std::string text() const; // "line 3, column 17: ..."
+};
+
+// One line of a run file (without its line end); the fault's line is left 0.
+std::optional<RunLine> parseRunLine(std::string_view text, RunFileFault& fault);
+
+// The run line of a history request, its results as the recorded ones.
+RunLine runLineOf(const HistoryEntry& entry);
+
+// A run-file line (with its line end): the request as sent, these results,
+// the time of `sentAtMs` (ms since the epoch) and the line's ignore list.
+std::string runFileLine(const RunLine& line, const std::string& request,
+                        const std::vector<ResultRecord>& results, qint64 sentAtMs);
+
+class RunFileReader
+{
+public:
+    enum class Step
+    {
+        Line,
+        End,
+        Fault
+    };
+
+    bool open(const QString& path, std::string& error);
+    // The next line that is not blank, the end of the file, or the first fault.
+    Step next(RunLine& line, RunFileFault& fault);
+
+private:
+    QFile file;
+    qint64 lineNumber = 0;
+};
+
+// A first pass over the whole file, so that nothing is sent from a file with
+// a damaged line. Collects the distinct top-level "sn" texts of the requests
+// (up to `maxSerials`; beyond that `tooManySerials` is set).
+struct RunFileCheck
+{
+    std::string openError; // the file could not be opened
+    std::optional<RunFileFault> fault;
+    qint64 requests = 0;
+    std::vector<std::string> serials;
+    bool tooManySerials = false;
+    bool ok() const { return openError.empty() && !fault; }
+};
+
+constexpr std::size_t maxSerials = 1000;
+RunFileCheck checkRunFile(const QString& path);
+
+} // namespace tessel

@@ -1,0 +1,38 @@
+#pragma once
+
+// The command line of tessel-run.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessel {
+
+struct RunArguments
+{
+    QString runFile;
+    QByteArray serial; // --sn
+    bool login = false;
+    QByteArray user, password;
+    std::vector<std::string> ignore;
+    int timeoutMs = 10000;
+    int graceMs = 500;
+    int concurrency = 1;
+    QString junitFile;
+    QString recordFile;
+    bool help = false;
+};
+
+QString runUsage();
+
+// The arguments after the program's name. `passwordVariable` is the value
+// of TESSEL_RUN_PASSWORD, used when --login gives no password. Empty on
+// bad arguments, with `error` saying why in one line.
+std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
+                                              const QByteArray& passwordVariable, QString& error);
+
+} // namespace tessel

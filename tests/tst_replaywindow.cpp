@@ -1,0 +1,151 @@
+// The replay window, and "回放…" in the history window that opens it.
+#include "history/historyrecorder.h"
+#include "historywindow/historywindow.h"
+#include "replaywindow/replaywindow.h"
+#include "simulator/simulator.h"
+#include "testsupport.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+tessel::RunLine volumeLine(const char* recordedReply)
+{
+    tessel::RunLine line;
+    line.operation = "getVolume()";
+    line.request = R"({"sn":"BZSA07194A0049999716"})"; // not logged in; the chosen terminal is
+    line.results = {{0, recordedReply, 3}};
+    return line;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(std::vector<tessel::HistoryEntry>)
+
+class TestReplayWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<std::vector<tessel::HistoryEntry>>("std::vector<tessel::HistoryEntry>");
+    }
+    void init();
+    void cleanup();
+    void replaysAgainstChosenTerminal();
+    void historyOffersShownOrSelected();
+};
+
+void TestReplayWindow::init()
+{
+    tesselsim::reset();
+    tesselsim::setLatency(0ms);
+}
+
+void TestReplayWindow::cleanup()
+{
+    closeAllTopLevels();
+    QVERIFY(tesselsim::waitIdle());
+    tesselsim::reset();
+}
+
+void TestReplayWindow::replaysAgainstChosenTerminal()
+{
+    QTemporaryDir dir;
+    tessel::HistoryRecorder recorder(dir.filePath("history.jsonl"));
+    tessel::RequestRunner runner(&recorder);
+    tessel::RunLine unknown = volumeLine("");
+    unknown.operation = "待开发";
+    tessel::ReplayWindow window(runner,
+                                {volumeLine(R"({"ratio":50})"), volumeLine(R"({"ratio":51,"x":1})"), unknown},
+                                {"BZWA17422J1X20000093"});
+    window.show();
+    auto* terminal = window.findChild<QComboBox*>("replayTerminal");
+    QCOMPARE(terminal->count(), 2);
+    terminal->setCurrentIndex(1);
+    QSignalSpy finished(&window, &tessel::ReplayWindow::finished);
+    window.findChild<QPushButton*>("replayStart")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+
+    auto* table = window.findChild<QTableWidget*>("replayTable");
+    QCOMPARE(table->item(0, 2)->text(), QString("相同"));
+    QCOMPARE(table->item(1, 2)->text(), QString("不同"));
+    QCOMPARE(table->item(1, 4)->text(), QString("ratio, x"));
+    QCOMPARE(table->item(2, 2)->text(), QString("出错"));
+    QCOMPARE(window.findChild<QLabel*>("replayCounts")->text(),
+             QString("共 3 条 · 相同 1 · 不同 1 · 超时 0 · 出错 1"));
+    QCOMPARE(window.outcome(0)->sentRequest, std::string(R"({"sn":"BZWA17422J1X20000093"})"));
+
+    table->setCurrentCell(1, 0);
+    QVERIFY(window.findChild<QPlainTextEdit*>("replayRecorded")->toPlainText().contains("\"ratio\": 51"));
+    QVERIFY(window.findChild<QPlainTextEdit*>("replayCurrent")->toPlainText().contains("\"ratio\": 50.0"));
+    QCOMPARE(window.findChild<QPlainTextEdit*>("replayDifferences")->toPlainText(),
+             QString("ratio：51 → 50.0\nx：1 → (无)\n"));
+
+    // The sends went into the history like any other.
+    QTRY_COMPARE(recorder.list().all().size(), std::size_t(2));
+
+    const QString report = dir.filePath("report.xml");
+    QString error;
+    QVERIFY2(window.exportReport(report, &error), qPrintable(error));
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray xml = file.readAll();
+    QVERIFY(xml.contains(R"(tests="3" failures="1" errors="1")"));
+    QVERIFY(xml.contains("ratio: recorded 51, now 50.0"));
+
+    // Closing the window while it replays stops it.
+    tesselsim::holdNextCallback("tsGetVolumeAsync");
+    window.start();
+    QVERIFY(window.isRunning());
+    window.close();
+    QTRY_COMPARE(finished.count(), 2);
+    QVERIFY(window.findChild<QLabel*>("replayCounts")->text().endsWith("已停止"));
+}
+
+void TestReplayWindow::historyOffersShownOrSelected()
+{
+    QTemporaryDir dir;
+    tessel::HistoryRecorder recorder(dir.filePath("history.jsonl"));
+    recorder.ensureLoaded();
+    QTRY_VERIFY(recorder.isLoaded());
+    for (const char* operation : {"getVolume()", "getDisplayInfo()", "getVolume()"})
+        recorder.recordSend(operation, R"({"sn":"B1"})").record(0, "{}");
+    tessel::HistoryWindow window(recorder);
+    window.show();
+    QTRY_COMPARE(window.findChild<QTableView*>("historyTable")->model()->rowCount(), 3);
+    QSignalSpy replay(&window, &tessel::HistoryWindow::replayRequested);
+    auto* button = window.findChild<QPushButton*>("historyReplay");
+    QCOMPARE(button->text(), QString("回放…"));
+
+    button->click(); // nothing selected: all shown, oldest first
+    QCOMPARE(replay.count(), 1);
+    auto entries = replay.at(0).at(0).value<std::vector<tessel::HistoryEntry>>();
+    QCOMPARE(entries.size(), std::size_t(3));
+    QCOMPARE(entries[1].operation, QString("getDisplayInfo()"));
+
+    auto* table = window.findChild<QTableView*>("historyTable");
+    table->selectionModel()->select(table->model()->index(0, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    table->selectionModel()->select(table->model()->index(2, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    button->click(); // two selected: those
+    entries = replay.at(1).at(0).value<std::vector<tessel::HistoryEntry>>();
+    QCOMPARE(entries.size(), std::size_t(2));
+    QCOMPARE(entries[0].operation, QString("getVolume()"));
+    QCOMPARE(entries[1].operation, QString("getVolume()"));
+}
+
+QTEST_MAIN(TestReplayWindow)
+#include "tst_replaywindow.moc"
