@@ -7,6 +7,9 @@
 #include "core/requesttarget.h"
 #include "core/samples.h"
 
+#include <QKeySequence>
+#include <QMenu>
+#include <QShortcut>
 #include <QStringList>
 #include <QStyledItemDelegate>
 
@@ -49,6 +52,20 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
     consoleHistory =
         new tessel::ConsoleHistory(*this, *ui.comboBox_APIModule, *ui.comboBox_APIName, *ui.textEdit_2);
     tools->addRequestMenuSection([history = consoleHistory](QMenu& menu) { history->addMenuEntry(menu); });
+    tools->addRequestMenuSection([this](QMenu& menu) {
+        menu.addAction(tr("批量发送…"), this, &DemoChildGUI::openBatch)->setEnabled(bool(batchOpener));
+    });
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | key), this, nullptr, nullptr,
+                                       Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, &DemoChildGUI::openBatch);
+    }
+}
+
+void DemoChildGUI::openBatch()
+{
+    if (batchOpener)
+        batchOpener(ui.comboBox_APIName->currentText().toUtf8(), ui.textEdit_2->toPlainText().toUtf8());
 }
 
 DemoChildGUI::~DemoChildGUI() = default;

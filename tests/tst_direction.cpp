@@ -14,7 +14,9 @@ namespace {
 // simulator is reached only through sdk/, so no folder but itself names it.
 const std::map<QString, QStringList> allowedArrows = {
     {"app", {"mainwindow", "export"}},
-    {"mainwindow", {"console", "core", "sdk"}},
+    {"mainwindow", {"console", "core", "sdk", "batch", "batchwindow"}},
+    {"batch", {"core"}},
+    {"batchwindow", {"batch"}},
     {"console", {"core", "sdk", "history", "historywindow"}},
     {"core", {"sdk", "export", "history"}},
     {"historywindow", {"history"}},
