@@ -99,9 +99,9 @@ std::vector<int> BatchTableModel::checkedRows() const
     return rows;
 }
 
-void BatchTableModel::engineRowChanged(int row)
+void BatchTableModel::engineRowsChanged(int first, int last)
 {
-    emit dataChanged(index(row, StateColumn), index(row, ReplyColumn));
+    emit dataChanged(index(first, StateColumn), index(last, ReplyColumn));
 }
 
 void BatchFilterModel::setFilterText(const QString& text)

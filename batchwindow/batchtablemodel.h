@@ -53,7 +53,7 @@ public:
     bool isChecked(int row) const { return candidates.at(static_cast<std::size_t>(row)).checked; }
     void setChecked(int row, bool checked);
     std::vector<int> checkedRows() const;
-    void engineRowChanged(int row);
+    void engineRowsChanged(int first, int last);
 
 private:
     const BatchEngine& engine;

@@ -54,14 +54,16 @@ BatchWindow::BatchWindow(const QString& what, std::vector<BatchCandidate> candid
     filterModel->setSortRole(BatchTableModel::sortRole);
     buildForm(what);
 
-    connect(&batchEngine, &BatchEngine::rowChanged, tableModel, &BatchTableModel::engineRowChanged);
-    connect(&batchEngine, &BatchEngine::rowChanged, this, [this](int row) {
-        const QModelIndex current = filterModel->mapToSource(table->currentIndex());
-        if (current.isValid() && current.row() == row)
-            showSelectedReply();
+    refreshTimer.setSingleShot(true);
+    refreshTimer.setInterval(refreshMs);
+    connect(&refreshTimer, &QTimer::timeout, this, &BatchWindow::refresh);
+    connect(&batchEngine, &BatchEngine::rowChanged, this, &BatchWindow::rowChanged);
+    connect(&batchEngine, &BatchEngine::progress, this, [this] {
+        if (!refreshTimer.isActive())
+            refreshTimer.start();
     });
-    connect(&batchEngine, &BatchEngine::progress, this, &BatchWindow::updateProgress);
     connect(&batchEngine, &BatchEngine::finished, this, [this] {
+        refresh();
         updateButtons();
         const int failed = batchEngine.failedCount();
         showMessage(failed ? tr("已结束，%1 台失败或超时").arg(failed) : tr("已结束"), false);
@@ -70,6 +72,27 @@ BatchWindow::BatchWindow(const QString& what, std::vector<BatchCandidate> candid
 }
 
 BatchWindow::~BatchWindow() = default;
+
+void BatchWindow::rowChanged(int row)
+{
+    firstDirty = firstDirty < 0 ? row : std::min(firstDirty, row);
+    lastDirty = std::max(lastDirty, row);
+    if (!refreshTimer.isActive())
+        refreshTimer.start();
+}
+
+void BatchWindow::refresh()
+{
+    refreshTimer.stop();
+    if (firstDirty >= 0) {
+        tableModel->engineRowsChanged(firstDirty, lastDirty);
+        const QModelIndex current = filterModel->mapToSource(table->currentIndex());
+        if (current.isValid() && current.row() >= firstDirty && current.row() <= lastDirty)
+            showSelectedReply();
+    }
+    firstDirty = lastDirty = -1;
+    updateProgress(batchEngine.done(), batchEngine.total());
+}
 
 void BatchWindow::buildForm(const QString& what)
 {

@@ -4,6 +4,7 @@
 #include "batchwindow/batchtablemodel.h"
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -26,6 +27,9 @@ class BatchWindow : public QWidget
     Q_OBJECT
 
 public:
+    // How often the table and the progress catch up with the answers.
+    static constexpr int refreshMs = 50;
+
     // `what` names the batch's operation in the window.
     BatchWindow(const QString& what, std::vector<BatchCandidate> candidates, QWidget* parent = nullptr);
     ~BatchWindow() override;
@@ -59,11 +63,18 @@ private:
     std::vector<int> shownRunRows() const;
     void copyRows();
     void chooseExportFile();
+    void rowChanged(int row);
+    void refresh();
 
     BatchEngine batchEngine;
     BatchTableModel* tableModel = nullptr;
     BatchFilterModel* filterModel = nullptr;
     std::function<QString()> preflight;
+    // Rows changed since the last refresh: the table and the progress are
+    // redrawn a few times a second, not once per answer.
+    QTimer refreshTimer;
+    int firstDirty = -1;
+    int lastDirty = -1;
 
     QLabel* operationLabel = nullptr;
     QLineEdit* filterEdit = nullptr;
