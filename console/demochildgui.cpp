@@ -51,10 +51,11 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
     tools = new tessel::ConsoleTools(this);
     consoleHistory =
         new tessel::ConsoleHistory(*this, *ui.comboBox_APIModule, *ui.comboBox_APIName, *ui.textEdit_2);
-    tools->addRequestMenuSection([history = consoleHistory](QMenu& menu) { history->addMenuEntry(menu); });
+    // Before the history's entry, which stays last.
     tools->addRequestMenuSection([this](QMenu& menu) {
         menu.addAction(tr("批量发送…"), this, &DemoChildGUI::openBatch)->setEnabled(bool(batchOpener));
     });
+    tools->addRequestMenuSection([history = consoleHistory](QMenu& menu) { history->addMenuEntry(menu); });
     for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
         auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | key), this, nullptr, nullptr,
                                        Qt::WidgetWithChildrenShortcut);

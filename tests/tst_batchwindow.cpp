@@ -71,6 +71,7 @@ private slots:
 
     void batchLoginMarksStateCells();
     void batchLoginNeedsASelection();
+    void shortcutOpensBatchForEveryTerminalWhenNoneSelected();
     void badSettingsAreRefused_data();
     void badSettingsAreRefused();
     void sendRetryAndExport();
@@ -181,6 +182,25 @@ void TestBatchWindow::batchLoginNeedsASelection()
     menu->hide();
     QCOMPARE(menu->actions().last()->text(), QStringLiteral("批量连接…"));
     QVERIFY(!menu->actions().last()->isEnabled());
+}
+
+void TestBatchWindow::shortcutOpensBatchForEveryTerminalWhenNoneSelected()
+{
+    table()->selectionModel()->clearSelection();
+    QWidget* console = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget->objectName() == "DemoChildGUIClass")
+            console = widget;
+    QVERIFY(console);
+    console->show();
+    QApplication::setActiveWindow(console);
+    QVERIFY(QTest::qWaitForWindowActive(console));
+    QTest::keyClick(console->findChild<QTextEdit*>("textEdit_2"), Qt::Key_Return,
+                    Qt::ControlModifier | Qt::ShiftModifier);
+    BatchWindow* batch = batchWindow();
+    QVERIFY(batch);
+    QCOMPARE(batch->model().checkedRows(), (std::vector<int>{0, 1, 2, 3, 4}));
+    QCOMPARE(callsOf("tsGetVolumeAsync"), 0); // nothing is sent before "开始"
 }
 
 void TestBatchWindow::badSettingsAreRefused_data()
