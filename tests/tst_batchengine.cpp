@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 #include <set>
+#include <thread>
 
 using tessel::BatchEngine;
 using tessel::BatchState;
@@ -284,6 +286,28 @@ private slots:
         const auto second = nlohmann::json::parse(lines[1].toStdString());
         QCOMPARE(second.at("code").get<int>(), 1003);
         QCOMPARE(QString::fromStdString(second.at("state").get<std::string>()), QStringLiteral("失败"));
+    }
+
+    void callbackFromAnotherThread()
+    {
+        auto engine = std::make_unique<BatchEngine>(targets(1));
+        std::function<void(unsigned short, const char*)> callback;
+        engine->setStarter([&](int, BatchEngine::Attempt attempt) {
+            callback = engine->callbackFor(attempt);
+            return QString();
+        });
+        engine->run({0}, 1, 60000);
+        // Three answers of one send from an SDK-like thread, in order.
+        std::thread([&] {
+            for (const char* reply : {"0", "50", "100"})
+                callback(0, reply);
+        }).join();
+        QTRY_COMPARE(engine->row(0).results.size(), std::size_t(3));
+        QCOMPARE(engine->row(0).last.reply, QStringLiteral("100"));
+        // Once the engine is gone an answer reaches nothing.
+        engine.reset();
+        std::thread([&] { callback(0, "late"); }).join();
+        QCoreApplication::processEvents();
     }
 
     void twoBatchesAtOnce()
