@@ -8,6 +8,9 @@
 #include "core/samples.h"
 
 #include <QLabel>
+#include <QKeySequence>
+#include <QMenu>
+#include <QShortcut>
 #include <QStringList>
 #include <QStyledItemDelegate>
 
@@ -57,7 +60,22 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
     tools = new tessel::ConsoleTools(this);
     consoleHistory =
         new tessel::ConsoleHistory(*this, *ui.comboBox_APIModule, *ui.comboBox_APIName, *ui.textEdit_2);
+    // Before the history's entry, which stays last.
+    tools->addRequestMenuSection([this](QMenu& menu) {
+        menu.addAction(tr("批量发送…"), this, &DemoChildGUI::openBatch)->setEnabled(bool(batchOpener));
+    });
     tools->addRequestMenuSection([history = consoleHistory](QMenu& menu) { history->addMenuEntry(menu); });
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | key), this, nullptr, nullptr,
+                                       Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, &DemoChildGUI::openBatch);
+    }
+}
+
+void DemoChildGUI::openBatch()
+{
+    if (batchOpener)
+        batchOpener(ui.comboBox_APIName->currentText().toUtf8(), ui.textEdit_2->toPlainText().toUtf8());
 }
 
 DemoChildGUI::~DemoChildGUI() = default;

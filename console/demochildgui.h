@@ -31,6 +31,12 @@ public:
     // Replaces (and releases) the sender installed before, if any.
     void setRequestSender(RequestSender sender);
 
+    // Opens a batch for (operation name, request text): "批量发送…" in the
+    // request box's menu and Ctrl+Shift+Enter; without one both do nothing.
+    using BatchOpener = RequestSender;
+    void setBatchOpener(BatchOpener opener) { batchOpener = std::move(opener); }
+    void openBatch();
+
     // The history of this console's sends (Ctrl+H opens its window).
     tessel::ConsoleHistory& history() { return *consoleHistory; }
 
@@ -55,6 +61,7 @@ private:
 
     Ui::DemoChildGUIClass ui;
     RequestSender requestSender;
+    BatchOpener batchOpener;
     QStyledItemDelegate* itemDelegate = nullptr; // shared by both combo boxes, owned by this window
     tessel::ConsoleTools* tools = nullptr; // shortcuts, finder, request check, menus; owned by this window
     tessel::ConsoleHistory* consoleHistory = nullptr; // a child of this window

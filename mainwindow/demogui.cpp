@@ -1,5 +1,6 @@
 #include "mainwindow/demogui.h"
 
+#include "batchwindow/batchwindow.h"
 #include "console/consolehistory.h"
 #include "mainwindow/mainwindowkeys.h"
 #include "replay/runfile.h"
@@ -53,6 +54,9 @@ DemoGUI::DemoGUI(QWidget* parent)
                 console.setNextReplyOrigin(runner.describe(id, ms));
                 emit signalsendResponseData(code, reply);
             });
+    console.setBatchOpener([this](const QByteArray& apiName, const QByteArray& requestText) {
+        openBatchSend(apiName, requestText);
+    });
     connect(ui.tableWidget, &QTableWidget::cellDoubleClicked, this, &DemoGUI::slotsGetIndex);
     connect(&console.history(), &tessel::ConsoleHistory::replayRequested, this, &DemoGUI::openReplay);
     connect(this, &DemoGUI::signalDissconnect, this, &DemoGUI::slotDissconnect, Qt::QueuedConnection);
@@ -76,6 +80,8 @@ DemoGUI::~DemoGUI()
 {
     // From here on no SDK callback reaches this window.
     lifeline->sever();
+    // Batch windows send through the runner, which goes before the children do.
+    qDeleteAll(findChildren<tessel::BatchWindow*>(QString(), Qt::FindDirectChildrenOnly));
     // The search dialogs have no parent; they go with the window.
     delete ipDialog;
     delete rangeIpDialog;

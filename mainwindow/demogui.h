@@ -30,6 +30,9 @@ class QLineEdit;
 class QPushButton;
 class QContextMenuEvent;
 class QMenu;
+namespace tessel {
+struct BatchCandidate;
+}
 
 Q_DECLARE_METATYPE(std::string)
 
@@ -105,6 +108,15 @@ private:
                             const QByteArray& newPassword);
     void showPasswordChange(int code, const QString& reply);
     void openReplay(const std::vector<tessel::HistoryEntry>& entries);
+    static std::string loginRequestText(std::int32_t kind, const std::string& sn, const QString& userName,
+                                        const QString& password);
+
+    // Batches (demogui_batch.cpp).
+    std::vector<int> selectedTerminalRows() const;
+    std::vector<tessel::BatchCandidate> batchCandidates(const std::vector<int>& checkedRows) const;
+    void openBatchSend(const QByteArray& apiName, const QByteArray& requestText);
+    void slotsBatchConnect();
+    void startBatchLogin(const std::vector<int>& rows, const QString& userName, const QString& password);
 
     QDialog* ipDialog = nullptr;
     QDialog* rangeIpDialog = nullptr;

@@ -72,6 +72,10 @@ void DemoGUI::contextMenuEvent(QContextMenuEvent* event)
     const std::size_t row = static_cast<std::size_t>(currentRow);
     tessel::appendCopyEntries(menu, table,
                               currentRow >= 0 && row < terminals.size() ? &terminals[row] : nullptr);
+    auto* batchLogin = new QAction(tr("批量连接…"), table);
+    batchLogin->setEnabled(!selectedTerminalRows().empty());
+    connect(batchLogin, &QAction::triggered, this, &DemoGUI::slotsBatchConnect);
+    menu->addAction(batchLogin);
     contextMenu = menu;
     menu->popup(popupAt);
 }
@@ -119,8 +123,8 @@ void DemoGUI::login(std::int32_t kind)
     dialog->exec(); // cancelling emits nothing, so the result tells nothing
 }
 
-void DemoGUI::sendLogin(std::int32_t kind, const std::string& sn, const QString& userName,
-                        const QString& password)
+std::string DemoGUI::loginRequestText(std::int32_t kind, const std::string& sn, const QString& userName,
+                                      const QString& password)
 {
     tsc::LoginData data;
     data.sn = sn;
@@ -128,7 +132,13 @@ void DemoGUI::sendLogin(std::int32_t kind, const std::string& sn, const QString&
     data.password = password.toUtf8().toStdString();
     data.loginType = kind;
     data.reserved = 0;
-    const std::string request = recordToJson(data);
+    return recordToJson(data);
+}
+
+void DemoGUI::sendLogin(std::int32_t kind, const std::string& sn, const QString& userName,
+                        const QString& password)
+{
+    const std::string request = loginRequestText(kind, sn, userName, password);
     TesselCoreAsync::tsLoginAsync(request.c_str(), loginCallback(sn));
 }
 

@@ -87,13 +87,15 @@ void TestTerminalMenu::menuEntries()
             disabled << action->text();
         QCOMPARE(action->parent(), table());
     }
-    // The seven actions, then a separator and the two copy entries.
+    // The seven actions, then a separator, the two copy entries and the batch
+    // log-in (disabled: no row is selected).
     QCOMPARE(texts, (QStringList{"连接", "连接system", "退出", "重命名", "修改密码", "忘记密码",
-                                 "下载运行日志", "", "复制序列号", "复制IP"}));
+                                 "下载运行日志", "", "复制序列号", "复制IP", "批量连接…"}));
     QStringList expectedDisabled{"重命名", "忘记密码", "下载运行日志"};
     if (!listed)
         expectedDisabled << "复制序列号"
                          << "复制IP";
+    expectedDisabled << "批量连接…";
     QCOMPARE(disabled, expectedDisabled);
     QVERIFY(actions[7]->isSeparator());
     if (listed) {

@@ -1,0 +1,102 @@
+#include "batch/batchexport.h"
+
+#include <nlohmann/json.hpp>
+
+#include <QCoreApplication>
+#include <QStringList>
+
+namespace tessel {
+
+namespace {
+
+QStringList headers()
+{
+    QStringList names;
+    for (const char* text : {"终端名称", "序列号", "终端IP", "状态", "返回码", "耗时(ms)", "回复"})
+        names << QCoreApplication::translate("BatchEngine", text);
+    return names;
+}
+
+QStringList fields(const BatchRow& row, bool fullReply)
+{
+    return {row.target.name,
+            row.target.serial,
+            row.target.ip,
+            batchStateText(row),
+            row.answered ? QString::number(row.last.code) : QString(),
+            row.answered ? QString::number(row.last.ms) : QString(),
+            fullReply ? row.last.reply : firstLine(row.last.reply)};
+}
+
+QString csvField(const QString& text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString csvLine(const QStringList& values)
+{
+    QStringList quoted;
+    for (const QString& value : values)
+        quoted << csvField(value);
+    return quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+}
+
+} // namespace
+
+QString firstLine(const QString& text)
+{
+    const int end = text.indexOf(QLatin1Char('\n'));
+    return end < 0 ? text : text.left(end);
+}
+
+QString batchStateText(const BatchRow& row)
+{
+    return row.note.isEmpty() ? BatchEngine::stateText(row.state) : row.note;
+}
+
+QByteArray batchCsv(const BatchEngine& engine, const std::vector<int>& rows)
+{
+    QString text = csvLine(headers());
+    for (int index : rows)
+        text += csvLine(fields(engine.row(index), true));
+    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+QByteArray batchJsonLines(const BatchEngine& engine, const std::vector<int>& rows)
+{
+    QByteArray out;
+    for (int index : rows) {
+        const BatchRow& row = engine.row(index);
+        nlohmann::ordered_json line;
+        line["batch"] = engine.tag().toStdString();
+        line["name"] = row.target.name.toStdString();
+        line["sn"] = row.target.serial.toStdString();
+        line["ip"] = row.target.ip.toStdString();
+        line["state"] = batchStateText(row).toStdString();
+        line["code"] = row.answered ? nlohmann::ordered_json(row.last.code) : nlohmann::ordered_json();
+        line["ms"] = row.answered ? nlohmann::ordered_json(row.last.ms) : nlohmann::ordered_json();
+        line["reply"] = row.last.reply.toStdString();
+        auto& results = line["results"] = nlohmann::ordered_json::array();
+        for (const BatchResult& result : row.results)
+            results.push_back(
+                {{"code", result.code}, {"reply", result.reply.toStdString()}, {"ms", result.ms}});
+        // Replies are UTF-8 already (bad bytes became U+FFFD), so dump cannot throw.
+        out += QByteArray::fromStdString(line.dump()) + '\n';
+    }
+    return out;
+}
+
+QString batchClipboardText(const BatchEngine& engine, const std::vector<int>& rows)
+{
+    QString text = headers().join(QLatin1Char('\t')) + QLatin1Char('\n');
+    for (int index : rows)
+        text += fields(engine.row(index), false).join(QLatin1Char('\t')) + QLatin1Char('\n');
+    return text;
+}
+
+} // namespace tessel

@@ -1,0 +1,116 @@
+// Batches from the main window: a console request to many terminals, and a
+// log-in to the selected terminals.
+#include "mainwindow/demogui.h"
+
+#include "batch/batchrequest.h"
+#include "batchwindow/batchlogindialog.h"
+#include "batchwindow/batchwindow.h"
+#include "core/records.h"
+
+#include <QItemSelectionModel>
+#include <QTableWidgetItem>
+
+#include <algorithm>
+
+std::vector<int> DemoGUI::selectedTerminalRows() const
+{
+    std::vector<int> rows;
+    const QItemSelectionModel* selection = ui.tableWidget->selectionModel();
+    for (const QModelIndex& index : selection->selectedRows())
+        if (static_cast<std::size_t>(index.row()) < terminals.size())
+            rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+std::vector<tessel::BatchCandidate> DemoGUI::batchCandidates(const std::vector<int>& checkedRows) const
+{
+    // Copies: the table may be searched anew while the batch runs.
+    std::vector<tessel::BatchCandidate> candidates;
+    candidates.reserve(terminals.size());
+    for (std::size_t row = 0; row < terminals.size(); ++row) {
+        const tsc::SearchResponseData& terminal = terminals[row];
+        tessel::BatchCandidate candidate;
+        candidate.target = {QString::fromStdString(terminal.name), QString::fromStdString(terminal.sn),
+                            QString::fromStdString(terminal.ip)};
+        if (const QTableWidgetItem* state = ui.tableWidget->item(static_cast<int>(row), 1))
+            candidate.terminalState = state->text();
+        candidate.checked = std::binary_search(checkedRows.begin(), checkedRows.end(), static_cast<int>(row));
+        candidates.push_back(std::move(candidate));
+    }
+    return candidates;
+}
+
+void DemoGUI::openBatchSend(const QByteArray& apiName, const QByteArray& requestText)
+{
+    std::vector<int> checked = selectedTerminalRows();
+    if (checked.empty()) // none selected: every listed terminal
+        for (std::size_t row = 0; row < terminals.size(); ++row)
+            checked.push_back(static_cast<int>(row));
+    auto* window = new tessel::BatchWindow(QString::fromUtf8(apiName), batchCandidates(checked), this);
+    tessel::sendThroughRunner(window->engine(), runner, apiName, requestText);
+    window->setPreflight([apiName, requestText] {
+        if (!tessel::RequestRunner::startsOperation(
+                std::string_view(apiName.constData(), static_cast<std::size_t>(apiName.size()))))
+            return tessel::RequestRunner::refusalText();
+        return tessel::batchRequestFault(requestText);
+    });
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void DemoGUI::slotsBatchConnect()
+{
+    const std::vector<int> rows = selectedTerminalRows();
+    if (rows.empty())
+        return;
+    auto* dialog = new tessel::BatchLoginDialog(static_cast<int>(rows.size()), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The terminals are those selected now; the credentials come later.
+    std::vector<std::string> serials;
+    for (int row : rows)
+        serials.push_back(terminals[static_cast<std::size_t>(row)].sn);
+    connect(dialog, &tessel::BatchLoginDialog::credentials, this,
+            [this, serials](const QString& userName, const QString& password) {
+                std::vector<int> still;
+                for (std::size_t row = 0; row < terminals.size(); ++row)
+                    if (std::find(serials.begin(), serials.end(), terminals[row].sn) != serials.end())
+                        still.push_back(static_cast<int>(row));
+                startBatchLogin(still, userName, password);
+            });
+    dialog->open();
+}
+
+void DemoGUI::startBatchLogin(const std::vector<int>& rows, const QString& userName, const QString& password)
+{
+    auto* window = new tessel::BatchWindow(tr("登录（用户 %1）").arg(userName), batchCandidates(rows), this);
+    tessel::BatchEngine& engine = window->engine();
+    for (int row : rows)
+        if (terminals[static_cast<std::size_t>(row)].hostLoggedIn)
+            engine.skip(row, tr("已被上位机登录"));
+    engine.setStarter([&engine, userName, password](int row, tessel::BatchEngine::Attempt attempt) {
+        const std::string sn = engine.row(row).target.serial.toStdString();
+        const std::string request = loginRequestText(0, sn, userName, password);
+        TesselCoreAsync::tsLoginAsync(request.c_str(), engine.callbackFor(attempt));
+        return QString();
+    });
+    engine.setJudge([](const tessel::BatchResult& result, QString& note) {
+        if (result.code != 0)
+            return tessel::BatchState::Failed;
+        tsc::LoginReplyData reply;
+        recordFromJson(result.reply.toStdString(), reply);
+        if (reply.logined)
+            return tessel::BatchState::Succeeded;
+        note = tr("请求成功，但登录失败");
+        return tessel::BatchState::Failed;
+    });
+    // Exactly as a single log-in marks it, wherever the terminal is listed now.
+    connect(&engine, &tessel::BatchEngine::rowChanged, this, [this, &engine](int row) {
+        const tessel::BatchRow& batchRow = engine.row(row);
+        if (batchRow.state == tessel::BatchState::Succeeded && batchRow.answered)
+            markState(batchRow.target.serial.toStdString(), tr("登录成功!!!"));
+    });
+    window->show();
+    window->startBatch();
+}
