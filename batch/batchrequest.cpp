@@ -33,7 +33,7 @@ void sendThroughRunner(BatchEngine& engine, RequestRunner& runner, const QByteAr
     BatchEngine* target = &engine;
     engine.setStarter([target, &runner, attempts, name, request](int row, BatchEngine::Attempt attempt) {
         const QByteArray serial = target->row(row).target.serial.toUtf8();
-        const RequestRunner::Sent sent = runner.sendTo(name, request, serial);
+        const RequestRunner::Sent sent = runner.sendTo(name, request, serial, target->tag());
         if (!sent)
             return sent.refusal;
         (*attempts)[sent.id] = attempt;

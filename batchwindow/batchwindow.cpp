@@ -96,7 +96,8 @@ void BatchWindow::refresh()
 
 void BatchWindow::buildForm(const QString& what)
 {
-    setWindowTitle(tr("批量操作 - %1").arg(what));
+    // The tag names this batch's sends in the history; its filter finds them.
+    setWindowTitle(tr("批量操作 - %1 · %2").arg(what, batchEngine.tag()));
     resize(900, 600);
     auto* layout = new QVBoxLayout(this);
 

@@ -192,12 +192,12 @@ void ConsoleTools::showFaultTip(const QString& text)
     faultTipExpiry.start();
 }
 
-void ConsoleTools::copyRequestAs(bool csharp)
+void ConsoleTools::copyRequestAs(SnippetLanguage language)
 {
     const std::string apiName = names->currentText().toStdString();
     const std::string text = request->toPlainText().toStdString();
     const std::optional<std::string> snippet =
-        csharp ? csharpSnippet(apiName, text) : javaSnippet(apiName, text);
+        language == SnippetLanguage::CSharp ? csharpSnippet(apiName, text) : javaSnippet(apiName, text);
     if (snippet)
         QApplication::clipboard()->setText(QString::fromStdString(*snippet));
 }
@@ -213,8 +213,10 @@ QMenu* ConsoleTools::requestMenu()
 
     menu->addSeparator();
     const bool hasOperation = csharpSnippet(names->currentText().toStdString(), {}).has_value();
-    menu->addAction(tr("复制为 C# 代码"), this, [this] { copyRequestAs(true); })->setEnabled(hasOperation);
-    menu->addAction(tr("复制为 Java 代码"), this, [this] { copyRequestAs(false); })->setEnabled(hasOperation);
+    menu->addAction(tr("复制为 C# 代码"), this, [this] { copyRequestAs(SnippetLanguage::CSharp); })
+        ->setEnabled(hasOperation);
+    menu->addAction(tr("复制为 Java 代码"), this, [this] { copyRequestAs(SnippetLanguage::Java); })
+        ->setEnabled(hasOperation);
 
     for (const auto& section : requestMenuSections) {
         menu->addSeparator();

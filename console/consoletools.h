@@ -56,7 +56,12 @@ protected:
 private:
     void choose(int entryIndex);
     void layOutRequest(bool indented);
-    void copyRequestAs(bool csharp);
+    enum class SnippetLanguage
+    {
+        CSharp,
+        Java
+    };
+    void copyRequestAs(SnippetLanguage language);
     void setRepliesIndented(bool indented);
     void showFaultTip(const QString& text);
     void showRequestMenu(const QPoint& pos);

@@ -90,13 +90,14 @@ QString RequestRunner::refusalText()
     return QStringLiteral("该接口没有可调用的SDK操作，请求未发送");
 }
 
-RequestRunner::Sent RequestRunner::send(const QByteArray& name, const QByteArray& requestText)
+RequestRunner::Sent RequestRunner::send(const QByteArray& name, const QByteArray& requestText,
+                                        const QString& batch)
 {
     const DispatchEntry* entry =
         findDispatchEntry(std::string_view(name.constData(), static_cast<std::size_t>(name.size())));
     std::optional<HistoryTicket> ticket;
     if (history)
-        ticket = history->recordSend(name, requestText);
+        ticket = history->recordSend(name, requestText, batch);
     if (!entry)
         return Sent{0, refusalText()};
 
@@ -129,12 +130,12 @@ RequestRunner::Sent RequestRunner::send(const QByteArray& name, const QByteArray
 }
 
 RequestRunner::Sent RequestRunner::sendTo(const QByteArray& name, const QByteArray& requestText,
-                                          const QByteArray& serial)
+                                          const QByteArray& serial, const QString& batch)
 {
     const std::string aimed = requesttarget::withSerial(
         std::string_view(requestText.constData(), static_cast<std::size_t>(requestText.size())),
         serial.toStdString());
-    return send(name, QByteArray::fromStdString(aimed));
+    return send(name, QByteArray::fromStdString(aimed), batch);
 }
 
 void RequestRunner::takeResults()

@@ -66,10 +66,12 @@ public:
     static QString refusalText();
 
     // Sends `requestText` as the operation `name`. The send is recorded in the
-    // history also when refused, so that the history shows every attempt.
-    Sent send(const QByteArray& name, const QByteArray& requestText);
+    // history also when refused, so that the history shows every attempt;
+    // `batch` marks the sends of one batch there.
+    Sent send(const QByteArray& name, const QByteArray& requestText, const QString& batch = QString());
     // The same with the request's top-level text "sn" set to `serial` first.
-    Sent sendTo(const QByteArray& name, const QByteArray& requestText, const QByteArray& serial);
+    Sent sendTo(const QByteArray& name, const QByteArray& requestText, const QByteArray& serial,
+                const QString& batch = QString());
 
     // The request behind `id`, or nullptr once forgotten (or never sent).
     const Request* request(Id id) const;

@@ -43,7 +43,8 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const
     const HistoryEntry& entry = recorder.list().at(at);
     if (role == FilterRole) {
         const QString code = entry.results.empty() ? QString() : QString::number(entry.results.back().code);
-        return QStringList{timeText(entry.sentAtMs), entry.serial, entry.operation, code}.join(
+        // The batch tag too: filtering by it shows one batch's sends together.
+        return QStringList{timeText(entry.sentAtMs), entry.serial, entry.operation, code, entry.batch}.join(
             QLatin1Char('\t'));
     }
     switch (index.column()) {

@@ -60,10 +60,11 @@ QString resultText(const HistoryResult& result, std::size_t number, bool whole =
 
 QString requestText(const HistoryEntry& entry, bool whole = true)
 {
-    return QStringLiteral("时间：%1\n序列号：%2\n接口：%3\n请求：\n%4\n")
+    const QString batch = entry.batch.isEmpty() ? QString() : QStringLiteral("批次：%1\n").arg(entry.batch);
+    return QStringLiteral("时间：%1\n序列号：%2\n接口：%3\n%4请求：\n%5\n")
         .arg(QDateTime::fromMSecsSinceEpoch(entry.sentAtMs)
                  .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")),
-             entry.serial, entry.operation, shown(entry.request, whole));
+             entry.serial, entry.operation, batch, shown(entry.request, whole));
 }
 
 } // namespace

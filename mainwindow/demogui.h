@@ -96,7 +96,13 @@ private:
     void setUpTable();
     void startNewResultSet();
     void addTerminalRow(const std::string& reply);
-    ResultCallback searchCallback(bool pauseFirst) const;
+    // A directed search pauses before handing on its first reply.
+    enum class SearchPacing
+    {
+        AsItComes,
+        PauseFirst
+    };
+    ResultCallback searchCallback(SearchPacing pacing) const;
     std::optional<std::string> addressedSerial() const;
     std::optional<std::string> requireAddressedSerial();
     void login(std::int32_t kind);

@@ -118,7 +118,7 @@ void DemoGUI::buildSearchDialogs()
         dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowStaysOnTopHint);
 }
 
-ResultCallback DemoGUI::searchCallback(bool pauseFirst) const
+ResultCallback DemoGUI::searchCallback(SearchPacing pacing) const
 {
     // As for logins: slotSerch finds the search of its reply at the front of
     // searchReplies.
@@ -127,7 +127,7 @@ ResultCallback DemoGUI::searchCallback(bool pauseFirst) const
             window.searchReplies.push_back(search);
             emit window.signalSerch(code, QString::fromStdString(reply));
         });
-    if (!pauseFirst)
+    if (pacing == SearchPacing::AsItComes)
         return reach;
     return [reach](unsigned short code, const char* reply) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -147,7 +147,7 @@ void DemoGUI::startNewResultSet()
 void DemoGUI::slotClickedSearch()
 {
     startNewResultSet();
-    TesselCoreAsync::tsSearchTerminalAsync(searchCallback(false));
+    TesselCoreAsync::tsSearchTerminalAsync(searchCallback(SearchPacing::AsItComes));
 }
 
 void DemoGUI::on_pushButton_2_clicked()
@@ -184,7 +184,7 @@ void DemoGUI::on_slotsIp_button_start_clicked()
     startNewResultSet();
     ipDialog->close();
     const QByteArray request = text.toUtf8();
-    TesselCoreAsync::tsSearchAppointIpAsync(request.constData(), searchCallback(true));
+    TesselCoreAsync::tsSearchAppointIpAsync(request.constData(), searchCallback(SearchPacing::PauseFirst));
 }
 
 void DemoGUI::on_slotsRange_Ip_button_start_clicked()
@@ -228,7 +228,8 @@ void DemoGUI::on_slotsRange_Ip_button_start_clicked()
         startNewResultSet();
         rangeIpDialog->close();
         const QByteArray request = endText.toUtf8();
-        TesselCoreAsync::tsSearchAppointIpAsync(request.constData(), searchCallback(true));
+        TesselCoreAsync::tsSearchAppointIpAsync(request.constData(),
+                                                searchCallback(SearchPacing::PauseFirst));
         return;
     }
     case RangeCheck::Range: {
@@ -238,7 +239,7 @@ void DemoGUI::on_slotsRange_Ip_button_start_clicked()
         range.startIp = check.start;
         range.endIp = check.end;
         const std::string request = recordToJson(range);
-        TesselCoreAsync::tsSearchRangeIpAsync(request.c_str(), searchCallback(true));
+        TesselCoreAsync::tsSearchRangeIpAsync(request.c_str(), searchCallback(SearchPacing::PauseFirst));
         return;
     }
     }
