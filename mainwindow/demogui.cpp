@@ -2,32 +2,15 @@
 
 #include "batchwindow/batchwindow.h"
 #include "console/consolehistory.h"
+#include "core/sdkinit.h"
 #include "mainwindow/mainwindowkeys.h"
 #include "replay/runfile.h"
-
-#include <nlohmann/json.hpp>
 
 #include <QAbstractItemView>
 #include <QDialog>
 #include <QHeaderView>
 #include <QStringList>
 #include <QTableWidgetItem>
-
-namespace {
-
-constexpr char sdkDirectory[] = "C:/Users/Public/tesselcore";
-
-// Who is calling the SDK: a compact object with exactly these members, in order.
-std::string identityText()
-{
-    nlohmann::ordered_json identity;
-    identity["company"] = "Corvane";
-    identity["phone"] = "0555-01001234";
-    identity["email"] = "support@example.com";
-    return identity.dump();
-}
-
-} // namespace
 
 DemoGUI::DemoGUI(QWidget* parent)
     : QWidget(parent), console(nullptr), changePasswordWidget(nullptr), runner(&console.history().recorder()),
@@ -63,8 +46,7 @@ DemoGUI::DemoGUI(QWidget* parent)
     connect(this, &DemoGUI::signalSerch, this, &DemoGUI::slotSerch, Qt::QueuedConnection);
     connect(this, &DemoGUI::signalLogin, this, &DemoGUI::slotLogin, Qt::QueuedConnection);
 
-    const std::string identity = identityText();
-    TesselCoreAsync::tsInit(sdkDirectory, identity.c_str()); // the result tells nothing we could act on
+    tessel::initSdk();
 
     connect(ui.pushButton, &QPushButton::clicked, this, &DemoGUI::slotClickedSearch);
     // No object bears the names these slots imply, so they are connected by hand.

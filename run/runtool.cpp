@@ -1,9 +1,8 @@
 #include "run/runtool.h"
 
 #include "core/records.h"
+#include "core/sdkinit.h"
 #include "sdk/tesselcoreasync.h"
-
-#include <nlohmann/json.hpp>
 
 #include <QFileInfo>
 
@@ -11,18 +10,6 @@
 
 namespace tessel {
 namespace {
-
-// The SDK's working folder and the calling application, as the console gives them.
-constexpr char sdkDirectory[] = "C:/Users/Public/tesselcore";
-
-std::string identityText()
-{
-    nlohmann::ordered_json identity;
-    identity["company"] = "Corvane";
-    identity["phone"] = "0555-01001234";
-    identity["email"] = "support@example.com";
-    return identity.dump();
-}
 
 const char* verdictWord(Verdict verdict)
 {
@@ -78,8 +65,7 @@ void RunTool::start()
                         record->errorString().toStdString());
     }
 
-    const std::string identity = identityText();
-    TesselCoreAsync::tsInit(sdkDirectory, identity.c_str());
+    initSdk();
 
     if (!arguments.login)
         return replay();
