@@ -437,15 +437,9 @@ void TestHistory::textsSurvive()
     }
     // Through the database and back, then out through the export.
     const auto reread = loadedRecorder();
-    const tessel::HistoryEntries& entries = reread->list().all();
-    QCOMPARE(entries.size(), std::size_t(2));
-    QCOMPARE(entries[0].request, text);
-    QCOMPARE(entries[0].batch, batch);
-    QCOMPARE(entries[0].results.size(), std::size_t(2));
-    QCOMPARE(entries[0].results[0].reply, text);
     const QString path = QDir(dataDir()).filePath("export.jsonl");
     QString error;
-    QVERIFY2(tessel::exportHistory(path, entries, &error), qPrintable(error));
+    QVERIFY2(tessel::exportHistory(path, reread->list().all(), &error), qPrintable(error));
 
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -461,8 +455,7 @@ void TestHistory::textsSurvive()
     QCOMPARE(results.size(), 2);
     QCOMPARE(results[0].toObject()["reply"].toString(), text);
     QCOMPARE(results[1].toObject()["code"].toInt(), 65535);
-    const QJsonObject second = QJsonDocument::fromJson(lines[1]).object();
-    QCOMPARE(second["results"].toArray().size(), 0);
+    QCOMPARE(QJsonDocument::fromJson(lines[1]).object()["results"].toArray().size(), 0);
 }
 
 QTEST_MAIN(TestHistory)

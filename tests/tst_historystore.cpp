@@ -22,56 +22,7 @@
 
 namespace {
 
-QString dataDir()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-}
-
-QString databasePath()
-{
-    return tessel::HistoryRecorder::defaultFilePath();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), qint64(bytes.size()));
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A recorder on the database, once it has read it in.
-std::unique_ptr<tessel::HistoryRecorder> loadedRecorder()
-{
-    auto recorder = std::make_unique<tessel::HistoryRecorder>(databasePath());
-    recorder->ensureLoaded();
-    if (!QTest::qWaitFor([&] { return recorder->isLoaded(); }))
-        qWarning("the history was not read in");
-    return recorder;
-}
-
-QStringList operationsOf(const tessel::HistoryRecorder& recorder)
-{
-    QStringList operations;
-    for (const tessel::HistoryEntry& entry : recorder.list().all())
-        operations << entry.operation;
-    return operations;
-}
-
-std::unique_ptr<QProcess> startCopy(int sends, int results, const QString& tag)
-{
-    auto copy = std::make_unique<QProcess>();
-    copy->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    copy->start(HISTORY_HELPER, {databasePath(), QString::number(sends), QString::number(results), tag});
-    return copy;
-}
-
+// Lines of the old JSON Lines file.
 QByteArray oldSend(const char* id, const char* operation)
 {
     return QByteArray(R"({"id":")") + id + R"(","at":1700000000000,"sn":"S1","op":")" + operation +
@@ -89,6 +40,49 @@ QByteArray oldResult(const char* id, int code)
 class TestHistoryStore : public QObject
 {
     Q_OBJECT
+
+    static QString dataDir() { return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation); }
+    static QString databasePath() { return tessel::HistoryRecorder::defaultFilePath(); }
+
+    static void writeFile(const QString& path, const QByteArray& bytes)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), qint64(bytes.size()));
+    }
+
+    static QByteArray readFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // A recorder on the database, once it has read it in.
+    static std::unique_ptr<tessel::HistoryRecorder> loadedRecorder()
+    {
+        auto recorder = std::make_unique<tessel::HistoryRecorder>(databasePath());
+        recorder->ensureLoaded();
+        if (!QTest::qWaitFor([&] { return recorder->isLoaded(); }))
+            qWarning("the history was not read in");
+        return recorder;
+    }
+
+    static QStringList operationsOf(const tessel::HistoryRecorder& recorder)
+    {
+        QStringList operations;
+        for (const tessel::HistoryEntry& entry : recorder.list().all())
+            operations << entry.operation;
+        return operations;
+    }
+
+    static std::unique_ptr<QProcess> startCopy(int sends, int results, const QString& tag)
+    {
+        auto copy = std::make_unique<QProcess>();
+        copy->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        copy->start(HISTORY_HELPER, {databasePath(), QString::number(sends), QString::number(results), tag});
+        return copy;
+    }
 
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -118,11 +112,9 @@ private slots:
         std::vector<std::unique_ptr<QProcess>> others;
         for (int i = 0; i < copies; ++i)
             others.push_back(startCopy(sends, results, QString(QChar('A' + i))));
-        for (const auto& copy : others) {
-            QVERIFY(copy->waitForFinished(120000));
-            QCOMPARE(copy->exitStatus(), QProcess::NormalExit);
-            QCOMPARE(copy->exitCode(), 0);
-        }
+        for (const auto& copy : others)
+            QVERIFY(copy->waitForFinished(120000) && copy->exitStatus() == QProcess::NormalExit &&
+                    copy->exitCode() == 0);
         const auto reread = loadedRecorder();
         QVERIFY(reread->statusMessage().isEmpty());
         QCOMPARE(reread->list().all().size(), std::size_t(copies * sends));
