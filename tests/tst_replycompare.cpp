@@ -51,25 +51,20 @@ void TestReplyCompare::replies_data()
 
     row("order, number forms, escapes", R"({"a":1,"b":{"c":[1,2]},"r":50,"e":5e1,"s":"\u0041"})",
         R"({ "s":"A","e":50,"r":50.0,"b":{"c":[1,2]}, "a":1 })", "", "");
-    row("number against text", R"({"w":1920})", R"({"w":"1920"})", "", R"(w: 1920 -> "1920")");
-    row("big integers exactly", R"({"n":9007199254740993})", R"({"n":9007199254740992})", "",
-        "n: 9007199254740993 -> 9007199254740992");
-    row("negative against unsigned", "[-1]", "[18446744073709551615]", "", "[0]: -1 -> 18446744073709551615");
+    row("numbers exactly, not as text", R"({"w":1920,"n":9007199254740993,"u":[-1]})",
+        R"({"w":"1920","n":9007199254740992,"u":[18446744073709551615]})", "",
+        "n: 9007199254740993 -> 9007199254740992\nu[0]: -1 -> 18446744073709551615\nw: 1920 -> \"1920\"");
     row("paths, strings, types", R"({"s":"A","v":{"r":50},"l":[{"n":"a"},{"n":"b"}],"t":{},"z":null})",
         R"({"s":"a","v":{"r":60},"l":[{"n":"a"},{"n":"c"}],"t":[],"z":false})", "",
         "l[1].n: \"b\" -> \"c\"\ns: \"A\" -> \"a\"\nt: {} -> []\nv.r: 50 -> 60\nz: null -> false");
-    row("absent and added members", R"({"a":1,"b":2})", R"({"b":2,"c":3})", "", "a: 1 -> (无)\nc: (无) -> 3");
-    row("longer array", "[1]", "[1,2]", "", "[1]: (无) -> 2");
-    row("ignore a name at any depth", R"({"time":1,"x":{"time":1,"k":1}})",
-        R"({"time":2,"x":{"time":2,"k":2}})", "time", "x.k: 1 -> 2");
-    row("ignore an absent member", R"({"a":1,"t":1})", R"({"a":1})", "t", "");
-    row("ignore a path exactly", R"({"time":1,"x":{"time":1}})", R"({"time":2,"x":{"time":2}})", "x.time",
-        "time: 1 -> 2");
-    row("a path is counted from the top", R"({"y":{"x":{"time":1}}})", R"({"y":{"x":{"time":2}}})", "x.time",
-        "y.x.time: 1 -> 2");
-    row("a path through a list", R"({"l":[{"n":1,"m":1}]})", R"({"l":[{"n":2,"m":2}]})", "l.n",
-        "l[0].m: 1 -> 2");
-    row("ignoring a whole member", R"({"x":{"a":1}})", R"({"x":[1,2]})", "x", "");
+    row("absent and added", R"({"a":1,"b":2,"l":[1]})", R"({"b":2,"c":3,"l":[1,2]})", "",
+        "a: 1 -> (无)\nl[1]: (无) -> 2\nc: (无) -> 3");
+    row("ignore names at any depth, absent too", R"({"time":1,"t":1,"x":{"time":1,"k":1}})",
+        R"({"time":2,"x":{"time":2,"k":2}})", "time,t", "x.k: 1 -> 2");
+    row("ignore a path exactly, from the top", R"({"time":1,"x":{"time":1},"y":{"x":{"time":1}}})",
+        R"({"time":2,"x":{"time":2},"y":{"x":{"time":2}}})", "x.time", "time: 1 -> 2\ny.x.time: 1 -> 2");
+    row("ignore a path through a list, a whole member", R"({"l":[{"n":1,"m":1}],"x":{"a":1}})",
+        R"({"l":[{"n":2,"m":2}],"x":[1,2]})", "l.n,x", "l[0].m: 1 -> 2");
     row("not JSON, same text", "ok", "ok", "", "");
     row("not JSON, other text", "ok", "OK", "", "$: ok -> OK");
     row("JSON against text", R"({"a":1})", "a=1", "", R"($: {"a":1} -> a=1)");
