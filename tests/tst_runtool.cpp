@@ -35,12 +35,14 @@ QString readAll(std::FILE* file)
 {
     std::fflush(file);
     std::rewind(file);
-    QByteArray text;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, static_cast<int>(n));
-    return QString::fromUtf8(text);
+    QFile in;
+    in.open(file, QIODevice::ReadOnly);
+    return QString::fromUtf8(in.readAll());
+}
+
+QStringList words(const char* text)
+{
+    return QString(text).split(' ', Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -50,8 +52,16 @@ class TestRunTool : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        tesselsim::reset();
+        tesselsim::setLatency(0ms);
+    }
+    void cleanup()
+    {
+        QVERIFY(tesselsim::waitIdle());
+        tesselsim::reset();
+    }
     void arguments_data();
     void arguments();
     void exitCodes_data();
@@ -62,56 +72,40 @@ private slots:
 
 private:
     QString write(const QString& name, const QByteArrayList& lines);
-    // Runs tessel-run with these arguments; the exit code, stdout and stderr.
-    void run(const QStringList& arguments, int& code, QString* out = nullptr, QString* err = nullptr,
+    // Runs tessel-run with these arguments; its exit code, stdout then stderr.
+    void run(const QStringList& arguments, int& code, QString* said = nullptr,
              const std::function<void(tessel::RunTool&)>& meanwhile = {});
 
-    std::unique_ptr<QTemporaryDir> dir;
+    QTemporaryDir dir;
 };
-
-void TestRunTool::init()
-{
-    tesselsim::reset();
-    tesselsim::setLatency(0ms);
-    dir = std::make_unique<QTemporaryDir>();
-}
-
-void TestRunTool::cleanup()
-{
-    QVERIFY(tesselsim::waitIdle());
-    tesselsim::reset();
-    dir.reset();
-}
 
 QString TestRunTool::write(const QString& name, const QByteArrayList& lines)
 {
-    const QString path = dir->filePath(name);
+    const QString path = dir.filePath(name);
     QFile file(path);
     if (file.open(QIODevice::WriteOnly))
         file.write(lines.join('\n') + '\n');
     return path;
 }
 
-void TestRunTool::run(const QStringList& arguments, int& code, QString* out, QString* err,
+void TestRunTool::run(const QStringList& arguments, int& code, QString* said,
                       const std::function<void(tessel::RunTool&)>& meanwhile)
 {
     code = -1;
     QString error;
     const auto parsed = tessel::parseRunArguments(arguments, QByteArray(), error);
     QVERIFY2(parsed, qPrintable(error));
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> outFile(std::tmpfile(), &std::fclose);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> errFile(std::tmpfile(), &std::fclose);
-    tessel::RunTool tool(*parsed, outFile.get(), errFile.get(), false);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), &std::fclose),
+        err(std::tmpfile(), &std::fclose);
+    tessel::RunTool tool(*parsed, out.get(), err.get(), false);
     QSignalSpy done(&tool, &tessel::RunTool::done);
     tool.start();
     if (meanwhile)
         meanwhile(tool);
     QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 20000);
     code = done.at(0).at(0).toInt();
-    if (out)
-        *out = readAll(outFile.get());
-    if (err)
-        *err = readAll(errFile.get());
+    if (said)
+        *said = readAll(out.get()) + readAll(err.get());
 }
 
 void TestRunTool::arguments_data()
@@ -119,25 +113,24 @@ void TestRunTool::arguments_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("passwordVariable");
     QTest::addColumn<QString>("error"); // empty: accepted
-    QTest::newRow("file only") << QStringList{"a.jsonl"} << QByteArray() << "";
-    QTest::newRow("everything") << QStringList{"a.jsonl",     "--sn",     "B1",        "--login",
-                                               "admin:12:34", "--ignore", "time,x.y",  "--ignore=z",
-                                               "--timeout",   "100",      "--grace=0", "--concurrency",
-                                               "4",           "--junit",  "r.xml",     "--record",
-                                               "n.jsonl"}
-                                << QByteArray() << "";
-    QTest::newRow("password from the environment")
-        << QStringList{"a.jsonl", "--login", "admin"} << QByteArray("123456") << "";
-    QTest::newRow("no password anywhere")
-        << QStringList{"a.jsonl", "--login", "admin"} << QByteArray() << "no password";
-    QTest::newRow("no run file") << QStringList{"--sn", "B1"} << QByteArray() << "no run file";
-    QTest::newRow("two run files") << QStringList{"a", "b"} << QByteArray() << "one run file only";
-    QTest::newRow("unknown option") << QStringList{"a", "--snn", "B1"} << QByteArray()
-                                    << "unknown option --snn";
-    QTest::newRow("value missing") << QStringList{"a", "--timeout"} << QByteArray()
-                                   << "--timeout needs a value";
-    QTest::newRow("not a number") << QStringList{"a", "--grace", "5s"} << QByteArray() << "whole number";
-    QTest::newRow("no concurrency") << QStringList{"a", "--concurrency", "0"} << QByteArray() << "from 1";
+    const auto row = [](const char* tag, const char* arguments, const char* variable, const char* error) {
+        // an unset variable is not an empty one
+        QTest::newRow(tag) << words(arguments) << (*variable ? QByteArray(variable) : QByteArray())
+                           << QString(error);
+    };
+    row("file only", "a.jsonl", "", "");
+    row("everything",
+        "a.jsonl --sn B1 --login admin:12:34 --ignore time,x.y --ignore=z --timeout 100 --grace=0 "
+        "--concurrency 4 --junit r.xml --record n.jsonl",
+        "", "");
+    row("password from the environment", "a.jsonl --login admin", "123456", "");
+    row("no password anywhere", "a.jsonl --login admin", "", "no password");
+    row("no run file", "--sn B1", "", "no run file");
+    row("two run files", "a b", "", "one run file only");
+    row("unknown option", "a --snn B1", "", "unknown option --snn");
+    row("value missing", "a --timeout", "", "--timeout needs a value");
+    row("not a number", "a --grace 5s", "", "whole number");
+    row("no concurrency", "a --concurrency 0", "", "from 1");
 }
 
 void TestRunTool::arguments()
@@ -154,8 +147,8 @@ void TestRunTool::arguments()
         QCOMPARE(parsed->ignore, (std::vector<std::string>{"time", "x.y", "z"}));
         QCOMPARE(parsed->graceMs, 0);
     }
-    if (QTest::currentDataTag() == QLatin1String("password from the environment"))
-        QCOMPARE(parsed->password, QByteArray("123456"));
+    if (!passwordVariable.isEmpty())
+        QCOMPARE(parsed->password, passwordVariable);
 }
 
 void TestRunTool::exitCodes_data()
@@ -165,28 +158,23 @@ void TestRunTool::exitCodes_data()
     QTest::addColumn<bool>("unanswered"); // the first getVolume() is never answered
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("said");
-    QTest::newRow("all the same") << QByteArrayList{volumeSame, volumeSame} << QStringList{} << false << 0
-                                  << "2 requests: 2 same";
-    QTest::newRow("one differs") << QByteArrayList{volumeDifferent, volumeSame} << QStringList{} << false << 1
-                                 << "ratio: recorded 51, now 50.0";
-    QTest::newRow("ignored member") << QByteArrayList{volumeDifferent} << QStringList{"--ignore", "ratio"}
-                                    << false << 0 << "1 same";
-    QTest::newRow("times out") << QByteArrayList{volumeSame} << QStringList{"--timeout", "50"} << true << 1
-                               << "1 timeout";
-    QTest::newRow("unknown operation, run goes on")
-        << QByteArrayList{unknownOperation, volumeSame} << QStringList{} << false << 1
-        << "1 same, 0 different, 0 timeout, 1 error";
-    QTest::newRow("damaged line") << QByteArrayList{volumeSame, "{\"operation\":"} << QStringList{} << false
-                                  << 2 << "line 2, column 14";
-    QTest::newRow("login, then the same")
-        << QByteArrayList{runLine("getVolume()", "BZSA07194A0049999716")}
-        << QStringList{"--login", "admin:123456"} << false << 0 << "logged in to BZSA07194A0049999716";
-    QTest::newRow("wrong password") << QByteArrayList{volumeSame}
-                                    << QStringList{"--login", "admin:nope", "--sn", "BZSA07194A0049999716"}
-                                    << false << 2 << "code 1005";
-    QTest::newRow("login with nothing to log in to")
-        << QByteArrayList{runLine("getVolume()", "")} << QStringList{"--login", "a:b"} << false << 2
-        << "no terminal to log in to";
+    const auto row = [](const char* tag, const QByteArrayList& lines, const char* options, bool unanswered,
+                        int code, const char* said) {
+        QTest::newRow(tag) << lines << words(options) << unanswered << code << QString(said);
+    };
+    row("all the same", {volumeSame, volumeSame}, "", false, 0, "2 requests: 2 same");
+    row("one differs", {volumeDifferent, volumeSame}, "", false, 1, "ratio: recorded 51, now 50.0");
+    row("ignored member", {volumeDifferent}, "--ignore ratio", false, 0, "1 same");
+    row("times out", {volumeSame}, "--timeout 50", true, 1, "1 timeout");
+    row("unknown operation, run goes on", {unknownOperation, volumeSame}, "", false, 1,
+        "1 same, 0 different, 0 timeout, 1 error");
+    row("damaged line", {volumeSame, "{\"operation\":"}, "", false, 2, "line 2, column 14");
+    row("login, then the same", {runLine("getVolume()", "BZSA07194A0049999716")}, "--login admin:123456",
+        false, 0, "logged in to BZSA07194A0049999716");
+    row("wrong password", {volumeSame}, "--login admin:nope --sn BZSA07194A0049999716", false, 2,
+        "code 1005");
+    row("login with nothing to log in to", {runLine("getVolume()", "")}, "--login a:b", false, 2,
+        "no terminal to log in to");
 }
 
 void TestRunTool::exitCodes()
@@ -199,19 +187,18 @@ void TestRunTool::exitCodes()
     if (unanswered)
         tesselsim::holdNextCallback("tsGetVolumeAsync");
     int exitCode = -1;
-    QString out, err;
-    run(QStringList{write("run.jsonl", lines), "--grace", "10"} + options, exitCode, &out, &err);
+    QString text;
+    run(QStringList{write("run.jsonl", lines), "--grace", "10"} + options, exitCode, &text);
     QCOMPARE(exitCode, code);
-    QVERIFY2((out + err).contains(said), qPrintable(out + err));
-    if (code == 2) { // refused before anything was sent
-        for (const tesselsim::Call& call : tesselsim::calls())
-            QVERIFY2(call.operation == "tsInit" || call.operation == "tsLoginAsync", call.operation.c_str());
-    }
+    QVERIFY2(text.contains(said), qPrintable(text));
+    for (const tesselsim::Call& call : tesselsim::calls()) // 2: refused before anything was sent
+        QVERIFY2(code != 2 || call.operation == "tsInit" || call.operation == "tsLoginAsync",
+                 call.operation.c_str());
 }
 
 void TestRunTool::junitReport()
 {
-    const QString report = dir->filePath("report.xml");
+    const QString report = dir.filePath("report.xml");
     int code = -1;
     run({write("volume.jsonl", {volumeSame, volumeDifferent, unknownOperation}), "--grace", "10", "--junit",
          report},
@@ -246,7 +233,7 @@ void TestRunTool::junitReport()
 // A run file written by hand (no results) records a baseline that replays the same.
 void TestRunTool::recordThenReplay()
 {
-    const QString baseline = dir->filePath("baseline.jsonl");
+    const QString baseline = dir.filePath("baseline.jsonl");
     int code = -1;
     run({write("hand.jsonl", {runLine("getDisplayInfo()", "BZSA07194A0049999716"),
                               runLine("getVolume()", "BZSA07194A0049999716")}),
@@ -254,24 +241,24 @@ void TestRunTool::recordThenReplay()
         code);
     QCOMPARE(code, 0);
     QCOMPARE(tessel::checkRunFile(baseline).requests, qint64(2));
-    QString out;
-    run({baseline, "--grace", "10"}, code, &out);
+    QString said;
+    run({baseline, "--grace", "10"}, code, &said);
     QCOMPARE(code, 0);
-    QVERIFY2(out.contains("2 requests: 2 same"), qPrintable(out));
+    QVERIFY2(said.contains("2 requests: 2 same"), qPrintable(said));
 }
 
 void TestRunTool::interruptReportsWhatFinished()
 {
-    const QString report = dir->filePath("report.xml");
-    const QString record = dir->filePath("new.jsonl");
+    const QString report = dir.filePath("report.xml");
+    const QString record = dir.filePath("new.jsonl");
     int code = -1;
-    QString out, err;
+    QString said;
     tesselsim::holdNextCallback("tsGetVolumeAsync"); // the second line waits for ever
     run({write("run.jsonl", {unknownOperation, volumeSame}), "--junit", report, "--record", record}, code,
-        &out, &err, [](tessel::RunTool& tool) { tool.interrupt(); });
+        &said, [](tessel::RunTool& tool) { tool.interrupt(); });
     QCOMPARE(code, 1);
-    QVERIFY2(out.contains("interrupted: 1 requests: 0 same, 0 different, 0 timeout, 1 error"),
-             qPrintable(out));
+    QVERIFY2(said.contains("interrupted: 1 requests: 0 same, 0 different, 0 timeout, 1 error"),
+             qPrintable(said));
     QFile file(report);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll().count("<testcase"), 1);
