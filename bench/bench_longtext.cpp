@@ -12,6 +12,7 @@
 
 #include "console/consolehistory.h"
 #include "console/consoletools.h"
+#include "console/longlinefolder.h"
 #include "historywindow/historywindow.h"
 #include "mainwindow/demogui.h"
 #include "simulator/simulator.h"
@@ -135,7 +136,7 @@ void run(const char* what, const QString& text)
         history.window().selectEntry(history.recorder().list().endIndex() - 1);
         settle(history.window());
     });
-    const bool intact = request->toPlainText() == text;
+    const bool intact = tessel::unfoldedText(*request->document()) == text;
     const QString detail = history.window().findChild<QPlainTextEdit*>("historyDetail")->toPlainText();
     std::printf("  %-28s %10.1f %10.1f %10.1f %10.1f   %s\n", what, paste, check, send, shown,
                 !intact                            ? "(request box text differs)"

@@ -1,5 +1,6 @@
 #include "console/consoletools.h"
 
+#include "console/longlinefolder.h"
 #include "console/operationfinderdialog.h"
 #include "core/codesnippet.h"
 #include "core/jsontext.h"
@@ -67,7 +68,10 @@ ConsoleTools::ConsoleTools(QWidget* console)
 
     // Tab moves on to the next widget; a request needs no tab characters.
     request->setTabChangesFocus(true);
-    // A pasted request or a reply of one endless line must not freeze the window.
+    // A pasted request or a reply of one endless line must not freeze the
+    // window: the longest lines are folded, long ones wrap anywhere.
+    new LongLineFolder(*request);
+    new LongLineFolder(*reply);
     wrapLongLinesAnywhere(*request->document());
     wrapLongLinesAnywhere(*reply->document());
 
@@ -142,7 +146,7 @@ void ConsoleTools::choose(int entryIndex)
 void ConsoleTools::checkRequest()
 {
     checkTimer.stop();
-    const QString text = request->toPlainText();
+    const QString text = unfoldedText(*request->document());
     // An empty box is not a request being typed; it is left unmarked.
     std::optional<JsonFault> fault;
     if (!text.trimmed().isEmpty())
@@ -155,7 +159,7 @@ void ConsoleTools::checkRequest()
 
 void ConsoleTools::layOutRequest(bool indented)
 {
-    const std::string text = request->toPlainText().toStdString();
+    const std::string text = unfoldedText(*request->document()).toStdString();
     const JsonLayout layout = indented ? indentJson(text) : compactJson(text);
     if (layout.fault) {
         // Refused: the text stays as it is and the fault is pointed out.
@@ -195,7 +199,7 @@ void ConsoleTools::showFaultTip(const QString& text)
 void ConsoleTools::copyRequestAs(SnippetLanguage language)
 {
     const std::string apiName = names->currentText().toStdString();
-    const std::string text = request->toPlainText().toStdString();
+    const std::string text = unfoldedText(*request->document()).toStdString();
     const std::optional<std::string> snippet =
         language == SnippetLanguage::CSharp ? csharpSnippet(apiName, text) : javaSnippet(apiName, text);
     if (snippet)
@@ -238,7 +242,7 @@ QMenu* ConsoleTools::replyMenu()
     indented->setCheckable(true);
     indented->setChecked(repliesIndented);
     connect(indented, &QAction::toggled, this, &ConsoleTools::setRepliesIndented);
-    const QString shown = reply->toPlainText();
+    const QString shown = unfoldedText(*reply->document());
     // The reply as it came, also while it is shown indented; once the box has
     // been edited, what stands below the code line.
     const int lineEnd = shown.indexOf(QLatin1Char('\n'));

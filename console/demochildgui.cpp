@@ -2,13 +2,14 @@
 
 #include "console/consolehistory.h"
 #include "console/consoletools.h"
+#include "console/longlinefolder.h"
 #include "core/catalogue.h"
 #include "core/requestrunner.h"
 #include "core/requesttarget.h"
 #include "core/samples.h"
 
-#include <QLabel>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenu>
 #include <QShortcut>
 #include <QStringList>
@@ -75,7 +76,8 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
 void DemoChildGUI::openBatch()
 {
     if (batchOpener)
-        batchOpener(ui.comboBox_APIName->currentText().toUtf8(), ui.textEdit_2->toPlainText().toUtf8());
+        batchOpener(ui.comboBox_APIName->currentText().toUtf8(),
+                    tessel::unfoldedText(*ui.textEdit_2->document()).toUtf8());
 }
 
 DemoChildGUI::~DemoChildGUI() = default;
@@ -114,7 +116,7 @@ void DemoChildGUI::soltsGetInfo()
     // has installed a sender: then there is nowhere to send to.
     if (!requestSender)
         return;
-    const QByteArray requestText = ui.textEdit_2->toPlainText().toUtf8();
+    const QByteArray requestText = tessel::unfoldedText(*ui.textEdit_2->document()).toUtf8();
     requestSender(apiName, requestText);
 }
 
@@ -127,7 +129,7 @@ void DemoChildGUI::soltsGetSN(QString sn)
     // A request still aimed at the previous terminal follows the console to
     // the new one; a result of the previous terminal must not pass for the
     // new one's.
-    const std::string request = ui.textEdit_2->toPlainText().toStdString();
+    const std::string request = tessel::unfoldedText(*ui.textEdit_2->document()).toStdString();
     const std::string moved =
         tessel::requesttarget::retargeted(request, previous.toStdString(), sn.toStdString());
     if (moved != request)
