@@ -129,15 +129,21 @@ void run(const char* what, const QString& text)
         settle(*console);
     });
     tessel::ConsoleHistory& history = console->history();
+    auto* detailPane = history.window().findChild<QPlainTextEdit*>("historyDetail");
     const double shown = timed([&] {
         history.openWindow();
-        runUntil(
-            [&] { return history.recorder().list().endIndex() > history.recorder().list().firstIndex(); });
+        // The history outlives one console: wait for this text's own request.
+        const auto& list = history.recorder().list();
+        runUntil([&] {
+            return list.endIndex() > list.firstIndex() && list.at(list.endIndex() - 1).request == text;
+        });
         history.window().selectEntry(history.recorder().list().endIndex() - 1);
+        // The pane may be filled a moment later: until it shows the request.
+        runUntil([&] { return detailPane->toPlainText().contains(text.left(1000)); });
         settle(history.window());
     });
     const bool intact = tessel::unfoldedText(*request->document()) == text;
-    const QString detail = history.window().findChild<QPlainTextEdit*>("historyDetail")->toPlainText();
+    const QString detail = detailPane->toPlainText();
     std::printf("  %-28s %10.1f %10.1f %10.1f %10.1f   %s\n", what, paste, check, send, shown,
                 !intact                            ? "(request box text differs)"
                 : detail.contains(text.left(1000)) ? ""

@@ -25,6 +25,8 @@ public:
     }
     const HistoryEntries& all() const { return entries; }
     int capacity() const { return cap; }
+    // The absolute index of the request with this id, or -1.
+    qint64 indexOf(const QString& id) const { return indexOfId.value(id, -1); }
 
     // Adds the newest request, dropping the oldest beyond the cap.
     void add(HistoryEntry entry);

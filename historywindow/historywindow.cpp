@@ -146,8 +146,12 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     connect(&filterDelay, &QTimer::timeout, this, &HistoryWindow::applyFilter);
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &HistoryWindow::showSelected);
+    // The older requests come in while the window may be open already: the
+    // entry on show stays selected and shown, under its new index.
     connect(proxy, &QAbstractItemModel::modelReset, this, [this] {
-        shownEntry = -1; // the indexes are new
+        shownEntry = this->recorder.list().indexOf(shownId);
+        if (shownEntry >= 0)
+            selectEntry(shownEntry);
         showSelected();
     });
     connect(proxy, &QAbstractItemModel::rowsRemoved, this, &HistoryWindow::showSelected);
@@ -219,9 +223,11 @@ void HistoryWindow::showSelected()
     shownResults = 0;
     detailFeed.stop();
     if (at < 0) {
+        shownId.clear();
         detail->clear();
         return;
     }
+    shownId = recorder.list().at(at).id;
     detail->setPlainText(requestText(recorder.list().at(at), false));
     feedDetail();
 }

@@ -257,6 +257,10 @@ void TestHistory::windowOpens()
     auto* window = topLevel<tessel::HistoryWindow>();
     QVERIFY(window);
     QVERIFY(window->isVisible());
+    // Selected before the older requests are read in, and still selected after.
+    auto* detail = window->findChild<QPlainTextEdit*>("historyDetail");
+    window->selectEntry(recorder.list().endIndex() - 1);
+    QVERIFY(detail->toPlainText().contains("S1"));
     QVERIFY(!window->parent());
     // Owned by the console, so kept above it alone, not above every window.
     QVERIFY(!window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -267,6 +271,7 @@ void TestHistory::windowOpens()
     QTRY_VERIFY(window->isActiveWindow());
     // "载入" brings the console forward and leaves the window open.
     QTRY_VERIFY(recorder.isLoaded());
+    QVERIFY(detail->toPlainText().contains("S1"));
     window->selectEntry(recorder.list().firstIndex());
     window->findChild<QPushButton*>("historyLoad")->click();
     QTRY_VERIFY(console.isActiveWindow());
