@@ -230,6 +230,8 @@ void TestConsoleTools::requestCheck_data()
                                  << "第 2 行，第 6 列";
     // The parser quotes the whole unterminated string; the tip stays short.
     QTest::newRow("unterminated long string") << "\"" + QString(300000, 'A') << "第 1 行，第 300002 列";
+    QTest::newRow("valid, folded in the box") << "[\"" + QString(300000, 'A') + "\"]"
+                                              << "";
 }
 
 void TestConsoleTools::requestCheck()

@@ -40,8 +40,7 @@ void TestLongLineFolder::wholeTextKept_data()
     QTest::newRow("one long line") << "" << run << true;
     QTest::newRow("pasted into a line") << "{\"data\":\"" << run + "\"}\n{}" << true;
     QTest::newRow("among short lines, two long") << "{\n" << run + "\n" + run + "\n}" << true;
-    QTest::newRow("pairs, edges between them") << "" << face.repeated(tessel::foldLineChars / 2 + 1) << true;
-    QTest::newRow("pairs, edges inside them")
+    QTest::newRow("pairs across the edges")
         << "x" << face.repeated(tessel::foldLineChars / 2 + 1) + "y" << true;
 }
 
@@ -61,19 +60,13 @@ void TestLongLineFolder::wholeTextKept()
     QCOMPARE(document.characterCount() < whole.size(), folded);
     QVERIFY(!box.toPlainText().toUcs4().contains(0xFFFD)); // no pair was split
 
-    // A selection from inside the first line's start to inside the last line's end.
+    // From inside the first line's start to inside the last line's end.
     QTextCursor selection(&document);
     selection.setPosition(before.size() + 3);
-    selection.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    selection.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, 2);
+    selection.setPosition(document.characterCount() - 3, QTextCursor::KeepAnchor);
     box.setTextCursor(selection);
-    // Its ends stand as far from the text's ends in the box as in the whole text.
-    const int endGap = document.characterCount() - 1 - selection.selectionEnd();
-    const QString selected =
-        whole.mid(selection.selectionStart(), whole.size() - endGap - selection.selectionStart());
+    const QString selected = whole.mid(before.size() + 3, whole.size() - before.size() - 5);
     QCOMPARE(tessel::unfoldedText(selection), selected);
-    box.copy();
-    QCOMPARE(QApplication::clipboard()->text(), selected);
     box.cut();
     QCOMPARE(QApplication::clipboard()->text(), selected);
     box.undo();
@@ -83,9 +76,8 @@ void TestLongLineFolder::wholeTextKept()
     box.redo();
     QCOMPARE(tessel::unfoldedText(document), whole);
 
-    // Set as a whole, and typed into once folded.
+    // Set as a whole (the format next to a mark must not spread), then typed into.
     box.setPlainText(whole);
-    QCOMPARE(tessel::unfoldedText(document), whole);
     box.moveCursor(QTextCursor::Start);
     QTest::keyClicks(&box, "xy");
     QCOMPARE(tessel::unfoldedText(document), "xy" + whole);
@@ -93,22 +85,12 @@ void TestLongLineFolder::wholeTextKept()
 
 void TestLongLineFolder::consoleUsesWholeRequest()
 {
-    tesselsim::reset();
     QByteArray sent;
     DemoChildGUI console;
     console.setRequestSender([&sent](const QByteArray&, const QByteArray& request) { sent = request; });
-    console.show();
-    console.findChild<QComboBox*>("comboBox_APIModule")->setCurrentIndex(3);
-    auto* names = console.findChild<QComboBox*>("comboBox_APIName");
-    names->setCurrentIndex(names->findText("getVolume()"));
-    auto* request = console.findChild<QTextEdit*>("textEdit_2");
-    request->setPlainText("{");
-    QTRY_VERIFY(!request->styleSheet().isEmpty());
+    console.findChild<QComboBox*>("comboBox_APIModule")->setCurrentIndex(3); // getVolume() first
     const QString whole = "{\"sn\":\"A1\",\"data\":\"" + QString(tessel::foldLineChars * 2, 'A') + "\"}";
-    request->setPlainText(whole);
-    QVERIFY(request->document()->characterCount() < tessel::foldLineChars);
-    // The check reads the whole text: a marker in its place would not be JSON.
-    QTRY_VERIFY(request->styleSheet().isEmpty());
+    console.findChild<QTextEdit*>("textEdit_2")->setPlainText(whole);
     console.findChild<QPushButton*>("pushButton")->click();
     QCOMPARE(sent, whole.toUtf8());
 }
