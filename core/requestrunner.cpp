@@ -66,8 +66,8 @@ private:
     bool wakePosted = false;
 };
 
-RequestRunner::RequestRunner(HistoryRecorder* history, QObject* parent)
-    : QObject(parent), history(history), inbox(std::make_shared<RunnerInbox>(this))
+RequestRunner::RequestRunner(HistoryRecorder* history, QObject* parent, Memory memory)
+    : QObject(parent), history(history), memory(memory), inbox(std::make_shared<RunnerInbox>(this))
 {
     qRegisterMetaType<tessel::RequestRunner::Id>("tessel::RequestRunner::Id");
 }
@@ -106,10 +106,12 @@ RequestRunner::Sent RequestRunner::send(const QByteArray& name, const QByteArray
     remembered.operation = QString::fromUtf8(name);
     remembered.serial = serialOfRequest(requestText);
     remembered.sentAt = std::chrono::steady_clock::now();
-    requestOrder.push_back(id);
-    while (requestOrder.size() > rememberedRequests) {
-        requests.erase(requestOrder.front());
-        requestOrder.pop_front();
+    if (memory == Memory::Latest) {
+        requestOrder.push_back(id);
+        while (requestOrder.size() > rememberedRequests) {
+            requests.erase(requestOrder.front());
+            requestOrder.pop_front();
+        }
     }
 
     // Runs on an SDK thread, possibly more than once and possibly after the
@@ -153,6 +155,12 @@ void RequestRunner::takeResults()
             return;
         }
     }
+}
+
+void RequestRunner::release(Id id)
+{
+    if (memory == Memory::UntilReleased)
+        requests.erase(id);
 }
 
 const RequestRunner::Request* RequestRunner::request(Id id) const

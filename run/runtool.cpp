@@ -33,6 +33,7 @@ constexpr std::size_t printedDifferences = 10;
 
 RunTool::RunTool(RunArguments arguments, std::FILE* out, std::FILE* err, bool progress, QObject* parent)
     : QObject(parent), arguments(std::move(arguments)), out(out), err(err), progress(progress),
+      runner(nullptr, nullptr, RequestRunner::Memory::UntilReleased),
       lifeline(std::make_shared<Lifeline<RunTool>>(this))
 {}
 
