@@ -65,7 +65,12 @@ public:
     Step next(RunLine& line, RunFileFault& fault);
 
 private:
+    bool fill(); // appends the next chunk of the file; false at its end or on an error
+
     QFile file;
+    std::string buffer; // read, not yet taken from `start` on
+    std::size_t start = 0;
+    bool readError = false;
     qint64 lineNumber = 0;
 };
 
