@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_set>
 
 namespace tessel {
 namespace {
@@ -419,7 +420,7 @@ RunFileReader::Step RunFileReader::next(RunLine& line, RunFileFault& fault)
     }
 }
 
-RunFileCheck checkRunFile(const QString& path)
+RunFileCheck checkRunFile(const QString& path, bool withSerials)
 {
     RunFileCheck check;
     RunFileReader reader;
@@ -427,6 +428,7 @@ RunFileCheck checkRunFile(const QString& path)
         return check;
     RunLine line;
     RunFileFault fault;
+    std::unordered_set<std::string> seen; // the serials collected so far
     for (;;) {
         const RunFileReader::Step step = reader.next(line, fault);
         if (step == RunFileReader::Step::End)
@@ -436,14 +438,17 @@ RunFileCheck checkRunFile(const QString& path)
             break;
         }
         ++check.requests;
-        const std::string serial = serialOfRequest(QByteArray::fromStdString(line.request)).toStdString();
-        if (serial.empty() ||
-            std::find(check.serials.begin(), check.serials.end(), serial) != check.serials.end())
+        if (!withSerials)
             continue;
-        if (check.serials.size() < maxSerials)
-            check.serials.push_back(serial);
-        else
+        std::string serial = serialOfRequest(QByteArray::fromStdString(line.request)).toStdString();
+        if (serial.empty() || seen.count(serial))
+            continue;
+        if (check.serials.size() < maxSerials) {
+            seen.insert(serial);
+            check.serials.push_back(std::move(serial));
+        } else {
             check.tooManySerials = true;
+        }
     }
     return check;
 }

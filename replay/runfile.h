@@ -75,8 +75,9 @@ private:
 };
 
 // A first pass over the whole file, so that nothing is sent from a file with
-// a damaged line. Collects the distinct top-level "sn" texts of the requests
-// (up to `maxSerials`; beyond that `tooManySerials` is set).
+// a damaged line. With `withSerials`, collects the distinct top-level "sn"
+// texts of the requests (up to `maxSerials`; beyond that `tooManySerials` is
+// set).
 struct RunFileCheck
 {
     std::string openError; // the file could not be opened
@@ -88,6 +89,6 @@ struct RunFileCheck
 };
 
 constexpr std::size_t maxSerials = 1000;
-RunFileCheck checkRunFile(const QString& path);
+RunFileCheck checkRunFile(const QString& path, bool withSerials = true);
 
 } // namespace tessel
