@@ -192,6 +192,8 @@ void ReplaySession::schedule()
 void ReplaySession::settle(RequestRunner::Id id)
 {
     const auto found = pending.find(id);
+    if (found == pending.end())
+        return; // dropped by a stop meanwhile
     Pending& request = found->second;
     ReplayOutcome outcome = std::move(request.outcome);
     const bool complete = outcome.results.size() >= request.expected;
