@@ -1,5 +1,7 @@
 #include "replay/runfile.h"
 
+#include "replay/quickline.h"
+
 #include "core/jsontext.h"
 #include "history/historyentry.h"
 #include "history/historyfile.h"
@@ -94,155 +96,6 @@ bool isBlank(std::string_view text)
     return std::all_of(text.begin(), text.end(), isJsonBlank);
 }
 
-// Reads the usual line (texts for the request and the replies, whole
-// numbers, no member twice) straight from the parser's events, without
-// building the document. Anything else, a fault included, is left to the
-// full reading, which has the final word and words the fault.
-class QuickLine : public nlohmann::json_sax<Json>
-{
-public:
-    explicit QuickLine(RunLine& line) : line(line) {}
-
-    bool complete() const { return state == State::End; }
-
-    bool null() override { return false; }
-    bool boolean(bool) override { return false; }
-    bool number_integer(number_integer_t value) override
-    {
-        if (state != State::Result || member != Member::Ms)
-            return false;
-        line.results.back().ms = value;
-        return true;
-    }
-    bool number_unsigned(number_unsigned_t value) override
-    {
-        if (state != State::Result)
-            return false;
-        ResultRecord& result = line.results.back();
-        if (member == Member::Code && value <= 65535)
-            result.code = static_cast<int>(value);
-        else if (member == Member::Ms && value <= static_cast<number_unsigned_t>(INT64_MAX))
-            result.ms = static_cast<qint64>(value);
-        else
-            return false;
-        return true;
-    }
-    bool number_float(number_float_t, const string_t&) override { return false; }
-    bool binary(binary_t&) override { return false; }
-    bool string(string_t& value) override
-    {
-        if (state == State::Ignore) {
-            line.ignore.push_back(std::move(value));
-            return true;
-        }
-        if (state == State::Result && member == Member::Reply) {
-            line.results.back().reply = std::move(value);
-            return true;
-        }
-        if (state != State::Top)
-            return false;
-        if (member == Member::Operation && !value.empty())
-            line.operation = std::move(value);
-        else if (member == Member::Request)
-            line.request = std::move(value);
-        else if (member != Member::Time && member != Member::Sn)
-            return false;
-        return true;
-    }
-    bool start_object(std::size_t) override
-    {
-        if (state == State::Start) {
-            state = State::Top;
-        } else if (state == State::Results) {
-            state = State::Result;
-            seenInResult = 0;
-            line.results.emplace_back();
-        } else {
-            return false;
-        }
-        return true;
-    }
-    bool key(string_t& name) override
-    {
-        member = memberNamed(name);
-        unsigned& seen = state == State::Top ? seenInTop : seenInResult;
-        const unsigned bit = 1u << static_cast<unsigned>(member);
-        const bool known = state == State::Top ? member < Member::Code : member >= Member::Code;
-        if (member == Member::None || !known || (seen & bit))
-            return false;
-        seen |= bit;
-        return true;
-    }
-    bool end_object() override
-    {
-        if (state == State::Result) {
-            state = State::Results;
-            return (seenInResult & bitOf(Member::Code)) != 0;
-        }
-        state = State::End;
-        return (seenInTop & bitOf(Member::Operation)) && (seenInTop & bitOf(Member::Request));
-    }
-    bool start_array(std::size_t) override
-    {
-        if (state != State::Top || (member != Member::Results && member != Member::IgnoreList))
-            return false;
-        state = member == Member::Results ? State::Results : State::Ignore;
-        return true;
-    }
-    bool end_array() override
-    {
-        state = State::Top;
-        return true;
-    }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override
-    {
-        return false;
-    }
-
-private:
-    enum class State
-    {
-        Start,
-        Top,
-        Results, // in the list, between results
-        Result,
-        Ignore,
-        End
-    };
-    // Members of a line, then members of a result.
-    enum class Member : unsigned
-    {
-        Operation,
-        Request,
-        Results,
-        IgnoreList,
-        Time,
-        Sn,
-        Code,
-        Reply,
-        Ms,
-        None
-    };
-
-    static unsigned bitOf(Member member) { return 1u << static_cast<unsigned>(member); }
-    static Member memberNamed(const std::string& name)
-    {
-        static const std::pair<const char*, Member> names[] = {
-            {"operation", Member::Operation}, {"request", Member::Request}, {"results", Member::Results},
-            {"ignore", Member::IgnoreList},   {"time", Member::Time},       {"sn", Member::Sn},
-            {"code", Member::Code},           {"reply", Member::Reply},     {"ms", Member::Ms}};
-        for (const auto& [text, member] : names)
-            if (name == text)
-                return member;
-        return Member::None;
-    }
-
-    RunLine& line;
-    State state = State::Start;
-    Member member = Member::None;
-    unsigned seenInTop = 0, seenInResult = 0;
-};
-
 } // namespace
 
 std::string RunFileFault::text() const
@@ -254,8 +107,7 @@ std::optional<RunLine> parseRunLine(std::string_view text, RunFileFault& fault)
 {
     {
         RunLine line;
-        QuickLine quick(line);
-        if (Json::sax_parse(text.begin(), text.end(), &quick) && quick.complete())
+        if (QuickLine(text).read(line))
             return line;
     }
     Json object;
@@ -268,6 +120,13 @@ std::optional<RunLine> parseRunLine(std::string_view text, RunFileFault& fault)
         const std::string what = error.what();
         const std::size_t colon = what.rfind(": ");
         fault.message = "not JSON: " + (colon == std::string::npos ? what : what.substr(colon + 2));
+        return std::nullopt;
+    } catch (const Json::out_of_range& error) {
+        // A number beyond a double ("1e999"): the parser names it, not where it is.
+        const std::string what = error.what();
+        const std::size_t bracket = what.find("] ");
+        fault.column = 1;
+        fault.message = "not JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2));
         return std::nullopt;
     }
     if (!object.is_object()) {

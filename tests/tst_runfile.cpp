@@ -57,6 +57,15 @@ void TestRunFile::damagedLine_data()
         "result 1 must be an object");
     row("time a number", R"j({"operation":"a()","request":"","time":5})j", 1, "\"time\" must be a text");
     row("empty operation", R"j({"operation":"","request":""})j", 1, "\"operation\" must be");
+    row("number beyond a double", R"j({"operation":"a()","request":"","results":[{"code":0,"ms":1e999}]})j",
+        1, "not JSON: number overflow");
+    row("leading zero", R"j({"operation":"a()","request":"","results":[{"code":01}]})j", 53, "not JSON");
+    row("comma before the end", R"j({"operation":"a()","request":"",})j", 33, "not JSON");
+    row("text after the object", R"j({"operation":"a()","request":""} x)j", 34, "not JSON");
+    row("control character", "{\"operation\":\"a()\",\"request\":\"a\tb\"}", 32, "not JSON");
+    row("overlong UTF-8", "{\"operation\":\"a()\",\"request\":\"\xC0\x80\"}", 31, "not JSON");
+    row("surrogate in UTF-8", "{\"operation\":\"a()\",\"request\":\"\xED\xA0\x80\"}", 32, "not JSON");
+    row("lone surrogate escape", R"j({"operation":"a()","request":"\uD800"})j", 37, "not JSON");
 }
 
 // Lines beside the usual shape read as their members say.
@@ -84,6 +93,10 @@ void TestRunFile::unusualLines_data()
     row("reply an object", R"j({"operation":"a()","request":"","results":[{"code":1,"reply":{"k":true}}]})j",
         "a()", "", {1}, 0, 0);
     row("empty lists", R"j({"operation":"a()","request":"","results":[],"ignore":[]})j", "a()", "", {}, 0, 0);
+    row("escapes and blanks", " {\t\"operation\" : \"a()\" ,\r\n\"request\":\"a\\\"b\\\\c\\/d\\te\" } ",
+        "a()", "a\"b\\c/d\te", {}, 0, 0);
+    row("beyond ASCII", R"j({"operation":"音量()","request":"\u00e9","results":[{"code":-0}]})j", "音量()",
+        "é", {0}, 0, 0);
 }
 
 void TestRunFile::unusualLines()
