@@ -66,8 +66,8 @@ private:
     bool wakePosted = false;
 };
 
-RequestRunner::RequestRunner(HistoryRecorder* history, QObject* parent)
-    : QObject(parent), history(history), inbox(std::make_shared<RunnerInbox>(this))
+RequestRunner::RequestRunner(HistoryRecorder* history, QObject* parent, Memory memory)
+    : QObject(parent), history(history), memory(memory), inbox(std::make_shared<RunnerInbox>(this))
 {
     qRegisterMetaType<tessel::RequestRunner::Id>("tessel::RequestRunner::Id");
 }
@@ -102,20 +102,10 @@ RequestRunner::Sent RequestRunner::send(const QByteArray& name, const QByteArray
         return Sent{0, refusalText()};
 
     const Id id = nextId++;
-    Request& remembered = requests[id];
-    remembered.operation = QString::fromUtf8(name);
-    remembered.serial = serialOfRequest(requestText);
-    remembered.sentAt = std::chrono::steady_clock::now();
-    requestOrder.push_back(id);
-    while (requestOrder.size() > rememberedRequests) {
-        requests.erase(requestOrder.front());
-        requestOrder.pop_front();
-    }
-
+    const auto sentAt = std::chrono::steady_clock::now();
     // Runs on an SDK thread, possibly more than once and possibly after the
     // runner is gone: the ticket files each result in the history at once;
     // the runner, while it exists, finds it in its inbox.
-    const auto sentAt = remembered.sentAt;
     entry->start(requestText.constData(), [id, sentAt, inbox = inbox, ticket](unsigned short code,
                                                                               const char* reply) {
         const QString text = QString::fromUtf8(reply ? reply : ""); // bad bytes become U+FFFD
@@ -126,6 +116,20 @@ RequestRunner::Sent RequestRunner::send(const QByteArray& name, const QByteArray
             ticket->record(static_cast<int>(code), text);
         inbox->post(RunnerResult{id, static_cast<int>(code), text, ms});
     });
+
+    // Remembered once sent, while the SDK is at work: results reach the
+    // runner only through its event loop, after this.
+    Request& remembered = requests[id];
+    remembered.operation = QString::fromUtf8(name);
+    remembered.serial = serialOfRequest(requestText);
+    remembered.sentAt = sentAt;
+    if (memory == Memory::Latest) {
+        requestOrder.push_back(id);
+        while (requestOrder.size() > rememberedRequests) {
+            requests.erase(requestOrder.front());
+            requestOrder.pop_front();
+        }
+    }
     return Sent{id, QString()};
 }
 
@@ -153,6 +157,12 @@ void RequestRunner::takeResults()
             return;
         }
     }
+}
+
+void RequestRunner::release(Id id)
+{
+    if (memory == Memory::UntilReleased)
+        requests.erase(id);
 }
 
 const RequestRunner::Request* RequestRunner::request(Id id) const

@@ -54,10 +54,20 @@ public:
         std::chrono::steady_clock::time_point sentAt;
     };
 
-    // Requests remembered for `request()`; older ones are forgotten first.
+    // Requests remembered for `request()` by default; older ones are forgotten first.
     static constexpr std::size_t rememberedRequests = 10000;
 
-    explicit RequestRunner(HistoryRecorder* history = nullptr, QObject* parent = nullptr);
+    // Which requests `request()` knows: the latest `rememberedRequests` (a
+    // window that names the request of a late result), or those not yet
+    // released (a tool that sends many and settles each: memory stays flat).
+    enum class Memory
+    {
+        Latest,
+        UntilReleased
+    };
+
+    explicit RequestRunner(HistoryRecorder* history = nullptr, QObject* parent = nullptr,
+                           Memory memory = Memory::Latest);
     ~RequestRunner() override;
 
     // The SDK operation `name` starts ("tsGetVolumeAsync"), or nullptr.
@@ -72,6 +82,10 @@ public:
     // The same with the request's top-level text "sn" set to `serial` first.
     Sent sendTo(const QByteArray& name, const QByteArray& requestText, const QByteArray& serial,
                 const QString& batch = QString());
+
+    // The sender needs `id` no more. Forgets it with Memory::UntilReleased;
+    // with Memory::Latest it stays until newer ones push it out.
+    void release(Id id);
 
     // The request behind `id`, or nullptr once forgotten (or never sent).
     const Request* request(Id id) const;
@@ -88,9 +102,10 @@ private:
     void takeResults();
 
     HistoryRecorder* history;
+    Memory memory;
     Id nextId = 1;
     std::unordered_map<Id, Request> requests;
-    std::deque<Id> requestOrder;
+    std::deque<Id> requestOrder; // Memory::Latest only
     // SDK threads leave results here; one posted call takes all that wait.
     std::shared_ptr<RunnerInbox> inbox;
     std::deque<RunnerResult> backlog; // taken from the inbox, runner's thread only

@@ -38,7 +38,10 @@ void ReplaySession::stop()
 {
     if (!running)
         return;
+    for (const auto& entry : pending)
+        runner.release(entry.first);
     pending.clear();
+    lookahead.reset();
     awaiting = 0;
     reportReady(true); // what settled is reported, gaps or not
     timeouts.clear();
@@ -50,14 +53,34 @@ void ReplaySession::stop()
 // Sends while fewer than `concurrency` requests wait for their results.
 void ReplaySession::pump()
 {
+    sendMore();
+    if (!running)
+        return;
+    // The line after is read and checked now, while the SDK works on what
+    // was sent, rather than once its results are in.
+    if (!sourceDone && !lookahead && pending.size() + ready.size() < limit() + maxSettling) {
+        lookahead.emplace();
+        if (!source(*lookahead)) {
+            lookahead.reset();
+            sourceDone = true;
+        }
+    }
+    schedule();
+    if (sourceDone && !lookahead && pending.empty())
+        finishSoon(false);
+}
+
+void ReplaySession::sendMore()
+{
     if (pumping)
         return;
     pumping = true;
-    const auto limit = static_cast<std::size_t>(options.concurrency);
-    while (running && !sourceDone && awaiting < limit &&
-           pending.size() + ready.size() < limit + maxSettling) {
+    while (running && awaiting < limit() && pending.size() + ready.size() < limit() + maxSettling) {
         ReplayOutcome outcome;
-        if (!source(outcome.line)) {
+        if (lookahead) {
+            outcome.line = std::move(*lookahead);
+            lookahead.reset();
+        } else if (sourceDone || !source(outcome.line)) {
             sourceDone = true;
             break;
         }
@@ -90,11 +113,6 @@ void ReplaySession::pump()
         timeouts.push_back(Due{added.deadline, sent.id, 0});
     }
     pumping = false;
-    if (!running)
-        return;
-    schedule();
-    if (sourceDone && pending.empty())
-        finishSoon(false);
 }
 
 void ReplaySession::take(RequestRunner::Id id, int code, const QString& reply, qint64 ms)
@@ -110,6 +128,9 @@ void ReplaySession::take(RequestRunner::Id id, int code, const QString& reply, q
         --awaiting;
     if (results.size() >= request.expected) {
         if (options.graceMs <= 0) {
+            // The next request goes out before this one is compared and
+            // reported, so that the SDK answers it meanwhile.
+            sendMore();
             settle(id);
         } else {
             // Each further result starts the grace period again.
@@ -158,6 +179,12 @@ void ReplaySession::schedule()
     auto next = timeouts.empty() ? graces.front().at : timeouts.front().at;
     if (!graces.empty())
         next = std::min(next, graces.front().at);
+    // A timer that fires no later than needed is left running: restarting it
+    // for every request costs more than one early wake-up, which `fire`
+    // answers by scheduling again.
+    if (timer.isActive() && timerDue <= next)
+        return;
+    timerDue = next;
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
     timer.start(static_cast<int>(std::max<decltype(wait)>(0, wait)));
 }
@@ -165,16 +192,23 @@ void ReplaySession::schedule()
 void ReplaySession::settle(RequestRunner::Id id)
 {
     const auto found = pending.find(id);
+    if (found == pending.end())
+        return; // dropped by a stop meanwhile
     Pending& request = found->second;
     ReplayOutcome outcome = std::move(request.outcome);
     const bool complete = outcome.results.size() >= request.expected;
     if (!complete)
         --awaiting;
     pending.erase(found);
+    runner.release(id);
 
-    IgnoreRule ignore = options.ignore;
-    ignore.add(outcome.line.ignore);
-    outcome.differences = resultDifferences(outcome.line.results, outcome.results, ignore);
+    if (outcome.line.ignore.empty()) {
+        outcome.differences = resultDifferences(outcome.line.results, outcome.results, options.ignore);
+    } else {
+        IgnoreRule ignore = options.ignore;
+        ignore.add(outcome.line.ignore);
+        outcome.differences = resultDifferences(outcome.line.results, outcome.results, ignore);
+    }
     if (!complete) {
         outcome.verdict = Verdict::Timeout;
         outcome.ms = options.timeoutMs;

@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -98,6 +99,8 @@ private:
 
     void take(RequestRunner::Id id, int code, const QString& reply, qint64 ms);
     void pump();
+    void sendMore();
+    std::size_t limit() const { return static_cast<std::size_t>(options.concurrency); }
     void fire();
     void schedule();
     void settle(RequestRunner::Id id);
@@ -111,10 +114,12 @@ private:
     std::unordered_map<RequestRunner::Id, Pending> pending;
     std::map<qint64, ReplayOutcome> ready; // settled, by number, not yet reported
     qint64 nextReported = 1;
-    std::size_t awaiting = 0; // pending requests that have not reached their count
-    std::deque<Due> timeouts; // in send order, so in order of time
-    std::deque<Due> graces;   // in the order they began, so in order of time
+    std::size_t awaiting = 0;         // pending requests that have not reached their count
+    std::deque<Due> timeouts;         // in send order, so in order of time
+    std::deque<Due> graces;           // in the order they began, so in order of time
+    std::optional<RunLine> lookahead; // taken from the source, not yet sent
     QTimer timer;
+    std::chrono::steady_clock::time_point timerDue; // while the timer runs
     qint64 taken = 0;
     bool running = false;
     bool sourceDone = false;

@@ -1,5 +1,7 @@
 #include "replay/runfile.h"
 
+#include "replay/quickline.h"
+
 #include "core/jsontext.h"
 #include "history/historyentry.h"
 #include "history/historyfile.h"
@@ -9,6 +11,8 @@
 #include <QDateTime>
 
 #include <algorithm>
+#include <cstdint>
+#include <unordered_set>
 
 namespace tessel {
 namespace {
@@ -101,6 +105,11 @@ std::string RunFileFault::text() const
 
 std::optional<RunLine> parseRunLine(std::string_view text, RunFileFault& fault)
 {
+    {
+        RunLine line;
+        if (QuickLine(text).read(line))
+            return line;
+    }
     Json object;
     try {
         object = Json::parse(text.begin(), text.end());
@@ -111,6 +120,13 @@ std::optional<RunLine> parseRunLine(std::string_view text, RunFileFault& fault)
         const std::string what = error.what();
         const std::size_t colon = what.rfind(": ");
         fault.message = "not JSON: " + (colon == std::string::npos ? what : what.substr(colon + 2));
+        return std::nullopt;
+    } catch (const Json::out_of_range& error) {
+        // A number beyond a double ("1e999"): the parser names it, not where it is.
+        const std::string what = error.what();
+        const std::size_t bracket = what.find("] ");
+        fault.column = 1;
+        fault.message = "not JSON: " + (bracket == std::string::npos ? what : what.substr(bracket + 2));
         return std::nullopt;
     }
     if (!object.is_object()) {
@@ -194,26 +210,62 @@ std::string runFileLine(const RunLine& line, const std::string& request,
 bool RunFileReader::open(const QString& path, std::string& error)
 {
     file.setFileName(path);
+    buffer.clear();
+    start = 0;
+    readError = false;
     lineNumber = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         error = file.errorString().toStdString();
         return false;
     }
     return true;
 }
 
+bool RunFileReader::fill()
+{
+    // Chunks of the file's own reading go straight into the line buffer:
+    // no copy per line beside the parse.
+    constexpr qint64 chunk = 64 * 1024;
+    if (start > 0) {
+        buffer.erase(0, start);
+        start = 0;
+    }
+    const std::size_t had = buffer.size();
+    buffer.resize(had + static_cast<std::size_t>(chunk));
+    const qint64 got = file.read(buffer.data() + had, chunk);
+    buffer.resize(had + static_cast<std::size_t>(std::max<qint64>(got, 0)));
+    readError = got < 0;
+    return got > 0;
+}
+
 RunFileReader::Step RunFileReader::next(RunLine& line, RunFileFault& fault)
 {
-    while (!file.atEnd()) {
-        QByteArray bytes = file.readLine();
+    std::size_t searched = start;
+    for (;;) {
+        std::size_t end = buffer.find('\n', searched);
+        if (end == std::string::npos) {
+            searched = buffer.size() - start; // where to go on once `fill` moved the rest to the front
+            if (fill()) {
+                continue;
+            }
+            if (readError) {
+                fault.line = lineNumber + 1;
+                fault.column = 1;
+                fault.message = "cannot read: " + file.errorString().toStdString();
+                return Step::Fault;
+            }
+            if (start == buffer.size())
+                return Step::End;
+            end = buffer.size(); // the last line has no line end
+        }
+        std::string_view text(buffer.data() + start, end - start);
+        start = std::min(end + 1, buffer.size());
+        searched = start;
         ++lineNumber;
-        if (bytes.endsWith('\n'))
-            bytes.chop(1);
-        if (bytes.endsWith('\r'))
-            bytes.chop(1);
-        if (lineNumber == 1 && bytes.startsWith("\xEF\xBB\xBF"))
-            bytes.remove(0, 3);
-        const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        if (!text.empty() && text.back() == '\r')
+            text.remove_suffix(1);
+        if (lineNumber == 1 && text.substr(0, 3) == "\xEF\xBB\xBF")
+            text.remove_prefix(3);
         if (isBlank(text))
             continue;
         std::optional<RunLine> parsed = parseRunLine(text, fault);
@@ -225,16 +277,9 @@ RunFileReader::Step RunFileReader::next(RunLine& line, RunFileFault& fault)
         line.lineNumber = lineNumber;
         return Step::Line;
     }
-    if (file.error() != QFileDevice::NoError) {
-        fault.line = lineNumber + 1;
-        fault.column = 1;
-        fault.message = "cannot read: " + file.errorString().toStdString();
-        return Step::Fault;
-    }
-    return Step::End;
 }
 
-RunFileCheck checkRunFile(const QString& path)
+RunFileCheck checkRunFile(const QString& path, bool withSerials)
 {
     RunFileCheck check;
     RunFileReader reader;
@@ -242,6 +287,7 @@ RunFileCheck checkRunFile(const QString& path)
         return check;
     RunLine line;
     RunFileFault fault;
+    std::unordered_set<std::string> seen; // the serials collected so far
     for (;;) {
         const RunFileReader::Step step = reader.next(line, fault);
         if (step == RunFileReader::Step::End)
@@ -251,14 +297,17 @@ RunFileCheck checkRunFile(const QString& path)
             break;
         }
         ++check.requests;
-        const std::string serial = serialOfRequest(QByteArray::fromStdString(line.request)).toStdString();
-        if (serial.empty() ||
-            std::find(check.serials.begin(), check.serials.end(), serial) != check.serials.end())
+        if (!withSerials)
             continue;
-        if (check.serials.size() < maxSerials)
-            check.serials.push_back(serial);
-        else
+        std::string serial = serialOfRequest(QByteArray::fromStdString(line.request)).toStdString();
+        if (serial.empty() || seen.count(serial))
+            continue;
+        if (check.serials.size() < maxSerials) {
+            seen.insert(serial);
+            check.serials.push_back(std::move(serial));
+        } else {
             check.tooManySerials = true;
+        }
     }
     return check;
 }

@@ -65,13 +65,19 @@ public:
     Step next(RunLine& line, RunFileFault& fault);
 
 private:
+    bool fill(); // appends the next chunk of the file; false at its end or on an error
+
     QFile file;
+    std::string buffer; // read, not yet taken from `start` on
+    std::size_t start = 0;
+    bool readError = false;
     qint64 lineNumber = 0;
 };
 
 // A first pass over the whole file, so that nothing is sent from a file with
-// a damaged line. Collects the distinct top-level "sn" texts of the requests
-// (up to `maxSerials`; beyond that `tooManySerials` is set).
+// a damaged line. With `withSerials`, collects the distinct top-level "sn"
+// texts of the requests (up to `maxSerials`; beyond that `tooManySerials` is
+// set).
 struct RunFileCheck
 {
     std::string openError; // the file could not be opened
@@ -83,6 +89,6 @@ struct RunFileCheck
 };
 
 constexpr std::size_t maxSerials = 1000;
-RunFileCheck checkRunFile(const QString& path);
+RunFileCheck checkRunFile(const QString& path, bool withSerials = true);
 
 } // namespace tessel

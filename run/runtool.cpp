@@ -33,6 +33,7 @@ constexpr std::size_t printedDifferences = 10;
 
 RunTool::RunTool(RunArguments arguments, std::FILE* out, std::FILE* err, bool progress, QObject* parent)
     : QObject(parent), arguments(std::move(arguments)), out(out), err(err), progress(progress),
+      runner(nullptr, nullptr, RequestRunner::Memory::UntilReleased),
       lifeline(std::make_shared<Lifeline<RunTool>>(this))
 {}
 
@@ -45,7 +46,8 @@ void RunTool::start()
 {
     startedAt = std::chrono::steady_clock::now();
     const QString& path = arguments.runFile;
-    const RunFileCheck check = checkRunFile(path);
+    // The serials are only needed to log in to every terminal the requests name.
+    const RunFileCheck check = checkRunFile(path, arguments.login && arguments.serial.isEmpty());
     if (!check.openError.empty())
         return fail("cannot read " + path.toStdString() + ": " + check.openError);
     if (check.fault)

@@ -59,7 +59,14 @@ std::chrono::milliseconds Engine::startupLatency()
 void Engine::recordOnly(Call call)
 {
     std::lock_guard<std::mutex> lock(mutex);
+    logCall(std::move(call));
+}
+
+void Engine::logCall(Call call)
+{
     calls.push_back(std::move(call));
+    while (calls.size() > callLimit)
+        calls.pop_front();
 }
 
 bool Engine::takeScript(const std::string& operation, std::vector<Reply>& replies)
@@ -155,6 +162,7 @@ void Engine::reset()
         scripts.clear();
         faults = initialFaults;
         calls.clear();
+        callLimit = defaultCallLogLimit;
         waitForRunningInvocation(lock);
     }
     idle.notify_all();
@@ -199,7 +207,15 @@ std::vector<Fault> Engine::faultList()
 std::vector<Call> Engine::callLog()
 {
     std::lock_guard<std::mutex> lock(mutex);
-    return calls;
+    return std::vector<Call>(calls.begin(), calls.end());
+}
+
+void Engine::setCallLogLimit(std::size_t latest)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    callLimit = latest;
+    while (calls.size() > callLimit)
+        calls.pop_front();
 }
 
 void Engine::holdNextCallback(const std::string& operation)
@@ -259,6 +275,10 @@ std::vector<Fault> faults()
 std::vector<Call> calls()
 {
     return Engine::instance().callLog();
+}
+void setCallLogLimit(std::size_t latest)
+{
+    Engine::instance().setCallLogLimit(latest);
 }
 bool waitIdle(std::chrono::milliseconds timeout)
 {

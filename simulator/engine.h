@@ -54,7 +54,7 @@ public:
         // callback captures may call back into the SDK when it goes.
         ResultCallback replaced;
         std::unique_lock<std::mutex> lock(mutex);
-        calls.push_back(Call{operation, args});
+        logCall(Call{operation, args});
         if (holds.erase(operation)) {
             replaced = std::exchange(held, std::move(callback));
             return;
@@ -83,6 +83,7 @@ public:
     void setFaults(std::vector<Fault> faults);
     std::vector<Fault> faultList();
     std::vector<Call> callLog();
+    void setCallLogLimit(std::size_t latest);
     void holdNextCallback(const std::string& operation);
     ResultCallback takeHeldCallback();
     bool waitIdle(std::chrono::milliseconds timeout);
@@ -110,6 +111,7 @@ private:
                   std::unique_lock<std::mutex>& lock);
     void run();
     void waitForRunningInvocation(std::unique_lock<std::mutex>& lock);
+    void logCall(Call call); // under the lock
     static std::chrono::milliseconds startupLatency();
 
     std::mutex mutex;
@@ -127,7 +129,8 @@ private:
     std::chrono::milliseconds latency;
     std::map<std::string, std::deque<std::vector<Reply>>> scripts;
     std::vector<Fault> faults;
-    std::vector<Call> calls;
+    std::deque<Call> calls;
+    std::size_t callLimit = defaultCallLogLimit;
     std::set<std::string> holds;
     ResultCallback held;
 

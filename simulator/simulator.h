@@ -6,6 +6,7 @@
 #include "sdk/tesselcoreasync.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -38,7 +39,12 @@ std::vector<Terminal> fleet();
 void setLatency(std::chrono::milliseconds perReply);
 // The next call of that operation answers exactly these, in order, on a simulator thread.
 void scriptReplies(const std::string& operation, std::vector<Reply> invocations);
-std::vector<Call> calls(); // every SDK call since the last reset, in call order, tsInit included
+// The SDK calls since the last reset, in call order, tsInit included: the
+// latest callLogLimit() of them, so that a long-running program does not
+// grow with its calls.
+std::vector<Call> calls();
+constexpr std::size_t defaultCallLogLimit = 10000;
+void setCallLogLimit(std::size_t latest); // until the next reset()
 // True once every pending invocation has been made. It returns as soon as that
 // is so; the long default only bounds a hang, and leaves a machine busy with
 // other work the time it may need.

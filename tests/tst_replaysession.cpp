@@ -32,7 +32,8 @@ const tessel::ResultRecord ratio50{0, R"({"ratio":50.0})", 3};
 struct Run
 {
     explicit Run(std::vector<RunLine> lines, tessel::ReplayOptions options)
-        : lines(lines.begin(), lines.end()), runner(nullptr),
+        : lines(lines.begin(), lines.end()),
+          runner(nullptr, nullptr, tessel::RequestRunner::Memory::UntilReleased),
           session(runner, std::move(options), [this](RunLine& line) {
               if (this->lines.empty())
                   return false;
@@ -81,6 +82,8 @@ private slots:
     void resultCounts();
     void unsentLinesAndSerial();
     void stopDropsWhatIsPending();
+    void requestsAreReleased_data();
+    void requestsAreReleased();
     void concurrentRequestsAllSettle();
 };
 
@@ -167,6 +170,35 @@ void TestReplaySession::stopDropsWhatIsPending()
     QCoreApplication::processEvents();
     QVERIFY(run.outcomes.empty());
     QCOMPARE(tesselsim::calls().size(), std::size_t(1)); // the second line was never sent
+}
+
+// Requests settled, or dropped by a stop, are released: a long run keeps
+// only its open requests in the runner.
+void TestReplaySession::requestsAreReleased_data()
+{
+    QTest::addColumn<int>("graceMs");
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("settled at once") << 0 << false;
+    QTest::newRow("after the grace period") << 20 << false;
+    QTest::newRow("stopped") << 0 << true;
+}
+
+void TestReplaySession::requestsAreReleased()
+{
+    QFETCH(int, graceMs);
+    QFETCH(bool, stop);
+    if (stop)
+        tesselsim::holdNextCallback("tsGetVolumeAsync");
+    tessel::ReplayOptions options = quick(graceMs);
+    options.concurrency = 2;
+    Run run(std::vector<RunLine>(5, volumeLine({ratio50})), options);
+    run.session.start();
+    QVERIFY(run.runner.request(1)); // open, so remembered
+    if (stop)
+        run.session.stop();
+    QTRY_COMPARE(run.finished.count(), 1);
+    for (tessel::RequestRunner::Id id = 1; id <= 5; ++id)
+        QVERIFY(!run.runner.request(id));
 }
 
 void TestReplaySession::concurrentRequestsAllSettle()

@@ -62,6 +62,61 @@ private slots:
         QCOMPARE(runner.request(sent.id)->serial, QString("S1"));
     }
 
+    // The serial a request names: its top-level text "sn" only.
+    void serialOfTheRequest_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QString>("serial");
+        QTest::newRow("top level") << QByteArray(R"({"a":{"sn":"INNER"},"sn":"S1"})") << QString("S1");
+        QTest::newRow("nested only") << QByteArray(R"({"data":{"sn":"INNER"},"list":[{"sn":"X"}]})")
+                                     << QString("");
+        QTest::newRow("last one counts") << QByteArray(R"({"sn":"FIRST","sn":"LAST"})") << QString("LAST");
+        QTest::newRow("last not a text") << QByteArray(R"({"sn":"FIRST","sn":{"id":"S"}})") << QString("");
+        QTest::newRow("a number") << QByteArray(R"({"sn":12})") << QString("");
+        QTest::newRow("not an object") << QByteArray(R"([{"sn":"S1"}])") << QString("");
+        QTest::newRow("cut short") << QByteArray(R"({"sn":"S1",)") << QString("");
+        QTest::newRow("escaped") << QByteArray("{\"sn\":\"\\u0053\\\"1\"}") << QString("S\"1");
+    }
+
+    void serialOfTheRequest()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QString, serial);
+        RequestRunner runner;
+        const RequestRunner::Sent sent = runner.send("ping()", request);
+        QVERIFY(sent);
+        QCOMPARE(runner.request(sent.id)->serial, serial);
+    }
+
+    // A runner that keeps requests until released never forgets an open one
+    // for newer sends, and forgets a released one at once; the default
+    // keeps released ones for a late result.
+    void requestsKeptUntilReleased_data()
+    {
+        QTest::addColumn<bool>("untilReleased");
+        QTest::newRow("until released") << true;
+        QTest::newRow("latest") << false;
+    }
+
+    void requestsKeptUntilReleased()
+    {
+        QFETCH(bool, untilReleased);
+        RequestRunner runner(nullptr, nullptr,
+                             untilReleased ? RequestRunner::Memory::UntilReleased
+                                           : RequestRunner::Memory::Latest);
+        const RequestRunner::Sent open = runner.send("ping()", R"({"sn":"OPEN"})");
+        const RequestRunner::Sent done = runner.send("ping()", R"({"sn":"DONE"})");
+        for (std::size_t i = 0; i < RequestRunner::rememberedRequests; ++i)
+            runner.release(runner.send("ping()", "{}").id);
+        runner.release(done.id);
+        QCOMPARE(runner.request(open.id) != nullptr, untilReleased);
+        QVERIFY(!runner.request(done.id));
+        const RequestRunner::Sent last = runner.send("ping()", "{}");
+        runner.release(last.id);
+        QCOMPARE(runner.request(last.id) == nullptr, untilReleased);
+        QVERIFY(tesselsim::waitIdle());
+    }
+
     // A result held back past a later send still names the earlier request.
     void lateResultNamesItsRequest()
     {

@@ -15,7 +15,10 @@ private slots:
     void damagedLine_data();
     void damagedLine();
     void goodLines();
+    void unusualLines_data();
+    void unusualLines();
     void fileIsStreamedAndChecked();
+    void longLinesAcrossReads();
 };
 
 void TestRunFile::damagedLine_data()
@@ -44,6 +47,72 @@ void TestRunFile::damagedLine_data()
         "\"code\" must be a whole number from 0 to 65535");
     row("ignore not texts", R"j({"operation":"a()","request":"","ignore":[1]})j", 1,
         "\"ignore\" must be a list of texts");
+    row("code negative", R"j({"operation":"a()","request":"","results":[{"code":-1}]})j", 1,
+        "\"code\" must be a whole number from 0 to 65535");
+    row("code a fraction", R"j({"operation":"a()","request":"","results":[{"code":1.0}]})j", 1,
+        "\"code\" must be a whole number from 0 to 65535");
+    row("ms a fraction", R"j({"operation":"a()","request":"","results":[{"code":0,"ms":1.5}]})j", 1,
+        "\"ms\" must be a whole number");
+    row("result a text", R"j({"operation":"a()","request":"","results":["x"]})j", 1,
+        "result 1 must be an object");
+    row("time a number", R"j({"operation":"a()","request":"","time":5})j", 1, "\"time\" must be a text");
+    row("empty operation", R"j({"operation":"","request":""})j", 1, "\"operation\" must be");
+    row("number beyond a double", R"j({"operation":"a()","request":"","results":[{"code":0,"ms":1e999}]})j",
+        1, "not JSON: number overflow");
+    row("leading zero", R"j({"operation":"a()","request":"","results":[{"code":01}]})j", 53, "not JSON");
+    row("comma before the end", R"j({"operation":"a()","request":"",})j", 33, "not JSON");
+    row("text after the object", R"j({"operation":"a()","request":""} x)j", 34, "not JSON");
+    row("control character", "{\"operation\":\"a()\",\"request\":\"a\tb\"}", 32, "not JSON");
+    row("overlong UTF-8", "{\"operation\":\"a()\",\"request\":\"\xC0\x80\"}", 31, "not JSON");
+    row("surrogate in UTF-8", "{\"operation\":\"a()\",\"request\":\"\xED\xA0\x80\"}", 32, "not JSON");
+    row("lone surrogate escape", R"j({"operation":"a()","request":"\uD800"})j", 37, "not JSON");
+}
+
+// Lines beside the usual shape read as their members say.
+void TestRunFile::unusualLines_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QList<int>>("codes");
+    QTest::addColumn<qint64>("lastMs");
+    QTest::addColumn<int>("ignored");
+    const auto row = [](const char* tag, const char* line, const char* operation, const char* request,
+                        QList<int> codes, qint64 lastMs, int ignored) {
+        QTest::newRow(tag) << QByteArray(line) << QString(operation) << QString(request) << codes << lastMs
+                           << ignored;
+    };
+    row("all members",
+        R"j({"time":"t","sn":"B1","operation":"a()","request":"{}","results":[{"code":0,"ms":12,"reply":"{}"},)j"
+        R"j({"code":65535,"ms":-3,"reply":"x"}],"ignore":["a","b.c"]})j",
+        "a()", "{}", {0, 65535}, -3, 2);
+    row("member twice", R"j({"operation":"a()","operation":"b()","request":""})j", "b()", "", {}, 0, 0);
+    row("request an object", R"j({"operation":"a()","request":{"n":1.5}})j", "a()", R"({"n":1.5})", {}, 0, 0);
+    row("ms past 32 bits", R"j({"operation":"a()","request":"","results":[{"ms":5000000000,"code":7}]})j",
+        "a()", "", {7}, 5000000000, 0);
+    row("reply an object", R"j({"operation":"a()","request":"","results":[{"code":1,"reply":{"k":true}}]})j",
+        "a()", "", {1}, 0, 0);
+    row("empty lists", R"j({"operation":"a()","request":"","results":[],"ignore":[]})j", "a()", "", {}, 0, 0);
+    row("escapes and blanks", " {\t\"operation\" : \"a()\" ,\r\n\"request\":\"a\\\"b\\\\c\\/d\\te\" } ",
+        "a()", "a\"b\\c/d\te", {}, 0, 0);
+    row("beyond ASCII", R"j({"operation":"音量()","request":"\u00e9","results":[{"code":-0}]})j", "音量()",
+        "é", {0}, 0, 0);
+}
+
+void TestRunFile::unusualLines()
+{
+    QFETCH(QByteArray, line);
+    tessel::RunFileFault fault;
+    const auto parsed = tessel::parseRunLine(line.toStdString(), fault);
+    QVERIFY2(parsed, fault.message.c_str());
+    QTEST(QString::fromStdString(parsed->operation), "operation");
+    QTEST(QString::fromStdString(parsed->request), "request");
+    QList<int> codes;
+    for (const tessel::ResultRecord& result : parsed->results)
+        codes << result.code;
+    QTEST(codes, "codes");
+    QTEST(parsed->results.empty() ? qint64(0) : parsed->results.back().ms, "lastMs");
+    QTEST(int(parsed->ignore.size()), "ignored");
 }
 
 void TestRunFile::damagedLine()
@@ -129,6 +198,31 @@ void TestRunFile::fileIsStreamedAndChecked()
 
     QVERIFY(!tessel::checkRunFile(dir.filePath("missing.jsonl")).openError.empty());
     QVERIFY(!tessel::checkRunFile(dir.path()).ok()); // a folder
+}
+
+// The file is read in pieces; a line longer than a piece, or cut between two,
+// comes whole.
+void TestRunFile::longLinesAcrossReads()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("long.jsonl");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const std::vector<int> sizes{10, 150000, 65000, 3};
+    for (const int size : sizes)
+        file.write("{\"operation\":\"a()\",\"request\":\"" + QByteArray(size, 'x') + "\"}\r\n");
+    file.close();
+    tessel::RunFileReader reader;
+    std::string error;
+    QVERIFY(reader.open(path, error));
+    tessel::RunLine line;
+    tessel::RunFileFault fault;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        QCOMPARE(reader.next(line, fault), tessel::RunFileReader::Step::Line);
+        QCOMPARE(line.request, std::string(std::size_t(sizes[i]), 'x'));
+        QCOMPARE(line.lineNumber, qint64(i + 1));
+    }
+    QCOMPARE(reader.next(line, fault), tessel::RunFileReader::Step::End);
 }
 
 QTEST_APPLESS_MAIN(TestRunFile)

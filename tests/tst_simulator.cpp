@@ -147,6 +147,22 @@ private slots:
         QCOMPARE(calls[2].args, std::vector<std::string>{""}); // a null request reads as empty
     }
 
+    // The log keeps the latest calls, as many as set until the next reset.
+    void callLogKeepsTheLatest()
+    {
+        tesselsim::setCallLogLimit(2);
+        for (const char* request : {"A", "B", "C"})
+            TesselCoreAsync::tsGetVolumeAsync(request, [](unsigned short, const char*) {});
+        const auto calls = tesselsim::calls();
+        QCOMPARE(calls.size(), std::size_t(2));
+        QCOMPARE(calls[0].args, std::vector<std::string>{"B"});
+        QCOMPARE(calls[1].args, std::vector<std::string>{"C"});
+        tesselsim::reset();
+        for (const char* request : {"A", "B", "C"})
+            TesselCoreAsync::tsGetVolumeAsync(request, [](unsigned short, const char*) {});
+        QCOMPARE(tesselsim::calls().size(), std::size_t(3));
+    }
+
     void resetDropsPendingInvocationsAndRestoresDefaults()
     {
         tesselsim::setLatency(10s);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "replay/runfile.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessel {
+
+// Reads the usual run line (texts for the request and the replies, whole
+// numbers, no member twice, no \u escape) in one pass over its bytes, without
+// building a document: lines are read twice per run, and this is most of the
+// time spent on them. Anything else, a fault included, is left to the full
+// reading, which has the final word and words the fault.
+class QuickLine
+{
+public:
+    explicit QuickLine(std::string_view text) : at(text.data()), end(text.data() + text.size()) {}
+
+    // False when the line is not of the usual kind; `line` is then partly filled.
+    bool read(RunLine& line);
+
+private:
+    void skipBlank();
+    bool take(char c);
+    bool utf8(std::string& out);
+    bool text(std::string& out);
+    bool texts(std::vector<std::string>& out);
+    bool whole(qint64& value);
+    bool results(std::vector<ResultRecord>& out);
+
+    const char* at;
+    const char* end;
+};
+
+} // namespace tessel
