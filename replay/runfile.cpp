@@ -105,11 +105,14 @@ std::string RunFileFault::text() const
 
 std::optional<RunLine> parseRunLine(std::string_view text, RunFileFault& fault)
 {
-    {
-        RunLine line;
-        if (QuickLine(text).read(line))
-            return line;
-    }
+    RunLine line;
+    if (QuickLine(text).read(line))
+        return line;
+    return parseRunLineFully(text, fault);
+}
+
+std::optional<RunLine> parseRunLineFully(std::string_view text, RunFileFault& fault)
+{
     Json object;
     try {
         object = Json::parse(text.begin(), text.end());

@@ -41,6 +41,9 @@ struct RunFileFault
 
 // One line of a run file (without its line end); the fault's line is left 0.
 std::optional<RunLine> parseRunLine(std::string_view text, RunFileFault& fault);
+// The same through a whole JSON document: the reading that has the final
+// word. parseRunLine tries a quicker one first, for lines of the usual kind.
+std::optional<RunLine> parseRunLineFully(std::string_view text, RunFileFault& fault);
 
 // The run line of a history request, its results as the recorded ones.
 RunLine runLineOf(const HistoryEntry& entry);
