@@ -2,8 +2,6 @@
 // out of a box (reading, sending, copying, undo) still has the whole text.
 #include "console/demochildgui.h"
 #include "console/longlinefolder.h"
-#include "simulator/simulator.h"
-#include "testsupport.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -16,17 +14,10 @@ class TestLongLineFolder : public QObject
     Q_OBJECT
 
 private slots:
-    void cleanup();
     void wholeTextKept_data();
     void wholeTextKept();
     void consoleUsesWholeRequest();
 };
-
-void TestLongLineFolder::cleanup()
-{
-    closeAllTopLevels();
-    tesselsim::reset();
-}
 
 void TestLongLineFolder::wholeTextKept_data()
 {

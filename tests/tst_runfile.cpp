@@ -55,13 +55,10 @@ void TestRunFile::damagedLine_data()
         "\"ms\" must be a whole number");
     row("result a text", R"j({"operation":"a()","request":"","results":["x"]})j", 1,
         "result 1 must be an object");
-    row("time a number", R"j({"operation":"a()","request":"","time":5})j", 1, "\"time\" must be a text");
     row("empty operation", R"j({"operation":"","request":""})j", 1, "\"operation\" must be");
     row("number beyond a double", R"j({"operation":"a()","request":"","results":[{"code":0,"ms":1e999}]})j",
         1, "not JSON: number overflow");
     row("leading zero", R"j({"operation":"a()","request":"","results":[{"code":01}]})j", 53, "not JSON");
-    row("comma before the end", R"j({"operation":"a()","request":"",})j", 33, "not JSON");
-    row("text after the object", R"j({"operation":"a()","request":""} x)j", 34, "not JSON");
     row("control character", "{\"operation\":\"a()\",\"request\":\"a\tb\"}", 32, "not JSON");
     row("overlong UTF-8", "{\"operation\":\"a()\",\"request\":\"\xC0\x80\"}", 31, "not JSON");
     row("surrogate in UTF-8", "{\"operation\":\"a()\",\"request\":\"\xED\xA0\x80\"}", 32, "not JSON");
@@ -92,7 +89,6 @@ void TestRunFile::unusualLines_data()
         "a()", "", {7}, 5000000000, 0);
     row("reply an object", R"j({"operation":"a()","request":"","results":[{"code":1,"reply":{"k":true}}]})j",
         "a()", "", {1}, 0, 0);
-    row("empty lists", R"j({"operation":"a()","request":"","results":[],"ignore":[]})j", "a()", "", {}, 0, 0);
     row("escapes and blanks", " {\t\"operation\" : \"a()\" ,\r\n\"request\":\"a\\\"b\\\\c\\/d\\te\" } ",
         "a()", "a\"b\\c/d\te", {}, 0, 0);
     row("beyond ASCII", R"j({"operation":"音量()","request":"\u00e9","results":[{"code":-0}]})j", "音量()",
