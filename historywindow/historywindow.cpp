@@ -149,7 +149,8 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     // The older requests come in while the window may be open already: the
     // entry on show stays selected and shown, under its new index.
     connect(proxy, &QAbstractItemModel::modelReset, this, [this] {
-        shownEntry = this->recorder.list().indexOf(shownId);
+        // (A refilter empties the proxy for a moment and reselects itself.)
+        shownEntry = proxy->sourceModel() == model ? this->recorder.list().indexOf(shownId) : -1;
         if (shownEntry >= 0)
             selectEntry(shownEntry);
         showSelected();
