@@ -11,6 +11,7 @@
 #include "batch/batchengine.h"
 #include "batch/batchrequest.h"
 #include "batchwindow/batchwindow.h"
+#include "bench/benchticks.h"
 #include "mainwindow/demogui.h"
 #include "simulator/simulator.h"
 
@@ -36,6 +37,9 @@
 
 namespace {
 
+using benchticks::Ticks;
+using benchticks::tickUntil;
+
 constexpr int fleetSize = 1000;
 constexpr int latencyMs = 30;
 constexpr int concurrency = 64;
@@ -57,62 +61,9 @@ bool writeFleet(const QString& path)
 
 // CPU time of the calling thread: the GUI thread's own work between two
 // ticks, whatever else the shared machine is busy with.
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
 long heapBytes()
 {
     return static_cast<long>(mallinfo2().uordblks);
-}
-
-struct Ticks
-{
-    double elapsedMs = 0;
-    double longestGapMs = 0;
-    double longestWorkMs = 0;
-    int gapsOver16 = 0;
-    bool done = false;
-};
-
-// Runs the event loop with a 1 ms timer until `done` holds (one minute at most).
-Ticks tickUntil(const std::function<bool()>& done, const std::function<void()>& start)
-{
-    Ticks ticks;
-    QEventLoop loop;
-    QElapsedTimer clock;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(1);
-    qint64 last = 0;
-    double lastCpu = threadCpuMs();
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        const double gap = (now - last) / 1e6;
-        last = now;
-        const double cpu = threadCpuMs();
-        ticks.longestWorkMs = std::max(ticks.longestWorkMs, cpu - lastCpu);
-        lastCpu = cpu;
-        ticks.longestGapMs = std::max(ticks.longestGapMs, gap);
-        ticks.gapsOver16 += gap > 16;
-        if (done() || now > 60'000'000'000LL) {
-            ticks.done = done();
-            ticks.elapsedMs = now / 1e6;
-            loop.quit();
-        }
-    });
-    clock.start();
-    ticker.start();
-    QTimer::singleShot(0, [&] {
-        last = clock.nsecsElapsed();
-        lastCpu = threadCpuMs();
-        start();
-    });
-    loop.exec();
-    return ticks;
 }
 
 double median(std::vector<double> values)
@@ -183,7 +134,7 @@ int main(int argc, char** argv)
     DemoGUI window; // searches by broadcast at once
     window.show();
     const Ticks search =
-        tickUntil([&] { return window.terminalList().size() >= std::size_t(fleetSize); }, [] {});
+        tickUntil([&] { return window.terminalList().size() >= std::size_t(fleetSize); }, {}, 60000);
     std::printf("Broadcast search of %d terminals, no latency: %.0f ms, %d rows listed\n", fleetSize,
                 search.elapsedMs, window.nextTableRow());
     if (!search.done)
@@ -211,7 +162,7 @@ int main(int argc, char** argv)
         const long before = heapBytes();
         const Ticks ticks =
             tickUntil([&] { return batch->engine().done() == fleetSize && !batch->engine().running(); },
-                      [&] { batch->startBatch(); });
+                      [&] { batch->startBatch(); }, 60000);
         const long after = heapBytes();
         if (!ticks.done || batch->engine().failedCount() != 0)
             std::fprintf(stderr, "bench_batch: run %d did not finish cleanly (%d failed)\n", run,

@@ -12,6 +12,7 @@
 //        bench_history --copy PATH SENDS RESULTS TAG: one of the two copies.
 
 #include "bench/benchprocess.h"
+#include "bench/benchticks.h"
 #include "history/historyrecorder.h"
 #include "history/historystore.h"
 #include "historywindow/historywindow.h"
@@ -42,6 +43,9 @@
 
 namespace {
 
+using benchticks::Ticks;
+using benchticks::tickUntil;
+
 constexpr int fullHistory = 10000;
 
 const QString sampleRequest = QStringLiteral(
@@ -56,59 +60,6 @@ QString replyNumber(int i)
 
 // CPU time of the calling thread: the GUI thread's own work between two
 // ticks, whatever else the machine is busy with.
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-struct Ticks
-{
-    double longestGapMs = 0;
-    int gapsOver16 = 0;
-    double longestWorkMs = 0;
-    double elapsedMs = 0;
-};
-
-// Runs the event loop with a 1 ms timer ticking on the GUI thread until
-// `done` holds after a tick (two minutes at most): the longest gap between two
-// ticks, how many were over 16 ms, and the GUI thread's own longest CPU time
-// between two. `start` runs once the ticks have begun.
-Ticks tickUntil(const std::function<bool()>& done, const std::function<void()>& start = {})
-{
-    Ticks ticks;
-    QEventLoop loop;
-    QElapsedTimer clock;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(1);
-    qint64 lastTick = 0;
-    double lastCpu = threadCpuMs();
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        const double gap = (now - lastTick) / 1e6;
-        ticks.longestGapMs = std::max(ticks.longestGapMs, gap);
-        ticks.gapsOver16 += gap > 16 ? 1 : 0;
-        lastTick = now;
-        const double cpu = threadCpuMs();
-        ticks.longestWorkMs = std::max(ticks.longestWorkMs, cpu - lastCpu);
-        lastCpu = cpu;
-        if (done())
-            loop.quit();
-    });
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-    deadline.start(120000);
-    clock.start();
-    ticker.start();
-    if (start)
-        start();
-    loop.exec();
-    ticks.elapsedMs = clock.nsecsElapsed() / 1e6;
-    return ticks;
-}
 
 struct Flood
 {
