@@ -11,7 +11,7 @@
 #include "batch/batchengine.h"
 #include "batch/batchrequest.h"
 #include "batchwindow/batchwindow.h"
-#include "bench/benchticks.h"
+#include "bench/benchgui.h"
 #include "mainwindow/demogui.h"
 #include "simulator/simulator.h"
 
@@ -37,8 +37,8 @@
 
 namespace {
 
-using benchticks::Ticks;
-using benchticks::tickUntil;
+using benchgui::Ticks;
+using benchgui::tickUntil;
 
 constexpr int fleetSize = 1000;
 constexpr int latencyMs = 30;
@@ -99,13 +99,6 @@ double engineBytesPerRow()
     }
 }
 
-QtMessageHandler defaultHandler = nullptr;
-void dropChatter(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (type != QtDebugMsg && type != QtWarningMsg && type != QtInfoMsg && defaultHandler)
-        defaultHandler(type, context, message);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -125,7 +118,7 @@ int main(int argc, char** argv)
     }
     qputenv("XDG_DATA_HOME", work.filePath("data").toLocal8Bit());
     qputenv("TESSEL_SIM_FLEET", fleetPath.toLocal8Bit());
-    defaultHandler = qInstallMessageHandler(dropChatter);
+    benchgui::dropChatter();
     QApplication app(argc, argv);
 
     // The search answers once per terminal, each after the latency; it is

@@ -3,8 +3,8 @@
 // same keystrokes into the finder window, ranking plus refilling its list.
 // Mean and worst keystroke of each query.
 
-#include "core/operationfinder.h"
 #include "console/operationfinderdialog.h"
+#include "core/operationfinder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

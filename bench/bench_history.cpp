@@ -11,8 +11,8 @@
 // Usage: bench_history [RESULTS] [RUNS]: 100,000 results, 20 start-up runs.
 //        bench_history --copy PATH SENDS RESULTS TAG: one of the two copies.
 
+#include "bench/benchgui.h"
 #include "bench/benchprocess.h"
-#include "bench/benchticks.h"
 #include "history/historyrecorder.h"
 #include "history/historystore.h"
 #include "historywindow/historywindow.h"
@@ -43,8 +43,8 @@
 
 namespace {
 
-using benchticks::Ticks;
-using benchticks::tickUntil;
+using benchgui::Ticks;
+using benchgui::tickUntil;
 
 constexpr int fullHistory = 10000;
 

@@ -52,7 +52,8 @@ double throughRunner(int requests)
 void report(const char* what, std::vector<double> figures)
 {
     std::sort(figures.begin(), figures.end());
-    std::printf("%-22s best %9.0f  median %9.0f results/s\n", what, figures.back(), figures[figures.size() / 2]);
+    std::printf("%-22s best %9.0f  median %9.0f results/s\n", what, figures.back(),
+                figures[figures.size() / 2]);
 }
 
 } // namespace

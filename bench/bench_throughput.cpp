@@ -8,6 +8,7 @@
 // Timed from the call until the last reply has been handled on the GUI
 // thread. Best and median of a few rounds. Usage: bench_throughput [REPLIES]
 
+#include "bench/benchgui.h"
 #include "core/records.h"
 #include "mainwindow/demogui.h"
 #include "simulator/simulator.h"
@@ -140,16 +141,6 @@ void report(const char* what, int count, std::vector<double> ms)
                 count / median * 1e3);
 }
 
-// The window writes every search reply to the debug log, and Qt warns of
-// things the offscreen platform lacks, every round; a terminal would measure
-// its own speed, not the program's. Critical messages pass.
-QtMessageHandler defaultHandler = nullptr;
-void dropChatter(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (type != QtDebugMsg && type != QtWarningMsg && type != QtInfoMsg && defaultHandler)
-        defaultHandler(type, context, message);
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -161,7 +152,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: bench_throughput [REPLIES], REPLIES from 1 to 1000000\n");
         return 2;
     }
-    defaultHandler = qInstallMessageHandler(dropChatter);
+    benchgui::dropChatter();
     // The console records every send and result; not into the user's history.
     QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());

@@ -1,11 +1,11 @@
 #pragma once
 
-// The yardstick of the benchmarks that watch the GUI thread: a 1 ms timer
-// ticking on it while work goes on.
+// Shared by the benchmarks that run windows: the yardstick that watches the
+// GUI thread (a 1 ms timer ticking on it while work goes on), and a quiet log.
 
 #include <functional>
 
-namespace benchticks {
+namespace benchgui {
 
 struct Ticks
 {
@@ -24,4 +24,9 @@ double threadCpuMs();
 Ticks tickUntil(const std::function<bool()>& done, const std::function<void()>& start = {},
                 int deadlineMs = 120000);
 
-} // namespace benchticks
+// Drops debug, info and warning messages until the program ends: the
+// windows log every search reply and Qt warns of what the offscreen platform
+// lacks, and a terminal would then measure its own speed. Critical messages pass.
+void dropChatter();
+
+} // namespace benchgui

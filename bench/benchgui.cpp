@@ -1,5 +1,6 @@
-#include "bench/benchticks.h"
+#include "bench/benchgui.h"
 
+#include <QDebug>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -7,7 +8,23 @@
 #include <algorithm>
 #include <ctime>
 
-namespace benchticks {
+namespace benchgui {
+namespace {
+
+QtMessageHandler defaultHandler = nullptr;
+
+void passCritical(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtDebugMsg && type != QtWarningMsg && type != QtInfoMsg && defaultHandler)
+        defaultHandler(type, context, message);
+}
+
+} // namespace
+
+void dropChatter()
+{
+    defaultHandler = qInstallMessageHandler(passCritical);
+}
 
 double threadCpuMs()
 {
@@ -53,4 +70,4 @@ Ticks tickUntil(const std::function<bool()>& done, const std::function<void()>& 
     return ticks;
 }
 
-} // namespace benchticks
+} // namespace benchgui
