@@ -28,22 +28,47 @@ QStringList fields(const BatchRow& row, bool fullReply)
             fullReply ? row.last.reply : firstLine(row.last.reply)};
 }
 
-QString csvField(const QString& text)
+// A spreadsheet runs a cell that starts with one of these as a formula; a
+// terminal name or a reply can, so such a cell is given a leading apostrophe,
+// which spreadsheets take as "text" and do not show.
+QString defused(const QString& text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && formulaStarts.contains(text.front()))
+        return QLatin1Char('\'') + text;
+    return text;
+}
+
+// Quoted as RFC 4180 has it when the text holds the separator, a quote or a
+// line end; spreadsheets read tab-separated text pasted from the clipboard the
+// same way, so a tab or a line break inside a name does not split its row.
+QString quotedField(const QString& value, QChar separator)
+{
+    const QString text = defused(value);
+    if (!text.contains(separator) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
+        !text.contains(QLatin1Char('\r')))
         return text;
     QString quoted = text;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-QString csvLine(const QStringList& values)
+QString joinedLine(const QStringList& values, QChar separator, const QString& lineEnd)
 {
     QStringList quoted;
     for (const QString& value : values)
-        quoted << csvField(value);
-    return quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+        quoted << quotedField(value, separator);
+    return quoted.join(separator) + lineEnd;
+}
+
+QString csvLine(const QStringList& values)
+{
+    return joinedLine(values, QLatin1Char(','), QStringLiteral("\r\n"));
+}
+
+QString clipboardLine(const QStringList& values)
+{
+    return joinedLine(values, QLatin1Char('\t'), QStringLiteral("\n"));
 }
 
 } // namespace
@@ -93,9 +118,9 @@ QByteArray batchJsonLines(const BatchEngine& engine, const std::vector<int>& row
 
 QString batchClipboardText(const BatchEngine& engine, const std::vector<int>& rows)
 {
-    QString text = headers().join(QLatin1Char('\t')) + QLatin1Char('\n');
+    QString text = clipboardLine(headers());
     for (int index : rows)
-        text += fields(engine.row(index), false).join(QLatin1Char('\t')) + QLatin1Char('\n');
+        text += clipboardLine(fields(engine.row(index), false));
     return text;
 }
 

@@ -230,6 +230,58 @@ private slots:
         QCOMPARE(text(second.at("state")), QStringLiteral("失败"));
     }
 
+    // A cell a spreadsheet would run as a formula starts with an apostrophe,
+    // in the file and on the clipboard; a tab or line end stays in its cell.
+    void exportDefusesFormulas_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("csvCell");
+        QTest::addColumn<QString>("clipboardCell");
+        QTest::newRow("formula") << "=HYPERLINK(\"http://127.0.0.1\")"
+                                 << "\"'=HYPERLINK(\"\"http://127.0.0.1\"\")\""
+                                 << "\"'=HYPERLINK(\"\"http://127.0.0.1\"\")\"";
+        QTest::newRow("plus") << "+1"
+                              << "'+1"
+                              << "'+1";
+        QTest::newRow("minus") << "-1+2"
+                               << "'-1+2"
+                               << "'-1+2";
+        QTest::newRow("at") << "@SUM(A1)"
+                            << "'@SUM(A1)"
+                            << "'@SUM(A1)";
+        QTest::newRow("tab first") << "\t=1"
+                                   << "'\t=1"
+                                   << "\"'\t=1\"";
+        QTest::newRow("carriage return first") << "\r=1"
+                                               << "\"'\r=1\""
+                                               << "\"'\r=1\"";
+        QTest::newRow("tab inside") << "大厅\t主屏"
+                                    << "大厅\t主屏"
+                                    << "\"大厅\t主屏\"";
+        QTest::newRow("line end inside") << "大厅\n主屏"
+                                         << "\"大厅\n主屏\""
+                                         << "\"大厅\n主屏\"";
+        QTest::newRow("plain") << "大厅 = 主屏"
+                               << "大厅 = 主屏"
+                               << "大厅 = 主屏";
+    }
+    void exportDefusesFormulas()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, csvCell);
+        QFETCH(QString, clipboardCell);
+        BatchEngine engine({{name, "SN0", "10.0.0.1"}});
+        FakeSends sends(engine);
+        engine.run({0}, 1, 60000);
+        engine.deliver(sends.attempts[0], 0, QStringLiteral("-1"), 5);
+        const QString csv = QString::fromUtf8(tessel::batchCsv(engine, {0}));
+        QVERIFY2(csv.endsWith("\r\n" + csvCell + ",SN0,10.0.0.1,成功,0,5,'-1\r\n"), qPrintable(csv));
+        const QStringList clipboard = tessel::batchClipboardText(engine, {0}).split(QLatin1Char('\n'));
+        QCOMPARE(clipboard.size(), 3 + name.count(QLatin1Char('\n')));
+        QVERIFY(tessel::batchClipboardText(engine, {0})
+                    .endsWith("\n" + clipboardCell + "\tSN0\t10.0.0.1\t成功\t0\t5\t'-1\n"));
+    }
+
     void callbackFromAnotherThread()
     {
         auto engine = std::make_unique<BatchEngine>(targets(1));
