@@ -73,6 +73,23 @@ bool setMeta(QSqlDatabase& db, const char* key, const QString& value, QString* e
     return false;
 }
 
+// An import that stopped short lets the next start go on at once, from
+// where it stopped, instead of taking this copy for still at it.
+void releaseClaim(QSqlDatabase& db, const QString& stamp)
+{
+    QSqlQuery transaction(db);
+    if (!transaction.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return;
+    Progress progress = progressOf(metaValue(db, importingKey));
+    QString ignored;
+    if (progress.stamp == stamp) {
+        progress.beatMs = 0;
+        setMeta(db, importingKey, textOf(progress), &ignored);
+    }
+    if (!transaction.exec(QStringLiteral("COMMIT")))
+        transaction.exec(QStringLiteral("ROLLBACK"));
+}
+
 // The version of the file's first line when it is a format line, else 0.
 int versionOfFirstLine(QFile& file)
 {
@@ -219,6 +236,7 @@ bool HistoryStore::importOldFile(QString* message)
         break;
     case Claim::Ours: {
         if (offset > 0 && !file.seek(offset)) {
+            releaseClaim(db, stamp);
             *message = QStringLiteral("旧历史文件未导入（%1）").arg(file.errorString());
             return false;
         }
@@ -257,12 +275,14 @@ bool HistoryStore::importOldFile(QString* message)
         counts = importHistoryLines(file, sink);
         if (counts.newerVersion > 0) {
             rowOfId.clear();
+            releaseClaim(db, stamp);
             return refuse(counts.newerVersion);
         }
         if (outcome == Outcome::Written)
             store(true);
         rowOfId.clear(); // the old file's ids name nothing of this session
         if (outcome != Outcome::Written) {
+            releaseClaim(db, stamp);
             *message = QStringLiteral("旧历史文件导入失败（%1），原文件保留").arg(error);
             return false;
         }

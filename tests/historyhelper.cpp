@@ -1,7 +1,9 @@
 // Another copy of the program's history, for tests: records SENDS sends into
 // the database at PATH, each answered RESULTS times, and prints "committed N"
-// each time the first N sends and their results are in.
-// Usage: history_helper PATH SENDS RESULTS TAG
+// each time the first N sends and their results are in. With EVERY 0 it
+// never flushes: it prints "sent N" once all are recorded and runs until
+// killed, its writer alone committing them.
+// Usage: history_helper PATH SENDS RESULTS TAG [EVERY, default 50]
 
 #include "history/historyrecorder.h"
 
@@ -12,10 +14,11 @@
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: history_helper PATH SENDS RESULTS TAG\n");
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr, "usage: history_helper PATH SENDS RESULTS TAG [EVERY]\n");
         return 2;
     }
+    const int every = argc == 6 ? QByteArray(argv[5]).toInt() : 50;
     const int sends = QByteArray(argv[2]).toInt();
     const int results = QByteArray(argv[3]).toInt();
     const QByteArray tag(argv[4]);
@@ -26,11 +29,16 @@ int main(int argc, char** argv)
             "op" + tag + "()", "{\"copy\":\"" + tag + "\",\"n\":" + QByteArray::number(n) + "}");
         for (int r = 0; r < results; ++r)
             ticket.record(r, QStringLiteral("reply %1 of %2").arg(r).arg(n));
-        if ((n + 1) % 50 == 0) {
+        if (every > 0 && (n + 1) % every == 0) {
             recorder.flush();
             std::printf("committed %d\n", n + 1);
             std::fflush(stdout);
         }
+    }
+    if (every == 0) {
+        std::printf("sent %d\n", sends);
+        std::fflush(stdout);
+        return app.exec();
     }
     recorder.flush();
     return 0;
