@@ -210,9 +210,7 @@ HistoryStore::Check HistoryStore::check(bool readOnly, QString* error)
     };
     static_assert(applicationId == 1414745160, "the schema names the same id");
     for (const char* sql : create) {
-        if (id == applicationId)
-            break;
-        if (!query.exec(QString::fromLatin1(sql))) {
+        if (id != applicationId && !query.exec(QString::fromLatin1(sql))) {
             const Check outcome = fault(query);
             query.exec(QStringLiteral("ROLLBACK"));
             return outcome;

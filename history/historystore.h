@@ -25,9 +25,9 @@ struct HistoryLimits
     qint64 textBytes = qint64(256) << 20; // request and reply text kept, UTF-8
     qint64 replyBytes = qint64(16) << 20; // one reply longer than this is cut
     // Another copy may hold the database's lock: one attempt waits this long
-    // for it, the next comes this long after; at exit the last writes are
-    // given up after `exitWaitMs` in all.
-    int busyTimeoutMs = 10000;
+    // for it, the next comes `retryMs` after; at exit the last writes are
+    // given up after `exitWaitMs` (an attempt under way then ends first).
+    int busyTimeoutMs = 2000;
     int retryMs = 200;
     int exitWaitMs = 3000;
 };
