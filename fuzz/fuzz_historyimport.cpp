@@ -1,7 +1,9 @@
 // The import of the old JSON Lines history: any bytes are read to the end
 // without a crash; every line is reported once, as imported or as damaged,
 // never both; an imported line read on its own is what the import took it
-// for, and a line reported damaged is not one of ours (or is too long).
+// for, and a line reported damaged is not one of ours (or is too long). A
+// format line of a newer version ends the reading there, with nothing after
+// it reported.
 //
 // Input: the text of a history file. Its length picks the longest line
 // allowed, so that the skipping of long lines is reached as well.
@@ -50,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     const tessel::HistoryImportCounts counts = tessel::importHistoryLines(device, sink, longest);
     FUZZ_CHECK(!twice);
-    FUZZ_CHECK(device.atEnd());
+    const bool stopped = counts.newerVersion > 0;
+    FUZZ_CHECK(stopped || device.atEnd());
 
     QList<QByteArray> lines = bytes.split('\n');
     if (bytes.endsWith('\n'))
@@ -59,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qint64 results = 0;
     qint64 damaged = 0;
     for (const auto& [number, kind] : reported) {
-        FUZZ_CHECK(number >= 1 && number <= lines.size());
+        FUZZ_CHECK(number >= 1 && number <= lines.size() && (!stopped || number < counts.newerAtLine));
         const QByteArray& line = lines[static_cast<int>(number - 1)];
         const Kind alone = tessel::parseHistoryLine(line).kind;
         if (kind == Kind::Damaged) {
@@ -71,11 +74,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     FUZZ_CHECK(counts.sends == sends && counts.results == results && counts.damaged == damaged);
-    // The lines not reported are the blank ones and headers.
-    for (int i = 0; i < lines.size(); ++i) {
+    if (stopped) {
+        FUZZ_CHECK(counts.newerAtLine >= 1 && counts.newerAtLine <= lines.size());
+        const tessel::HistoryLine header =
+            tessel::parseHistoryLine(lines[static_cast<int>(counts.newerAtLine - 1)]);
+        FUZZ_CHECK(header.kind == Kind::Header && header.version > tessel::historyFileVersion);
+    }
+    // The lines not reported, up to where the reading stopped, are the blank
+    // ones and headers of a version this build reads.
+    const int read = stopped ? static_cast<int>(counts.newerAtLine - 1) : lines.size();
+    for (int i = 0; i < read; ++i) {
         if (reported.count(i + 1) == 0) {
-            const Kind alone = tessel::parseHistoryLine(lines[i]).kind;
-            FUZZ_CHECK(lines[i].size() <= longest && (alone == Kind::Blank || alone == Kind::Header));
+            const tessel::HistoryLine alone = tessel::parseHistoryLine(lines[i]);
+            FUZZ_CHECK(lines[i].size() <= longest &&
+                       (alone.kind == Kind::Blank ||
+                        (alone.kind == Kind::Header && alone.version <= tessel::historyFileVersion)));
         }
     }
     return 0;

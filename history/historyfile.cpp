@@ -18,7 +18,6 @@ using Json = nlohmann::json;
 using OrderedJson = nlohmann::ordered_json;
 
 constexpr char formatKey[] = "tessel-console-history";
-constexpr int formatVersion = 1;
 
 std::string utf8(const QString& text)
 {
@@ -92,10 +91,13 @@ std::optional<HistoryResult> resultOf(const Json& line)
     return result;
 }
 
-bool isHeader(const Json& line)
+// The version of a format line, else 0.
+int headerVersion(const Json& line)
 {
     qint64 version = 0;
-    return line.size() == 1 && integerIn(line, formatKey, formatVersion, formatVersion, &version);
+    if (line.size() != 1 || !integerIn(line, formatKey, 1, std::numeric_limits<int>::max(), &version))
+        return 0;
+    return static_cast<int>(version);
 }
 
 // The value of a top-level text "sn", followed through the parser's events:
@@ -191,8 +193,9 @@ HistoryLine parseHistoryLine(const QByteArray& text)
     const Json object = Json::parse(text.constData(), text.constData() + text.size(), nullptr, false);
     if (!object.is_object())
         return line;
-    if (isHeader(object)) {
+    if (const int version = headerVersion(object)) {
         line.kind = HistoryLine::Kind::Header;
+        line.version = version;
     } else if (object.contains("op")) {
         if (std::optional<HistoryEntry> send = sendOf(object)) {
             line.kind = HistoryLine::Kind::Send;
@@ -210,11 +213,18 @@ HistoryImportCounts importHistoryLines(QIODevice& device, const HistoryImportSin
 {
     HistoryImportCounts counts;
     qint64 lineNumber = 0;
+    // False once the reading is to end.
     auto take = [&](const QByteArray& text) {
         HistoryLine line = parseHistoryLine(text);
         switch (line.kind) {
         case HistoryLine::Kind::Blank:
+            break;
         case HistoryLine::Kind::Header:
+            if (line.version > historyFileVersion) {
+                counts.newerVersion = line.version;
+                counts.newerAtLine = lineNumber;
+                return false;
+            }
             break;
         case HistoryLine::Kind::Send:
             ++counts.sends;
@@ -229,6 +239,7 @@ HistoryImportCounts importHistoryLines(QIODevice& device, const HistoryImportSin
             sink.damaged(lineNumber);
             break;
         }
+        return !sink.more || sink.more();
     };
     // Lines are gathered a chunk at a time, so that a line far too long is
     // skipped instead of filling the memory.
@@ -261,14 +272,18 @@ HistoryImportCounts importHistoryLines(QIODevice& device, const HistoryImportSin
         if (!ended)
             continue;
         ++lineNumber;
+        bool going = true;
         if (tooLong) {
             ++counts.damaged;
             sink.damaged(lineNumber);
+            going = !sink.more || sink.more();
         } else {
-            take(line);
+            going = take(line);
         }
         line.clear();
         tooLong = false;
+        if (!going)
+            break;
     }
     return counts;
 }

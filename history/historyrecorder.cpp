@@ -223,11 +223,13 @@ void HistoryRecorder::finishLoad()
 
 void HistoryRecorder::setMessage(const QString& text)
 {
-    // Each trouble is said once; a later one replaces the line.
+    // Each trouble is said once; a later one replaces the line, and an empty
+    // one takes it away (a locked database that could be written again).
     if (text == message)
         return;
     message = text;
-    qWarning().noquote() << text;
+    if (!text.isEmpty())
+        qWarning().noquote() << text;
     if (loadState == LoadState::Loaded)
         emit messageChanged(text);
 }

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
 
 #include <algorithm>
@@ -17,7 +18,6 @@ namespace {
 // Marks the database as ours ("TSLH"), so that another program's is not mistaken for it.
 constexpr int applicationId = 0x54534c48;
 constexpr int busyTimeoutMs = 10000;
-constexpr char importedKey[] = "imported-jsonl";
 
 enum SqliteCode
 {
@@ -32,13 +32,6 @@ int codeOf(const QSqlError& error)
     return error.nativeErrorCode().toInt() & 0xff;
 }
 
-QString joined(const QString& first, const QString& second)
-{
-    if (first.isEmpty())
-        return second;
-    return second.isEmpty() ? first : first + QStringLiteral("；") + second;
-}
-
 // A null QString would be bound as NULL.
 QString notNull(const QString& text)
 {
@@ -50,8 +43,17 @@ QString timeStamp()
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
 }
 
+} // namespace
+
+QString HistoryStore::joined(const QString& first, const QString& second)
+{
+    if (first.isEmpty())
+        return second;
+    return second.isEmpty() ? first : first + QStringLiteral("；") + second;
+}
+
 // `base`, or base-2, base-3 … when that is taken.
-QString freeName(const QString& base)
+QString HistoryStore::freeName(const QString& base)
 {
     QString name = base;
     for (int n = 2; QFileInfo::exists(name) && n < 1000; ++n)
@@ -59,15 +61,13 @@ QString freeName(const QString& base)
     return name;
 }
 
-} // namespace
-
 QString HistoryStore::oldFilePath(const QString& databasePath)
 {
     return QFileInfo(databasePath).absoluteDir().filePath(QStringLiteral("history.jsonl"));
 }
 
 HistoryStore::HistoryStore(QString path, HistoryLimits limits)
-    : path(std::move(path)), limits(limits),
+    : path(std::move(path)), limits(limits), busyTimeoutMs(limits.busyTimeoutMs),
       connection(QStringLiteral("tessel-history-%1").arg(reinterpret_cast<quintptr>(this), 0, 16))
 {}
 
@@ -82,9 +82,13 @@ HistoryLoad HistoryStore::open()
     const QString folder = QFileInfo(path).absolutePath();
     QString error;
     Check check = Check::Unusable;
+    const bool newFolder = !QFileInfo::exists(folder);
     if (!QDir().mkpath(folder)) {
         error = QStringLiteral("无法创建文件夹 %1").arg(folder);
     } else {
+        // Requests carry passwords as typed: the folder is the user's alone.
+        if (newFolder)
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         check = connect(&error);
         if (check == Check::Damaged) {
             if (setAside(&load.message))
@@ -93,9 +97,28 @@ HistoryLoad HistoryStore::open()
                 check = Check::Unusable;
         }
     }
+    if (check == Check::Busy) {
+        disconnect();
+        load.writable = false;
+        load.busy = true;
+        load.message = error;
+        return load;
+    }
     if (check != Check::Sound) {
         disconnect();
         load.writable = false;
+        QString ignored;
+        if (QFileInfo(path).isFile() && connectReadOnly(&ignored)) {
+            // What is there is shown; only this session's requests cannot be kept.
+            load.message =
+                joined(load.message,
+                       QStringLiteral("历史无法保存（%1），已有的历史只读打开，本次新的请求只保留在内存中")
+                           .arg(error));
+            if (!readLatest(&load.entries, &ignored))
+                load.message = joined(load.message, QStringLiteral("历史无法读取（%1）").arg(ignored));
+            return load;
+        }
+        disconnect();
         if (!error.isEmpty())
             load.message = joined(load.message,
                                   QStringLiteral("历史无法保存（%1），本次的历史只保留在内存中").arg(error));
@@ -109,8 +132,23 @@ HistoryLoad HistoryStore::open()
     return load;
 }
 
+void HistoryStore::setBusyTimeout(int ms)
+{
+    busyTimeoutMs = std::max(ms, 0);
+    if (db.isOpen())
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(busyTimeoutMs));
+}
+
 HistoryStore::Check HistoryStore::connect(QString* error)
 {
+    // SQLite gives its -wal, -shm and -journal files the mode of the database
+    // file, so creating that one for the user alone keeps them all so (a
+    // umask would be the whole process's, its other threads' files too).
+    if (!QFileInfo::exists(path)) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
     db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
@@ -118,10 +156,17 @@ HistoryStore::Check HistoryStore::connect(QString* error)
         *error = db.lastError().text();
         return QFileInfo(path).isFile() ? Check::Damaged : Check::Unusable;
     }
+    return check(false, error);
+}
+
+HistoryStore::Check HistoryStore::check(bool readOnly, QString* error)
+{
     QSqlQuery query(db);
     auto fault = [&](const QSqlQuery& failed) {
         *error = failed.lastError().text();
         const int code = codeOf(failed.lastError());
+        if (code == sqliteBusy || code == sqliteLocked)
+            return Check::Busy;
         return code == sqliteNotADatabase || code == sqliteCorrupt ? Check::Damaged : Check::Unusable;
     };
     if (!query.exec(QStringLiteral("PRAGMA quick_check")))
@@ -141,12 +186,16 @@ HistoryStore::Check HistoryStore::connect(QString* error)
             return Check::Damaged;
         }
     }
+    if (readOnly && id != applicationId)
+        return Check::Unusable;
     // WAL lets a second copy read and write beside this one; NORMAL sync
     // still survives the program being killed, only not a power cut.
-    if (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-        !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+    if (!readOnly && (!query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
+                      !query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"))))
         return fault(query);
-    const char* const schema[] = {
+    // Only a new database is written to here: opening one that another copy
+    // keeps locked (importing, say) must not wait for that copy.
+    const char* const create[] = {
         "BEGIN IMMEDIATE",
         "CREATE TABLE IF NOT EXISTS requests(id INTEGER PRIMARY KEY AUTOINCREMENT, uid TEXT NOT NULL,"
         " at INTEGER NOT NULL, sn TEXT NOT NULL, op TEXT NOT NULL, request TEXT NOT NULL,"
@@ -158,24 +207,46 @@ HistoryStore::Check HistoryStore::connect(QString* error)
         "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT NOT NULL)",
         "PRAGMA application_id=1414745160",
         "COMMIT",
-        // A table of the same name but another shape is not our history.
-        "SELECT id, uid, at, sn, op, request, batch, bytes FROM requests LIMIT 0",
-        "SELECT id, request, code, ms, reply, cut_from FROM results LIMIT 0",
     };
     static_assert(applicationId == 1414745160, "the schema names the same id");
-    for (const char* sql : schema) {
-        if (!query.exec(QString::fromLatin1(sql))) {
-            const QSqlError failed = query.lastError();
+    for (const char* sql : create) {
+        if (id != applicationId && !query.exec(QString::fromLatin1(sql))) {
+            const Check outcome = fault(query);
             query.exec(QStringLiteral("ROLLBACK"));
-            *error = failed.text();
-            const int code = codeOf(failed);
-            return QByteArray(sql).startsWith("SELECT") || code == sqliteNotADatabase || code == sqliteCorrupt
-                       ? Check::Damaged
-                       : Check::Unusable;
+            return outcome;
         }
     }
-    open_ = true;
+    // A table of the same name but another shape is not our history.
+    for (const char* sql : {"SELECT id, uid, at, sn, op, request, batch, bytes FROM requests LIMIT 0",
+                            "SELECT id, request, code, ms, reply, cut_from FROM results LIMIT 0"}) {
+        if (!query.exec(QString::fromLatin1(sql))) {
+            const Check outcome = fault(query);
+            return outcome == Check::Busy ? outcome : Check::Damaged;
+        }
+    }
+    open_ = !readOnly;
     return Check::Sound;
+}
+
+bool HistoryStore::connectReadOnly(QString* error)
+{
+    for (const bool immutable : {false, true}) {
+        // Without its -wal file a database of a folder that cannot be written
+        // only opens as unchanging: SQLite could not make its -shm file there.
+        if (immutable && QFileInfo::exists(path + QLatin1String("-wal")))
+            return false;
+        disconnect();
+        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1%2")
+                                 .arg(busyTimeoutMs)
+                                 .arg(immutable ? QStringLiteral(";QSQLITE_OPEN_URI") : QString()));
+        db.setDatabaseName(immutable ? QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) +
+                                           QStringLiteral("?immutable=1")
+                                     : path);
+        if (db.open() && check(true, error) == Check::Sound)
+            return true;
+    }
+    return false;
 }
 
 void HistoryStore::disconnect()
@@ -247,7 +318,7 @@ HistoryStore::Outcome HistoryStore::write(const std::vector<HistoryWrite>& write
 }
 
 HistoryStore::Outcome HistoryStore::insert(const std::vector<HistoryWrite>& writes,
-                                           std::vector<QString>* added, QString* error)
+                                           std::vector<QString>* added, QString* error, qint64* unknown)
 {
     QSqlQuery send(db);
     send.prepare(QStringLiteral("INSERT INTO requests(uid, at, sn, op, request, batch, bytes)"
@@ -278,8 +349,11 @@ HistoryStore::Outcome HistoryStore::insert(const std::vector<HistoryWrite>& writ
             continue;
         }
         const qint64 row = rowOfId.value(one.id, -1);
-        if (row < 0)
+        if (row < 0) {
+            if (unknown)
+                ++*unknown;
             continue; // not a send of ours
+        }
         auto known = grown.find(row);
         if (known == grown.end()) {
             exists.addBindValue(row);
@@ -409,102 +483,6 @@ bool HistoryStore::readLatest(HistoryEntries* entries, QString* error)
     }
     QString ignored;
     exec(QStringLiteral("COMMIT"), &ignored);
-    return true;
-}
-
-bool HistoryStore::importOldFile(QString* message)
-{
-    const QString old = oldFilePath(path);
-    const QFileInfo info(old);
-    if (!info.isFile())
-        return true;
-    QFile file(old);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *message =
-            QStringLiteral("旧历史文件 %1 无法读取（%2），未导入").arg(info.fileName(), file.errorString());
-        return false;
-    }
-    // Two copies may start at once: the one that takes the write lock first
-    // imports; the other then finds the file renamed, or, when the first died
-    // between its commit and the rename, the mark of the import.
-    const QString stamp =
-        QStringLiteral("%1:%2").arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
-    QSqlQuery transaction(db);
-    QString error;
-    if (!transaction.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-        *message = QStringLiteral("旧历史文件未导入（%1）").arg(transaction.lastError().text());
-        return false;
-    }
-    if (!QFileInfo::exists(old)) {
-        transaction.exec(QStringLiteral("ROLLBACK"));
-        return true;
-    }
-    QSqlQuery mark(db);
-    mark.prepare(QStringLiteral("SELECT value FROM meta WHERE key = ?"));
-    mark.addBindValue(QLatin1String(importedKey));
-    const bool importedBefore = mark.exec() && mark.next() && mark.value(0).toString() == stamp;
-    mark.finish();
-
-    Outcome outcome = Outcome::Written;
-    HistoryImportCounts counts;
-    if (!importedBefore) {
-        std::vector<HistoryWrite> batch;
-        std::vector<QString> added;
-        int batches = 0;
-        auto store = [&] {
-            if (outcome == Outcome::Written)
-                outcome = insert(batch, &added, &error);
-            batch.clear();
-            // The file may hold far more than is kept: trim as it goes.
-            if (outcome == Outcome::Written && ++batches % 10 == 0 && !trim(&error))
-                outcome = Outcome::Failed;
-        };
-        HistoryImportSink sink;
-        sink.send = [&](qint64, const HistoryEntry& send) {
-            HistoryWrite one;
-            one.send = send;
-            batch.push_back(std::move(one));
-            if (batch.size() >= 1000)
-                store();
-        };
-        sink.result = [&](qint64, const QString& id, const HistoryResult& result) {
-            HistoryWrite one;
-            one.kind = HistoryWrite::Kind::Result;
-            one.id = id;
-            one.result = result;
-            limitReply(one.result, limits.replyBytes);
-            batch.push_back(std::move(one));
-            if (batch.size() >= 1000)
-                store();
-        };
-        sink.damaged = [](qint64) {
-        };
-        counts = importHistoryLines(file, sink);
-        store();
-        rowOfId.clear(); // the old file's ids name nothing of this session
-        if (outcome == Outcome::Written && !trim(&error))
-            outcome = Outcome::Failed;
-        mark.prepare(QStringLiteral("INSERT OR REPLACE INTO meta(key, value) VALUES(?, ?)"));
-        mark.addBindValue(QLatin1String(importedKey));
-        mark.addBindValue(stamp);
-        if (outcome == Outcome::Written && !mark.exec())
-            outcome = failure(QStringLiteral("INSERT"), mark, &error);
-    }
-    if (outcome == Outcome::Written && !transaction.exec(QStringLiteral("COMMIT")))
-        outcome = failure(QStringLiteral("COMMIT"), transaction, &error);
-    file.close();
-    if (outcome != Outcome::Written) {
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        *message = QStringLiteral("旧历史文件导入失败（%1），原文件保留").arg(error);
-        return false;
-    }
-    const QString done = freeName(old + QStringLiteral(".imported"));
-    if (!QFile::rename(old, done))
-        *message = QStringLiteral("旧历史文件已导入，但无法改名为 %1").arg(QFileInfo(done).fileName());
-    if (counts.damaged > 0)
-        *message = joined(*message, QStringLiteral("旧历史文件导入了 %1 条请求，%2 行已损坏，已跳过")
-                                        .arg(counts.sends)
-                                        .arg(counts.damaged));
     return true;
 }
 

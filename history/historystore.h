@@ -24,6 +24,12 @@ struct HistoryLimits
     int requests = 10000;                 // the latest requests kept
     qint64 textBytes = qint64(256) << 20; // request and reply text kept, UTF-8
     qint64 replyBytes = qint64(16) << 20; // one reply longer than this is cut
+    // Another copy may hold the database's lock: one attempt waits this long
+    // for it, the next comes `retryMs` after; at exit the last writes are
+    // given up after `exitWaitMs` (an attempt under way then ends first).
+    int busyTimeoutMs = 2000;
+    int retryMs = 200;
+    int exitWaitMs = 3000;
 };
 
 // One thing to write: a send (its results come as writes of their own) or a
@@ -46,6 +52,7 @@ struct HistoryLoad
     HistoryEntries entries; // oldest first, the latest `limits.requests` at most
     QString message;        // one line when something had to be said, else empty
     bool writable = true;   // false: the session is kept in memory only
+    bool busy = false;      // another copy held the lock too long: nothing read, open again later
 };
 
 class HistoryStore
@@ -66,8 +73,12 @@ public:
     // Opens the database, creating it and its folder when missing. A file
     // that is not a sound history database is renamed to
     // "<name>.damaged-<time>" and a fresh one starts. The old JSON Lines
-    // history beside it is imported once. Then reads the latest requests.
+    // history beside it is imported once. Then reads the latest requests. A
+    // database that cannot be written (a read-only folder) is read all the
+    // same, and the load says it is not writable.
     HistoryLoad open();
+    // For the attempts from now on, also those of an open connection.
+    void setBusyTimeout(int ms);
 
     // All of them in one transaction, then the oldest beyond the limits go.
     Outcome write(const std::vector<HistoryWrite>& writes, QString* error);
@@ -80,20 +91,38 @@ private:
     {
         Sound,
         Damaged,
-        Unusable
+        Unusable,
+        Busy
     };
+    enum class Claim
+    {
+        Ours,      // this copy imports, from `offset` on
+        Done,      // imported before: only the renaming is left
+        Elsewhere, // another copy is at it, or the file has gone
+        Failed
+    };
+    static QString joined(const QString& first, const QString& second);
+    static QString freeName(const QString& base);
     Check connect(QString* error);
+    Check check(bool readOnly, QString* error);
+    bool connectReadOnly(QString* error);
     void disconnect();
     bool setAside(QString* message);
     bool exec(const QString& sql, QString* error);
-    Outcome insert(const std::vector<HistoryWrite>& writes, std::vector<QString>* added, QString* error);
+    // `unknown`, when given, counts the results whose send is not known.
+    Outcome insert(const std::vector<HistoryWrite>& writes, std::vector<QString>* added, QString* error,
+                   qint64* unknown = nullptr);
     bool trim(QString* error);
     bool importOldFile(QString* message);
+    Claim claimImport(const QString& stamp, qint64* offset, QString* error);
+    Outcome importBatch(const std::vector<HistoryWrite>& batch, const QString& stamp, qint64 from, qint64 to,
+                        bool last, qint64* unknown, QString* error);
     bool readLatest(HistoryEntries* entries, QString* error);
     Outcome failure(const QString& what, const QSqlQuery& query, QString* error);
 
     QString path;
     HistoryLimits limits;
+    int busyTimeoutMs;
     QString connection;
     QSqlDatabase db;
     bool open_ = false;

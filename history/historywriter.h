@@ -12,13 +12,15 @@ namespace tessel {
 
 // The history database's own thread: it opens and reads the database, then
 // writes what it is given in batches, one transaction each, at least once a
-// second. Nothing of it runs on the GUI thread, where SQL could stall the
+// second. While another copy keeps the database locked it keeps what it was
+// given and tries again; at exit it waits a bounded time for the lock, then
+// says how much it could not save. Nothing of it runs on the GUI thread, where SQL could stall the
 // window; the callbacks run on the writer's thread.
 class HistoryWriter
 {
 public:
     using Loaded = std::function<void(HistoryLoad)>;
-    using Failed = std::function<void(const QString& message)>;
+    using Failed = std::function<void(const QString& message)>; // empty: the last one no longer holds
 
     HistoryWriter(QString path, HistoryLimits limits, Loaded loaded, Failed failed);
     // Writes what is still waiting, then ends the thread.

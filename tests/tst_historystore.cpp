@@ -1,6 +1,7 @@
 // The history database: several copies of the program at once, a copy
-// killed while writing, damaged databases, the import of the old JSON Lines
-// file, and a folder that cannot be written.
+// killed while writing, commits without a flush, a database another program
+// keeps locked, damaged databases, the import of the old JSON Lines file, a
+// folder that cannot be written and who may read the files.
 
 #include "history/historyrecorder.h"
 #include "historywindow/historywindow.h"
@@ -14,8 +15,11 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 #include <memory>
 #include <vector>
@@ -76,12 +80,33 @@ class TestHistoryStore : public QObject
         return operations;
     }
 
-    static std::unique_ptr<QProcess> startCopy(int sends, int results, const QString& tag)
+    // EVERY 0: the copy never flushes.
+    static std::unique_ptr<QProcess> startCopy(int sends, int results, const QString& tag, int every = 50)
     {
         auto copy = std::make_unique<QProcess>();
         copy->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        copy->start(HISTORY_HELPER, {databasePath(), QString::number(sends), QString::number(results), tag});
+        copy->start(HISTORY_HELPER, {databasePath(), QString::number(sends), QString::number(results), tag,
+                                     QString::number(every)});
         return copy;
+    }
+
+    // Read by a connection of the test's own, as another program would; -1
+    // while there is no database.
+    static qint64 rowsIn(const char* table)
+    {
+        qint64 rows = -1;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "reader");
+            db.setDatabaseName(databasePath());
+            db.setConnectOptions("QSQLITE_OPEN_READONLY");
+            if (db.open()) {
+                QSqlQuery query(db);
+                if (query.exec(QString("SELECT COUNT(*) FROM %1").arg(table)) && query.next())
+                    rows = query.value(0).toLongLong();
+            }
+        }
+        QSqlDatabase::removeDatabase("reader");
+        return rows;
     }
 
 private slots:
@@ -97,11 +122,13 @@ private slots:
     void copiesAtOnce_data()
     {
         QTest::addColumn<int>("copies");
-        QTest::addColumn<int>("sends");   // of each
-        QTest::addColumn<int>("results"); // of each send
+        QTest::addColumn<int>("sends");    // of each
+        QTest::addColumn<int>("results");  // of each send
+        QTest::addColumn<int>("oldSends"); // in an old file that they find at start
 
-        QTest::newRow("three copies") << 3 << 300 << 2;
-        QTest::newRow("four copies, a few sends answered many times") << 4 << 4 << 300;
+        QTest::newRow("three copies") << 3 << 300 << 2 << 0;
+        QTest::newRow("four copies, a few sends answered many times") << 4 << 4 << 300 << 0;
+        QTest::newRow("two copies finding an old file") << 2 << 200 << 1 << 2500;
     }
 
     void copiesAtOnce()
@@ -109,6 +136,14 @@ private slots:
         QFETCH(int, copies);
         QFETCH(int, sends);
         QFETCH(int, results);
+        QFETCH(int, oldSends);
+        QByteArray old;
+        for (int n = 0; n < oldSends; ++n)
+            old += "{\"id\":\"o-" + QByteArray::number(n) +
+                   "\",\"at\":1700000000000,\"sn\":\"S1\",\"op\":\"old()\",\"request\":\"{\\\"old\\\":" +
+                   QByteArray::number(n) + "}\"}\n";
+        if (oldSends > 0)
+            writeFile(tessel::HistoryStore::oldFilePath(databasePath()), old);
         std::vector<std::unique_ptr<QProcess>> others;
         for (int i = 0; i < copies; ++i)
             others.push_back(startCopy(sends, results, QString(QChar('A' + i))));
@@ -117,13 +152,13 @@ private slots:
                     copy->exitCode() == 0);
         const auto reread = loadedRecorder();
         QVERIFY(reread->statusMessage().isEmpty());
-        QCOMPARE(reread->list().all().size(), std::size_t(copies * sends));
+        QCOMPARE(reread->list().all().size(), std::size_t(copies * sends + oldSends));
         QSet<QString> requests;
         for (const tessel::HistoryEntry& entry : reread->list().all()) {
-            QCOMPARE(entry.results.size(), std::size_t(results));
+            QCOMPARE(entry.results.size(), std::size_t(entry.operation == "old()" ? 0 : results));
             requests << entry.request;
         }
-        QCOMPARE(requests.size(), copies * sends); // every send of every copy once
+        QCOMPARE(requests.size(), copies * sends + oldSends); // every send of every copy once
     }
 
     void killedCopy_data()
@@ -225,7 +260,7 @@ private slots:
             << QStringList{"ping()"} << 1 << "3 行已损坏" << imported;
         QTest::newRow("result of a request not kept")
             << true << header + oldResult("gone-1", 0) + oldSend("a-1", "ping()") << QStringList{"ping()"}
-            << 0 << "" << imported;
+            << 0 << "1 行已损坏" << imported;
         QTest::newRow("no header, CRLF line ends") << true
                                                    << QByteArray(oldSend("a-1", "ping()").trimmed() + "\r\n" +
                                                                  oldResult("a-1", 0).trimmed() + "\r\n")
@@ -263,6 +298,163 @@ private slots:
         QCOMPARE(operationsOf(*reread), operations + QStringList{"after()"});
         QCOMPARE(reread->list().at(reread->list().endIndex() - 1).results.size(), std::size_t(1));
         QVERIFY(reread->statusMessage().isEmpty());
+    }
+
+    void newerFormatRefused_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("version");
+
+        QTest::newRow("format line first")
+            << "{\"tessel-console-history\":2}\n" + oldSend("a-1", "ping()") << 2;
+        QTest::newRow("format line after a request")
+            << "{\"tessel-console-history\":1}\n" + oldSend("a-1", "ping()") +
+                   "{\"tessel-console-history\":3}\n" + oldResult("a-1", 0)
+            << 3;
+    }
+
+    void newerFormatRefused()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, version);
+        const QString oldPath = tessel::HistoryStore::oldFilePath(databasePath());
+        writeFile(oldPath, file);
+        for (int start = 0; start < 2; ++start) { // the next start says the same
+            const auto recorder = loadedRecorder();
+            QVERIFY(recorder->list().all().empty());
+            QVERIFY2(recorder->statusMessage().contains(QString("格式版本 %1").arg(version)),
+                     qPrintable(recorder->statusMessage()));
+            QCOMPARE(readFile(oldPath), file);
+        }
+    }
+
+    void committedWithoutFlush_data()
+    {
+        QTest::addColumn<bool>("killed");
+
+        QTest::newRow("read from a second connection") << false;
+        QTest::newRow("a copy that never flushes, killed") << true;
+    }
+
+    void committedWithoutFlush()
+    {
+        QFETCH(bool, killed);
+        std::unique_ptr<QProcess> copy;
+        std::unique_ptr<tessel::HistoryRecorder> recorder;
+        if (killed) {
+            copy = startCopy(3, 2, "N", 0);
+            QTRY_VERIFY_WITH_TIMEOUT(copy->canReadLine(), 60000); // "sent 3"
+        } else {
+            recorder = loadedRecorder();
+            for (int n = 0; n < 3; ++n)
+                recorder->recordSend("getVolume()", "{}").record(0, "r");
+        }
+        // The writer commits within its second, unasked.
+        QTRY_COMPARE_WITH_TIMEOUT(rowsIn("requests"), qint64(3), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(rowsIn("results"), qint64(killed ? 6 : 3), 20000);
+        if (!killed)
+            return;
+        copy->kill();
+        QVERIFY(copy->waitForFinished(30000));
+        const auto reread = loadedRecorder();
+        QCOMPARE(reread->list().all().size(), std::size_t(3));
+        for (const tessel::HistoryEntry& entry : reread->list().all())
+            QCOMPARE(entry.results.size(), std::size_t(2));
+    }
+
+    void lockedDatabase_data()
+    {
+        QTest::addColumn<bool>("atExit"); // the lock is still held when the copy closes
+
+        QTest::newRow("held at start, then let go") << false;
+        QTest::newRow("held through the exit") << true;
+    }
+
+    void lockedDatabase()
+    {
+        QFETCH(bool, atExit);
+        tessel::HistoryRecorder(databasePath()).recordSend("before()", "{}");
+        tessel::HistoryLimits limits;
+        limits.busyTimeoutMs = 50;
+        limits.retryMs = 50;
+        limits.exitWaitMs = 300;
+        {
+            // Another copy importing in one long transaction, say.
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+            other.setDatabaseName(databasePath());
+            QVERIFY(other.open());
+            QSqlQuery lock(other);
+            QVERIFY(lock.exec("BEGIN IMMEDIATE"));
+
+            auto recorder = std::make_unique<tessel::HistoryRecorder>(databasePath(), limits);
+            recorder->ensureLoaded();
+            QTRY_VERIFY(recorder->isLoaded());
+            QCOMPARE(operationsOf(*recorder), QStringList{"before()"});
+            for (int n = 0; n < 5; ++n)
+                recorder->recordSend("getVolume()", "{}");
+            QTRY_VERIFY2(recorder->statusMessage().contains("占用"), qPrintable(recorder->statusMessage()));
+            if (atExit) {
+                QTest::ignoreMessage(QtWarningMsg,
+                                     QRegularExpression("一直被占用.*5 条请求和 0 条结果未能保存"));
+                QElapsedTimer closing;
+                closing.start();
+                recorder.reset();
+                QVERIFY2(closing.elapsed() < 10000, qPrintable(QString::number(closing.elapsed())));
+            }
+            QVERIFY(lock.exec("ROLLBACK"));
+            QTRY_COMPARE(rowsIn("requests"), qint64(atExit ? 1 : 6));
+            if (recorder)
+                QTRY_VERIFY(recorder->statusMessage().isEmpty()); // the busy line goes once written
+        }
+        QSqlDatabase::removeDatabase("other");
+    }
+
+    void readOnlyFolder()
+    {
+        QTemporaryDir temporary;
+        const QString folder = temporary.filePath("history");
+        const QString path = folder + "/history.sqlite";
+        {
+            tessel::HistoryRecorder recorder(path);
+            for (int n = 0; n < 300; ++n)
+                recorder.recordSend("stored()", "{}").record(0, "kept");
+        }
+        // Root writes whatever the mode: the folder is made unchangeable instead.
+        const bool root = ::geteuid() == 0;
+        auto seal = [&](bool on) {
+            return root ? QProcess::execute("chattr", {on ? "+i" : "-i", folder}) == 0
+                        : QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner |
+                                                            (on ? QFile::Permissions() : QFile::WriteOwner));
+        };
+        if (!seal(true))
+            QSKIP("this file system cannot make a folder read-only here");
+        const std::shared_ptr<void> unseal(nullptr, [&](void*) { seal(false); });
+
+        tessel::HistoryRecorder recorder(path);
+        tessel::HistoryWindow window(recorder);
+        recorder.ensureLoaded();
+        QTRY_VERIFY(recorder.isLoaded());
+        QCOMPARE(window.findChild<QTableView*>("historyTable")->model()->rowCount(), 300);
+        QVERIFY2(recorder.statusMessage().contains("只读") && recorder.statusMessage().contains("内存"),
+                 qPrintable(recorder.statusMessage()));
+        recorder.recordSend("ping()", "{}");
+        recorder.flush();
+        QCOMPARE(recorder.list().all().size(), std::size_t(301));
+        QCOMPARE(window.findChild<QLabel*>("historyStatus")->text(), recorder.statusMessage());
+    }
+
+    void createdForTheUserAlone()
+    {
+        tessel::HistoryRecorder recorder(databasePath());
+        recorder.recordSend("setWifi()", R"({"password":"typed"})");
+        recorder.flush();
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                          QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        for (const QString& file :
+             {dataDir(), databasePath(), databasePath() + "-wal", databasePath() + "-shm"}) {
+            QVERIFY2(QFile::exists(file), qPrintable(file));
+            QCOMPARE(QFile::permissions(file) & others, QFile::Permissions());
+        }
     }
 
     void unwritableFolder_data()
