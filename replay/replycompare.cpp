@@ -15,32 +15,12 @@ namespace {
 
 using Json = nlohmann::json;
 
-// The comparison recurses; deeper replies are compared as text.
-constexpr int maxDepth = 256;
 // A differing subtree is shown cut to this many bytes.
 constexpr std::size_t maxValueBytes = 1000;
 
-bool nestingWithin(std::string_view text, int limit)
-{
-    int depth = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const char c = text[i];
-        if (c == '"') {
-            i = jsonStringEnd(text, i);
-            continue;
-        }
-        if ((c == '{' || c == '[') && ++depth > limit)
-            return false;
-        if (c == '}' || c == ']')
-            --depth;
-        ++i;
-    }
-    return true;
-}
-
 std::optional<Json> parsed(std::string_view text)
 {
-    if (!nestingWithin(text, maxDepth))
+    if (nestedBeyond(text) != std::string_view::npos)
         return std::nullopt;
     Json value = Json::parse(text.begin(), text.end(), nullptr, false);
     if (value.is_discarded())
@@ -154,6 +134,24 @@ void prefixed(std::vector<Difference>& differences, std::size_t from, const std:
 }
 
 } // namespace
+
+std::size_t nestedBeyond(std::string_view text, int limit)
+{
+    int depth = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (c == '"') {
+            i = jsonStringEnd(text, i);
+            continue;
+        }
+        if ((c == '{' || c == '[') && ++depth > limit)
+            return i;
+        if (c == '}' || c == ']')
+            --depth;
+        ++i;
+    }
+    return std::string_view::npos;
+}
 
 void IgnoreRule::add(const std::string& entry)
 {

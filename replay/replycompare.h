@@ -7,11 +7,20 @@
 
 #include <QtGlobal>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tessel {
+
+// The comparison recurses; replies nested deeper are compared as text, and
+// run lines nested deeper are refused.
+constexpr int maxNesting = 256;
+
+// The offset of the first '{' or '[' beyond `limit` levels of nesting
+// (strings skipped), or npos when there is none. A scan, not a parse.
+std::size_t nestedBeyond(std::string_view text, int limit = maxNesting);
 
 // Members left out of the comparison. A bare name ("time") matches a member
 // of that name at any depth; a dotted path ("status.time") matches exactly
