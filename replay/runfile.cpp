@@ -294,10 +294,10 @@ RunFileReader::Step RunFileReader::next(RunLine& line, RunFileFault& fault)
         ++lineNumber;
         if (!text.empty() && text.back() == '\r')
             text.remove_suffix(1);
-        if (lineNumber == 1 && text.substr(0, 3) == "\xEF\xBB\xBF")
-            text.remove_prefix(3);
         if (text.size() > longestLine)
             return tooLong(lineNumber, fault);
+        if (lineNumber == 1 && text.substr(0, 3) == "\xEF\xBB\xBF")
+            text.remove_prefix(3);
         if (isBlank(text))
             continue;
         std::optional<RunLine> parsed = parseRunLine(text, fault);
