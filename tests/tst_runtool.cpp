@@ -32,8 +32,8 @@ const QByteArray volumeSame = runLine("getVolume()", "BZWA17422J1X20000093", "{\
 const QByteArray volumeDifferent = runLine("getVolume()", "BZWA17422J1X20000093", "{\"ratio\":51}");
 const QByteArray unknownOperation = R"({"operation":"待开发","request":"{}"})";
 
-// A send of a batch as the history's export writes it.
-QByteArray exportedBatchSend()
+// A send of a batch as the history's export writes it, its reply cut if asked.
+QByteArray exportedBatchSend(qint64 cutReplyTo = 0)
 {
     tessel::HistoryEntry entry;
     entry.sentAtMs = 1700000000000;
@@ -42,6 +42,8 @@ QByteArray exportedBatchSend()
     entry.request = R"({"sn":"BZWA17422J1X20000093"})";
     entry.batch = "batch-1";
     entry.results = {{0, 3, R"({"ratio":50})"}};
+    if (cutReplyTo > 0)
+        tessel::limitReply(entry.results.front(), cutReplyTo);
     return tessel::historyExportLine(entry).trimmed();
 }
 
@@ -82,6 +84,7 @@ private slots:
     void exitCodes();
     void junitReport();
     void recordThenReplay();
+    void cutReplyNoted();
     void interruptReportsWhatFinished();
 
 private:
@@ -264,6 +267,22 @@ void TestRunTool::recordThenReplay()
     run({baseline, "--grace", "10"}, code, &said);
     QCOMPARE(code, 0);
     QVERIFY2(said.contains("2 requests: 2 same"), qPrintable(said));
+}
+
+// A reply the history kept cut is the same when the new one starts with the
+// kept part, and the output and the report say it was cut.
+void TestRunTool::cutReplyNoted()
+{
+    const QString report = dir.filePath("report.xml");
+    int code = -1;
+    QString said;
+    run({write("cut.jsonl", {exportedBatchSend(5)}), "--grace", "10", "--junit", report}, code, &said);
+    QCOMPARE(code, 0);
+    QVERIFY2(said.contains("getVolume()  (the recorded reply was cut: its kept part was compared)"),
+             qPrintable(said));
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("<system-out>the recorded reply was cut"));
 }
 
 void TestRunTool::interruptReportsWhatFinished()
