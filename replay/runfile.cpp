@@ -259,6 +259,10 @@ bool RunFileReader::fill()
         start = 0;
     }
     const std::size_t had = buffer.size();
+    // A long line gets room for the longest one at once: it is copied once
+    // more at most, and the room stays untouched until read into.
+    if (had + chunk > buffer.capacity() && had >= (std::size_t(16) << 20))
+        buffer.reserve(std::max(buffer.capacity(), longestLine + 2 + static_cast<std::size_t>(chunk)));
     buffer.resize(had + static_cast<std::size_t>(chunk));
     const qint64 got = file.read(buffer.data() + had, chunk);
     buffer.resize(had + static_cast<std::size_t>(std::max<qint64>(got, 0)));
