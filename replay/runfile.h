@@ -4,7 +4,8 @@
 // writes them. A line needs "operation" and "request"; "results" (what the
 // replay expects) and "ignore" (reply members left out of the comparison)
 // are optional, "time", "sn" and "batch" are informative. Blank lines are
-// skipped; a member given twice is a fault.
+// skipped; a member given twice, nesting beyond the comparison's depth and a
+// line longer than the reader's cap are faults.
 // Files are read as a stream, one line at a time, however long they are.
 
 #include "replay/replycompare.h"

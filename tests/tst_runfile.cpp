@@ -96,8 +96,9 @@ void TestRunFile::unusualLines_data()
     row("request an object", R"j({"operation":"a()","request":{"n":1.5}})j", "a()", R"({"n":1.5})", {}, 0, 0);
     row("ms past 32 bits", R"j({"operation":"a()","request":"","results":[{"ms":5000000000,"code":7}]})j",
         "a()", "", {7}, 5000000000, 0);
-    row("reply an object", R"j({"operation":"a()","request":"","results":[{"code":1,"reply":{"k":true}}]})j",
-        "a()", "", {1}, 0, 0);
+    row("reply an object",
+        R"j({"operation":"a()","request":"","batch":"b","results":[{"code":1,"reply":{"k":true}}]})j", "a()",
+        "", {1}, 0, 0);
     row("escapes and blanks", " {\t\"operation\" : \"a()\" ,\r\n\"request\":\"a\\\"b\\\\c\\/d\\te\" } ",
         "a()", "a\"b\\c/d\te", {}, 0, 0);
     row("beyond ASCII", R"j({"operation":"音量()","request":"\u00e9","results":[{"code":-0}]})j", "音量()",
