@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 namespace tessel {
 
@@ -156,9 +157,8 @@ class Comparer
 {
 public:
     // `open`: containers of `a` that a cut ended; what they lack is no difference.
-    Comparer(const IgnoreRule& ignore, std::vector<Difference>& out,
-             const std::vector<const Json*>& open = {})
-        : ignore(ignore), out(out), open(open)
+    Comparer(const IgnoreRule& ignore, std::vector<Difference>& out, std::vector<const Json*> open = {})
+        : ignore(ignore), out(out), open(std::move(open))
     {}
 
     void compare(const Json& a, const Json& b, const std::string& path)
@@ -220,7 +220,7 @@ private:
 
     const IgnoreRule& ignore;
     std::vector<Difference>& out;
-    const std::vector<const Json*>& open;
+    const std::vector<const Json*> open;
     std::vector<std::string> members;
 };
 
