@@ -140,6 +140,8 @@ fuzz-build: fuzz-deps
 	cmake --build $(FUZZ_DIR) --target tessel_fuzzers -j $(JOBS)
 
 # $(1): seconds per target. Ends with one line "fuzz: N passed, N failed".
+# Inputs are cut to 4096 bytes, those of runline to 256 KiB: its seed nested
+# 75,000 levels deep must come whole.
 define run-fuzzers
 	@passed=0; failed=0; \
 	mkdir -p $(FUZZ_DIR)/artifacts; \
@@ -147,7 +149,8 @@ define run-fuzzers
 	    work=$(FUZZ_DIR)/corpus/$$t; log=$(FUZZ_DIR)/fuzz_$$t.log; \
 	    rm -rf $$work && mkdir -p $$work && cp fuzz/corpus/$$t/* $$work/; \
 	    echo "fuzz_$$t: $(1) s, log in $$log"; \
-	    if UBSAN_OPTIONS=print_stacktrace=1 $(FUZZ_DIR)/bin/fuzz_$$t -max_total_time=$(1) -max_len=4096 -timeout=30 \
+	    maxlen=4096; case $$t in runline) maxlen=262144;; esac; \
+	    if UBSAN_OPTIONS=print_stacktrace=1 $(FUZZ_DIR)/bin/fuzz_$$t -max_total_time=$(1) -max_len=$$maxlen -timeout=30 \
 	            -dict=fuzz/json.dict -artifact_prefix=$(abspath $(FUZZ_DIR))/artifacts/$$t- \
 	            $$work > $$log 2>&1; then \
 	        passed=$$((passed + 1)); grep -a 'DONE\|Done' $$log | tail -n 2; \

@@ -15,6 +15,13 @@ qint64 utf8Length(const QString& text)
     return bytes;
 }
 
+QString cutMark(qint64 wholeBytes, qint64 keptBytes)
+{
+    return QStringLiteral("\n〔回复共 %1 字节，超过上限，只保留了前 %2 字节〕")
+        .arg(wholeBytes)
+        .arg(keptBytes);
+}
+
 void limitReply(HistoryResult& result, qint64 maxBytes)
 {
     // Cheap test first: no UTF-16 unit takes more than three bytes.
@@ -26,9 +33,7 @@ void limitReply(HistoryResult& result, qint64 maxBytes)
     int cut = static_cast<int>(maxBytes);
     while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xc0) == 0x80)
         --cut; // not inside a character
-    result.reply =
-        QString::fromUtf8(bytes.constData(), cut) +
-        QStringLiteral("\n〔回复共 %1 字节，超过上限，只保留了前 %2 字节〕").arg(bytes.size()).arg(cut);
+    result.reply = QString::fromUtf8(bytes.constData(), cut) + cutMark(bytes.size(), cut);
     result.cutFromBytes = bytes.size();
 }
 

@@ -31,6 +31,8 @@ struct HistoryEntry
 // Cuts a reply longer than `maxBytes` (UTF-8) at a whole character and ends
 // it with a visible mark; sets cutFromBytes to its length before.
 void limitReply(HistoryResult& result, qint64 maxBytes);
+// The mark that ends a reply of `wholeBytes` cut to its first `keptBytes`.
+QString cutMark(qint64 wholeBytes, qint64 keptBytes);
 // The text's length in UTF-8, counted without converting it.
 qint64 utf8Length(const QString& text);
 

@@ -109,9 +109,12 @@ void JUnitReport::add(const ReplayOutcome& outcome)
     totalMs += outcome.ms;
     std::string text = "  <testcase" + attribute("classname", suiteName.toStdString()) +
                        attribute("name", requestLabel(outcome)) + attribute("time", seconds(outcome.ms));
+    const std::string note = outcome.verdict != Verdict::Error && anyReplyCut(outcome.line.results)
+                                 ? "    <system-out>" + xmlEscaped(replyCutNote) + "</system-out>\n"
+                                 : std::string();
     switch (outcome.verdict) {
     case Verdict::Same:
-        text += "/>\n";
+        text += note.empty() ? "/>\n" : ">\n" + note + "  </testcase>\n";
         break;
     case Verdict::Error:
         ++errors;
@@ -121,7 +124,7 @@ void JUnitReport::add(const ReplayOutcome& outcome)
     case Verdict::Different:
     case Verdict::Timeout:
         ++failures;
-        text += ">\n" + failureOf(outcome) + "  </testcase>\n";
+        text += ">\n" + failureOf(outcome) + note + "  </testcase>\n";
         break;
     }
     cases->write(text.data(), static_cast<qint64>(text.size()));

@@ -15,6 +15,7 @@ enum class Member : unsigned
     IgnoreList,
     Time,
     Sn,
+    Batch,
     Code,
     Reply,
     Ms,
@@ -30,7 +31,8 @@ Member lineMember(const std::string& name)
 {
     static const std::pair<const char*, Member> names[] = {
         {"operation", Member::Operation}, {"request", Member::Request}, {"results", Member::Results},
-        {"ignore", Member::IgnoreList},   {"time", Member::Time},       {"sn", Member::Sn}};
+        {"ignore", Member::IgnoreList},   {"time", Member::Time},       {"sn", Member::Sn},
+        {"batch", Member::Batch}};
     for (const auto& [text, member] : names)
         if (name == text)
             return member;
@@ -76,7 +78,7 @@ bool QuickLine::read(RunLine& line)
         case Member::IgnoreList:
             ok = texts(line.ignore);
             break;
-        default: // time, sn: texts, informative
+        default: // time, sn, batch: texts, informative
             ok = text(ignored);
         }
         if (!ok)

@@ -7,11 +7,20 @@
 
 #include <QtGlobal>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tessel {
+
+// The comparison recurses; replies nested deeper are compared as text, and
+// run lines nested deeper are refused.
+constexpr int maxNesting = 256;
+
+// The offset of the first '{' or '[' beyond `limit` levels of nesting
+// (strings skipped), or npos when there is none. A scan, not a parse.
+std::size_t nestedBeyond(std::string_view text, int limit = maxNesting);
 
 // Members left out of the comparison. A bare name ("time") matches a member
 // of that name at any depth; a dotted path ("status.time") matches exactly
@@ -62,9 +71,18 @@ struct ResultRecord
     qint64 ms = 0;
 };
 
+// A reply over the history's limit is recorded cut, ending with the
+// history's mark; the length of the part it kept, or npos when it is whole.
+std::size_t keptPartOf(std::string_view reply);
+bool anyReplyCut(const std::vector<ResultRecord>& results);
+// Said of an outcome where a recorded reply was cut.
+extern const char* const replyCutNote;
+
 // All differences between the recorded results and the new ones; empty when
 // they are the same. With nothing recorded, the first new result must have
-// code 0 and the rest do not count.
+// code 0 and the rest do not count. A recorded reply that was cut is compared
+// on the part it kept: a new reply that starts with it is the same, and as
+// JSON, what the cut left out is no difference.
 std::vector<Difference> resultDifferences(const std::vector<ResultRecord>& recorded,
                                           const std::vector<ResultRecord>& current, const IgnoreRule& ignore);
 

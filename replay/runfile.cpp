@@ -113,9 +113,30 @@ std::optional<RunLine> parseRunLine(std::string_view text, RunFileFault& fault)
 
 std::optional<RunLine> parseRunLineFully(std::string_view text, RunFileFault& fault)
 {
+    // Refused before anything is built: writing a value out recurses.
+    const std::size_t deep = nestedBeyond(text);
+    if (deep != std::string_view::npos) {
+        fault.column = positionOf(text, deep).column;
+        fault.message = "nested deeper than " + std::to_string(maxNesting) + " levels";
+        return std::nullopt;
+    }
+    // The document keeps the last of a member given twice: the names are
+    // watched while it is built.
+    std::vector<std::unordered_set<std::string>> open; // member names of each object being read
+    std::string twice;
+    const Json::parser_callback_t watch = [&](int, Json::parse_event_t event, Json& parsed) {
+        if (event == Json::parse_event_t::object_start)
+            open.emplace_back();
+        else if (event == Json::parse_event_t::object_end)
+            open.pop_back();
+        else if (event == Json::parse_event_t::key && !open.back().insert(parsed.get<std::string>()).second &&
+                 twice.empty())
+            twice = parsed.get<std::string>();
+        return true;
+    };
     Json object;
     try {
-        object = Json::parse(text.begin(), text.end());
+        object = Json::parse(text.begin(), text.end(), watch);
     } catch (const Json::parse_error& error) {
         // The parser counts bytes from 1 and names the byte it stopped at.
         const JsonFault at = positionOf(text, error.byte > 0 ? error.byte - 1 : 0);
@@ -136,6 +157,10 @@ std::optional<RunLine> parseRunLineFully(std::string_view text, RunFileFault& fa
         fail(fault, "a line must be a JSON object");
         return std::nullopt;
     }
+    if (!twice.empty()) {
+        fail(fault, "member \"" + twice + "\" given twice");
+        return std::nullopt;
+    }
     RunLine line;
     bool ok = true;
     for (auto it = object.begin(); ok && it != object.end(); ++it) {
@@ -154,7 +179,7 @@ std::optional<RunLine> parseRunLineFully(std::string_view text, RunFileFault& fa
             ok = resultsOf(*it, line.results, fault);
         } else if (key == "ignore") {
             ok = ignoreOf(*it, line.ignore, fault);
-        } else if (key == "time" || key == "sn") {
+        } else if (key == "time" || key == "sn" || key == "batch") {
             ok = it->is_string();
             if (!ok)
                 fail(fault, "member \"" + key + "\" must be a text");
@@ -234,6 +259,10 @@ bool RunFileReader::fill()
         start = 0;
     }
     const std::size_t had = buffer.size();
+    // A long line gets room for the longest one at once: it is copied once
+    // more at most, and the room stays untouched until read into.
+    if (had + chunk > buffer.capacity() && had >= (std::size_t(16) << 20))
+        buffer.reserve(std::max(buffer.capacity(), longestLine + 2 + static_cast<std::size_t>(chunk)));
     buffer.resize(had + static_cast<std::size_t>(chunk));
     const qint64 got = file.read(buffer.data() + had, chunk);
     buffer.resize(had + static_cast<std::size_t>(std::max<qint64>(got, 0)));
@@ -247,6 +276,8 @@ RunFileReader::Step RunFileReader::next(RunLine& line, RunFileFault& fault)
     for (;;) {
         std::size_t end = buffer.find('\n', searched);
         if (end == std::string::npos) {
+            if (buffer.size() - start > longestLine + 1) // one more for a '\r'
+                return tooLong(lineNumber + 1, fault);
             searched = buffer.size() - start; // where to go on once `fill` moved the rest to the front
             if (fill()) {
                 continue;
@@ -267,6 +298,8 @@ RunFileReader::Step RunFileReader::next(RunLine& line, RunFileFault& fault)
         ++lineNumber;
         if (!text.empty() && text.back() == '\r')
             text.remove_suffix(1);
+        if (text.size() > longestLine)
+            return tooLong(lineNumber, fault);
         if (lineNumber == 1 && text.substr(0, 3) == "\xEF\xBB\xBF")
             text.remove_prefix(3);
         if (isBlank(text))
@@ -280,6 +313,16 @@ RunFileReader::Step RunFileReader::next(RunLine& line, RunFileFault& fault)
         line.lineNumber = lineNumber;
         return Step::Line;
     }
+}
+
+RunFileReader::Step RunFileReader::tooLong(qint64 line, RunFileFault& fault) const
+{
+    fault.line = line;
+    fault.column = 1;
+    fault.message = "the line is longer than " + (longestLine % (1 << 20) == 0
+                                                      ? std::to_string(longestLine >> 20) + " MiB"
+                                                      : std::to_string(longestLine) + " bytes");
+    return Step::Fault;
 }
 
 RunFileCheck checkRunFile(const QString& path, bool withSerials)

@@ -3,7 +3,9 @@
 // Run files: JSON Lines, one request per line, as the history's export
 // writes them. A line needs "operation" and "request"; "results" (what the
 // replay expects) and "ignore" (reply members left out of the comparison)
-// are optional, "time" and "sn" are informative. Blank lines are skipped.
+// are optional, "time", "sn" and "batch" are informative. Blank lines are
+// skipped; a member given twice, nesting beyond the comparison's depth and a
+// line longer than the reader's cap are faults.
 // Files are read as a stream, one line at a time, however long they are.
 
 #include "replay/replycompare.h"
@@ -63,18 +65,24 @@ public:
         Fault
     };
 
+    // A longer line is a fault, found without holding more of it than this.
+    static constexpr std::size_t defaultLongestLine = std::size_t(512) << 20;
+
     bool open(const QString& path, std::string& error);
+    void setLongestLine(std::size_t bytes) { longestLine = bytes; }
     // The next line that is not blank, the end of the file, or the first fault.
     Step next(RunLine& line, RunFileFault& fault);
 
 private:
     bool fill(); // appends the next chunk of the file; false at its end or on an error
+    Step tooLong(qint64 line, RunFileFault& fault) const;
 
     QFile file;
     std::string buffer; // read, not yet taken from `start` on
     std::size_t start = 0;
     bool readError = false;
     qint64 lineNumber = 0;
+    std::size_t longestLine = defaultLongestLine;
 };
 
 // A first pass over the whole file, so that nothing is sent from a file with

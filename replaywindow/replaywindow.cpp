@@ -283,6 +283,8 @@ void ReplayWindow::showSelected()
                               ? QString::fromStdString(settledOutcome->message)
                               : resultsText(settledOutcome->results));
     QString text;
+    if (settledOutcome->verdict != Verdict::Error && anyReplyCut(line.results))
+        text = tr("（记录的回复超过上限被截断，只比较了保留的部分）") + QLatin1Char('\n');
     for (const Difference& difference : settledOutcome->differences)
         text += QString::fromStdString(difference.path + "：" + difference.recorded + " → " +
                                        difference.current) +

@@ -174,6 +174,8 @@ void RunTool::settled(const ReplayOutcome& outcome)
                  requestLabel(outcome).c_str());
     if (outcome.verdict == Verdict::Error)
         std::fprintf(out, "  %s", outcome.message.c_str());
+    else if (anyReplyCut(outcome.line.results))
+        std::fprintf(out, "  (%s)", replyCutNote);
     std::fputc('\n', out);
     if (outcome.verdict != Verdict::Same) {
         for (std::size_t i = 0; i < outcome.differences.size() && i < printedDifferences; ++i) {

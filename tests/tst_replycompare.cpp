@@ -1,4 +1,5 @@
 // The compare rule: what counts as the same reply and result.
+#include "history/historyentry.h"
 #include "replay/replycompare.h"
 
 #include <QtTest>
@@ -24,6 +25,15 @@ void row(const char* tag, const QString& recorded, const QString& current, const
          const char* expected)
 {
     QTest::newRow(tag) << recorded << current << QString(ignore) << QString(expected);
+}
+
+// A reply as the history keeps one over its limit: the first `keep` bytes, then its mark.
+ResultRecord cutReply(const char* whole, int keep)
+{
+    tessel::HistoryResult result;
+    result.reply = QString::fromUtf8(whole);
+    tessel::limitReply(result, keep);
+    return ResultRecord{0, result.reply.toStdString(), 0};
 }
 
 } // namespace
@@ -113,6 +123,24 @@ void TestReplyCompare::results_data()
     QTest::newRow("nothing recorded, failure first")
         << Results{} << Results{refused, ok} << "code: 0 -> 1003";
     QTest::newRow("nothing recorded, nothing came") << Results{} << Results{} << "results: 1 -> 0";
+
+    const char* whole = R"({"a":{"x":50,"y":[1,2,3]},"n":12,"b":"a long text"})";
+    const auto now = [](const char* reply) {
+        return Results{{0, reply, 0}};
+    };
+    QTest::newRow("cut, the new reply starts with the kept part")
+        << Results{cutReply(whole, 40)} << now(whole) << "";
+    QTest::newRow("cut, the kept part the same as JSON")
+        << Results{cutReply(whole, 40)} << now(R"({"b":"other","a":{"y":[1,2,3],"x":50.0},"n":12,"c":1})")
+        << "";
+    QTest::newRow("cut, the kept part differs")
+        << Results{cutReply(whole, 20)} << now(R"({"a":{"x":51,"y":[1,2]}})") << "a.x: 50 -> 51";
+    QTest::newRow("cut inside a number")
+        << Results{cutReply(whole, 31)} << now(R"({"a":{"x":50,"y":[1,2,3]},"n":13})") << "";
+    QTest::newRow("cut, not JSON") << Results{cutReply("abcdef", 3)} << now("abX") << "$: abc -> abX";
+    QTest::newRow("a mark that does not count the kept part is text")
+        << Results{{0, "x" + tessel::cutMark(100, 5).toStdString(), 0}} << now("x")
+        << "$: x\n〔回复共 100 字节，超过上限，只保留了前 5 字节〕 -> x";
 }
 
 void TestReplyCompare::results()

@@ -19,6 +19,8 @@ private slots:
     void unusualLines();
     void fileIsStreamedAndChecked();
     void longLinesAcrossReads();
+    void lineOverTheCap_data();
+    void lineOverTheCap();
 };
 
 void TestRunFile::damagedLine_data()
@@ -63,6 +65,13 @@ void TestRunFile::damagedLine_data()
     row("overlong UTF-8", "{\"operation\":\"a()\",\"request\":\"\xC0\x80\"}", 31, "not JSON");
     row("surrogate in UTF-8", "{\"operation\":\"a()\",\"request\":\"\xED\xA0\x80\"}", 32, "not JSON");
     row("lone surrogate escape", R"j({"operation":"a()","request":"\uD800"})j", 37, "not JSON");
+    row("member twice", R"j({"operation":"a()","operation":"b()","request":""})j", 1,
+        "member \"operation\" given twice");
+    row("result member twice", R"j({"operation":"a()","request":"","results":[{"code":0,"code":1}]})j", 1,
+        "member \"code\" given twice");
+    const QByteArray deep =
+        "{\"operation\":\"a()\",\"request\":" + QByteArray(300, '[') + QByteArray(300, ']') + '}';
+    QTest::newRow("nested too deep") << deep << 285 << QString("nested deeper than 256 levels");
 }
 
 // Lines beside the usual shape read as their members say.
@@ -80,15 +89,16 @@ void TestRunFile::unusualLines_data()
                            << ignored;
     };
     row("all members",
-        R"j({"time":"t","sn":"B1","operation":"a()","request":"{}","results":[{"code":0,"ms":12,"reply":"{}"},)j"
+        R"j({"time":"t","sn":"B1","batch":"b","operation":"a()","request":"{}",)j"
+        R"j("results":[{"code":0,"ms":12,"reply":"{}"},)j"
         R"j({"code":65535,"ms":-3,"reply":"x"}],"ignore":["a","b.c"]})j",
         "a()", "{}", {0, 65535}, -3, 2);
-    row("member twice", R"j({"operation":"a()","operation":"b()","request":""})j", "b()", "", {}, 0, 0);
     row("request an object", R"j({"operation":"a()","request":{"n":1.5}})j", "a()", R"({"n":1.5})", {}, 0, 0);
     row("ms past 32 bits", R"j({"operation":"a()","request":"","results":[{"ms":5000000000,"code":7}]})j",
         "a()", "", {7}, 5000000000, 0);
-    row("reply an object", R"j({"operation":"a()","request":"","results":[{"code":1,"reply":{"k":true}}]})j",
-        "a()", "", {1}, 0, 0);
+    row("reply an object",
+        R"j({"operation":"a()","request":"","batch":"b","results":[{"code":1,"reply":{"k":true}}]})j", "a()",
+        "", {1}, 0, 0);
     row("escapes and blanks", " {\t\"operation\" : \"a()\" ,\r\n\"request\":\"a\\\"b\\\\c\\/d\\te\" } ",
         "a()", "a\"b\\c/d\te", {}, 0, 0);
     row("beyond ASCII", R"j({"operation":"音量()","request":"\u00e9","results":[{"code":-0}]})j", "音量()",
@@ -219,6 +229,45 @@ void TestRunFile::longLinesAcrossReads()
         QCOMPARE(line.lineNumber, qint64(i + 1));
     }
     QCOMPARE(reader.next(line, fault), tessel::RunFileReader::Step::End);
+}
+
+void TestRunFile::lineOverTheCap_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: /dev/zero, a file without line ends
+    QTest::addColumn<int>("lines");          // read before the fault
+    const auto line = [](int bytes) {
+        return "{\"operation\":\"a()\",\"request\":\"" + QByteArray(bytes - 32, 'x') + "\"}";
+    };
+    QTest::newRow("with its line end") << line(10) + "\n" + line(1001) + "\n" + line(10) << 1;
+    QTest::newRow("at the cap, then past it without a line end")
+        << line(1000) + "\r\n" + line(10) + "\n" + QByteArray(300000, ' ') << 2;
+    QTest::newRow("/dev/zero") << QByteArray() << 0;
+}
+
+// A line longer than the cap is refused, without reading much past the cap.
+void TestRunFile::lineOverTheCap()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, lines);
+    QTemporaryDir dir;
+    QString path = "/dev/zero";
+    if (!content.isEmpty()) {
+        path = dir.filePath("long.jsonl");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    tessel::RunFileReader reader;
+    reader.setLongestLine(1000);
+    std::string error;
+    QVERIFY2(reader.open(path, error), error.c_str());
+    tessel::RunLine line;
+    tessel::RunFileFault fault;
+    for (int i = 0; i < lines; ++i)
+        QCOMPARE(reader.next(line, fault), tessel::RunFileReader::Step::Line);
+    QCOMPARE(reader.next(line, fault), tessel::RunFileReader::Step::Fault);
+    QCOMPARE(QString::fromStdString(fault.text()),
+             QString("line %1, column 1: the line is longer than 1000 bytes").arg(lines + 1));
 }
 
 QTEST_APPLESS_MAIN(TestRunFile)

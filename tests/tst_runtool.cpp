@@ -1,5 +1,6 @@
 // tessel-run as a whole, in process: its arguments, exit codes, the JUnit
 // report, --record, damaged run files and Ctrl+C.
+#include "history/historyfile.h"
 #include "run/runarguments.h"
 #include "run/runtool.h"
 #include "simulator/simulator.h"
@@ -30,6 +31,21 @@ QByteArray runLine(const char* operation, const char* sn, const char* reply = nu
 const QByteArray volumeSame = runLine("getVolume()", "BZWA17422J1X20000093", "{\"ratio\":50}");
 const QByteArray volumeDifferent = runLine("getVolume()", "BZWA17422J1X20000093", "{\"ratio\":51}");
 const QByteArray unknownOperation = R"({"operation":"待开发","request":"{}"})";
+
+// A send of a batch as the history's export writes it, its reply cut if asked.
+QByteArray exportedBatchSend(qint64 cutReplyTo = 0)
+{
+    tessel::HistoryEntry entry;
+    entry.sentAtMs = 1700000000000;
+    entry.serial = "BZWA17422J1X20000093";
+    entry.operation = "getVolume()";
+    entry.request = R"({"sn":"BZWA17422J1X20000093"})";
+    entry.batch = "batch-1";
+    entry.results = {{0, 3, R"({"ratio":50})"}};
+    if (cutReplyTo > 0)
+        tessel::limitReply(entry.results.front(), cutReplyTo);
+    return tessel::historyExportLine(entry).trimmed();
+}
 
 QString readAll(std::FILE* file)
 {
@@ -68,6 +84,7 @@ private slots:
     void exitCodes();
     void junitReport();
     void recordThenReplay();
+    void cutReplyNoted();
     void interruptReportsWhatFinished();
 
 private:
@@ -169,6 +186,11 @@ void TestRunTool::exitCodes_data()
     row("unknown operation, run goes on", {unknownOperation, volumeSame}, "", false, 1,
         "1 same, 0 different, 0 timeout, 1 error");
     row("damaged line", {volumeSame, "{\"operation\":"}, "", false, 2, "line 2, column 14");
+    row("nested too deep",
+        {volumeSame,
+         "{\"operation\":\"a()\",\"request\":" + QByteArray(75000, '[') + QByteArray(75000, ']') + '}'},
+        "", false, 2, "line 2, column 285: nested deeper than 256 levels");
+    row("history export with a batch send", {exportedBatchSend()}, "", false, 0, "1 requests: 1 same");
     row("login, then the same", {runLine("getVolume()", "BZSA07194A0049999716")}, "--login admin:123456",
         false, 0, "logged in to BZSA07194A0049999716");
     row("wrong password", {volumeSame}, "--login admin:nope --sn BZSA07194A0049999716", false, 2,
@@ -245,6 +267,22 @@ void TestRunTool::recordThenReplay()
     run({baseline, "--grace", "10"}, code, &said);
     QCOMPARE(code, 0);
     QVERIFY2(said.contains("2 requests: 2 same"), qPrintable(said));
+}
+
+// A reply the history kept cut is the same when the new one starts with the
+// kept part, and the output and the report say it was cut.
+void TestRunTool::cutReplyNoted()
+{
+    const QString report = dir.filePath("report.xml");
+    int code = -1;
+    QString said;
+    run({write("cut.jsonl", {exportedBatchSend(5)}), "--grace", "10", "--junit", report}, code, &said);
+    QCOMPARE(code, 0);
+    QVERIFY2(said.contains("getVolume()  (the recorded reply was cut: its kept part was compared)"),
+             qPrintable(said));
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("<system-out>the recorded reply was cut"));
 }
 
 void TestRunTool::interruptReportsWhatFinished()
