@@ -34,20 +34,31 @@ void ReplaySession::start()
     pump();
 }
 
-void ReplaySession::stop()
+std::vector<ReplayOutcome> ReplaySession::stop()
 {
+    std::vector<ReplayOutcome> dropped;
     if (!running)
-        return;
-    for (const auto& entry : pending)
+        return dropped;
+    for (auto& entry : pending) {
         runner.release(entry.first);
+        dropped.push_back(std::move(entry.second.outcome));
+    }
     pending.clear();
+    if (lookahead) {
+        dropped.emplace_back();
+        dropped.back().line = std::move(*lookahead);
+        dropped.back().number = ++taken;
+    }
     lookahead.reset();
+    std::sort(dropped.begin(), dropped.end(),
+              [](const ReplayOutcome& a, const ReplayOutcome& b) { return a.number < b.number; });
     awaiting = 0;
     reportReady(true); // what settled is reported, gaps or not
     timeouts.clear();
     graces.clear();
     timer.stop();
     finishSoon(true);
+    return dropped;
 }
 
 // Sends while fewer than `concurrency` requests wait for their results.

@@ -74,8 +74,9 @@ public:
 
     void start();
     // Sends nothing more and waits for nothing more; the requests not yet
-    // settled are dropped. `finished` follows.
-    void stop();
+    // settled are dropped and returned (their line and number), in order.
+    // `finished` follows.
+    std::vector<ReplayOutcome> stop();
     bool isRunning() const { return running; }
 
 signals:

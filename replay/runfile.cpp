@@ -325,7 +325,7 @@ RunFileReader::Step RunFileReader::tooLong(qint64 line, RunFileFault& fault) con
     return Step::Fault;
 }
 
-RunFileCheck checkRunFile(const QString& path, bool withSerials)
+RunFileCheck checkRunFile(const QString& path, bool withSerials, const std::atomic<bool>* cancel)
 {
     RunFileCheck check;
     RunFileReader reader;
@@ -335,6 +335,10 @@ RunFileCheck checkRunFile(const QString& path, bool withSerials)
     RunFileFault fault;
     std::unordered_set<std::string> seen; // the serials collected so far
     for (;;) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            check.cancelled = true;
+            break;
+        }
         const RunFileReader::Step step = reader.next(line, fault);
         if (step == RunFileReader::Step::End)
             break;

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QString>
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -88,7 +89,7 @@ private:
 // A first pass over the whole file, so that nothing is sent from a file with
 // a damaged line. With `withSerials`, collects the distinct top-level "sn"
 // texts of the requests (up to `maxSerials`; beyond that `tooManySerials` is
-// set).
+// set). With `cancel`, gives up as soon as it is set (`cancelled`).
 struct RunFileCheck
 {
     std::string openError; // the file could not be opened
@@ -96,10 +97,12 @@ struct RunFileCheck
     qint64 requests = 0;
     std::vector<std::string> serials;
     bool tooManySerials = false;
+    bool cancelled = false;
     bool ok() const { return openError.empty() && !fault; }
 };
 
 constexpr std::size_t maxSerials = 1000;
-RunFileCheck checkRunFile(const QString& path, bool withSerials = true);
+RunFileCheck checkRunFile(const QString& path, bool withSerials = true,
+                          const std::atomic<bool>* cancel = nullptr);
 
 } // namespace tessel

@@ -173,6 +173,7 @@ void ReplayWindow::start()
     }
     progress->setValue(0);
     nextLine = 0;
+    stoppedShort = false;
     ReplayOptions options;
     options.serial = terminal->currentData().toString().toUtf8();
     session = std::make_unique<ReplaySession>(runner, std::move(options), [this](RunLine& line) {
@@ -245,6 +246,7 @@ void ReplayWindow::sessionFinished(bool stopped)
     terminal->setEnabled(true);
     stopButton->setEnabled(false);
     exportButton->setEnabled(true);
+    stoppedShort = stopped;
     showCounts();
     if (stopped)
         countsLabel->setText(countsLabel->text() + tr(" · 已停止"));
@@ -297,10 +299,22 @@ bool ReplayWindow::exportReport(const QString& path, QString* error)
     JUnitReport report(QStringLiteral("replay"));
     std::string why;
     bool ok = report.open(why);
-    for (const auto& settledOutcome : outcomes) {
-        if (ok && settledOutcome)
-            report.add(*settledOutcome);
+    std::size_t settledCount = 0;
+    for (std::size_t i = 0; ok && i < outcomes.size(); ++i) {
+        if (outcomes[i]) {
+            report.add(*outcomes[i]);
+            ++settledCount;
+        } else if (stoppedShort) {
+            ReplayOutcome notRun;
+            notRun.number = qint64(i) + 1;
+            notRun.line = lines[i];
+            report.addSkipped(notRun, "not run: the replay was stopped");
+        }
     }
+    if (ok && stoppedShort)
+        report.markInterrupted("stopped after " + std::to_string(settledCount) + " of " +
+                               std::to_string(outcomes.size()) + " requests; " +
+                               std::to_string(outcomes.size() - settledCount) + " not run");
     ok = ok && report.write(path, why);
     if (!ok && error)
         *error = QString::fromStdString(why);

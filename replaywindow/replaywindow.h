@@ -41,7 +41,8 @@ public:
     void start();
     void stop();
     bool isRunning() const;
-    // Writes the JUnit report of the requests settled so far.
+    // Writes the JUnit report of the requests settled so far; after 停止 the
+    // rest are in it as skipped, and it says the replay was stopped.
     bool exportReport(const QString& path, QString* error);
     // The outcome of request `row` once it settled.
     const ReplayOutcome* outcome(int row) const;
@@ -66,6 +67,7 @@ private:
     std::unique_ptr<ReplaySession> session;
     std::size_t nextLine = 0;
     int counts[4] = {};
+    bool stoppedShort = false;
 
     QComboBox* terminal = nullptr;
     QPushButton* startButton = nullptr;

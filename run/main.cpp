@@ -9,6 +9,8 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -18,9 +20,11 @@ namespace {
 
 std::atomic<bool> interruptRequested{false};
 
-extern "C" void onInterrupt(int)
+extern "C" void onInterrupt(int signal)
 {
     interruptRequested = true;
+    // A second Ctrl+C ends the program at once, should the first not.
+    std::signal(signal, SIG_DFL);
 }
 
 bool isTerminal(std::FILE* stream)
@@ -53,17 +57,28 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    tessel::RunTool tool(*parsed, stdout, stderr, isTerminal(stdout));
-    QObject::connect(&tool, &tessel::RunTool::done, &app, [](int code) { QCoreApplication::exit(code); });
-    // Ctrl+C only sets a flag; the event loop looks at it a few times a second.
+    auto tool = std::make_unique<tessel::RunTool>(*parsed, stdout, stderr, isTerminal(stdout));
+    QObject::connect(tool.get(), &tessel::RunTool::done, &app,
+                     [](int code) { QCoreApplication::exit(code); });
+    // Ctrl+C only sets a flag; the event loop looks at it a few times a
+    // second (it is never blocked: the run file is checked on a thread).
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, &tool, [&tool] {
+    QObject::connect(&watch, &QTimer::timeout, tool.get(), [&tool] {
         if (interruptRequested.exchange(false))
-            tool.interrupt();
+            tool->interrupt();
     });
     watch.start(100);
-    tool.start();
-    return app.exec();
+    tool->start();
+    const int code = app.exec();
+    const bool abandoned = tool->stillChecking();
+    tool.reset(); // removes the copy of a run file read from a pipe
+    if (abandoned) {
+        // The checking thread still waits for a pipe: it must not see the
+        // program's statics destroyed under it.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
 }

@@ -2,6 +2,10 @@
 
 #include "replay/replycompare.h"
 
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
 namespace tessel {
 namespace {
 
@@ -19,6 +23,49 @@ bool number(const QString& option, const QString& text, int low, int high, int& 
     }
     out = value;
     return true;
+}
+
+const char* const knownOptions[] = {"--sn",          "--login", "--ignore", "--timeout", "--grace",
+                                    "--concurrency", "--junit", "--record", "--help"};
+
+// Edits between two names, dashes not counted: "-sn" is "--sn" mistyped.
+int distance(QString a, QString b)
+{
+    while (a.startsWith(QLatin1Char('-')))
+        a.remove(0, 1);
+    while (b.startsWith(QLatin1Char('-')))
+        b.remove(0, 1);
+    std::vector<int> row(std::size_t(b.size()) + 1);
+    for (int j = 0; j <= b.size(); ++j)
+        row[std::size_t(j)] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int above = row[std::size_t(j)];
+            row[std::size_t(j)] =
+                std::min({above + 1, row[std::size_t(j) - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row.back();
+}
+
+QString unknownOption(const QString& option)
+{
+    QString nearest;
+    int best = 3; // further than this is no likely slip
+    for (const char* known : knownOptions) {
+        const int d = distance(option, QLatin1String(known));
+        if (d < best) {
+            best = d;
+            nearest = QLatin1String(known);
+        }
+    }
+    QString text = QStringLiteral("unknown option %1").arg(option);
+    if (!nearest.isEmpty())
+        text += QStringLiteral("; did you mean %1?").arg(nearest);
+    return text;
 }
 
 } // namespace
@@ -39,6 +86,7 @@ QString runUsage()
         "  --concurrency N    requests waiting for results at once (default 1)\n"
         "  --junit FILE       write a JUnit XML report\n"
         "  --record FILE      write a new run file with the new results\n"
+        "  --                 ends the options: a run file whose name starts with \"-\" follows\n"
         "Exit status: 0 every request the same, 1 any differs or times out, 2 bad arguments or run file.\n");
 }
 
@@ -48,21 +96,35 @@ std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
     RunArguments parsed;
     QStringList files;
     QString loginText;
+    bool optionsEnded = false;
     for (int i = 0; i < arguments.size(); ++i) {
         QString option = arguments[i];
-        if (option == QLatin1String("-h") || option == QLatin1String("--help")) {
-            parsed.help = true;
-            return parsed;
-        }
-        if (!option.startsWith(QLatin1String("--")) || option == QLatin1String("--")) {
+        if (optionsEnded || option == QLatin1String("-") || !option.startsWith(QLatin1Char('-'))) {
             files << option;
+            continue;
+        }
+        if (option == QLatin1String("--")) {
+            optionsEnded = true;
             continue;
         }
         QString value;
         const int equals = option.indexOf(QLatin1Char('='));
-        if (equals > 0) {
-            value = option.mid(equals + 1);
+        if (equals > 0)
             option.truncate(equals);
+        if (option == QLatin1String("-h") || option == QLatin1String("--help")) {
+            parsed.help = true;
+            return parsed;
+        }
+        // Named before its value is looked for: a slip at the end of the
+        // line is no missing value.
+        if (!option.startsWith(QLatin1String("--")) ||
+            std::none_of(std::begin(knownOptions), std::end(knownOptions),
+                         [&](const char* known) { return option == QLatin1String(known); })) {
+            error = unknownOption(option);
+            return std::nullopt;
+        }
+        if (equals > 0) {
+            value = arguments[i].mid(equals + 1);
         } else if (i + 1 < arguments.size()) {
             value = arguments[++i];
         } else {
@@ -92,7 +154,7 @@ std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
         } else if (option == QLatin1String("--record")) {
             parsed.recordFile = value;
         } else {
-            error = QStringLiteral("unknown option %1").arg(option);
+            error = unknownOption(option);
             return std::nullopt;
         }
         if (!ok)

@@ -1,10 +1,14 @@
 #include "run/runtool.h"
 
+#include "run/runcheck.h"
+
 #include "core/records.h"
 #include "core/sdkinit.h"
 #include "sdk/tesselcoreasync.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <utility>
 
@@ -45,27 +49,92 @@ RunTool::~RunTool()
 void RunTool::start()
 {
     startedAt = std::chrono::steady_clock::now();
+    if (!openOutputs())
+        return;
     const QString& path = arguments.runFile;
+    const QFileInfo info(path);
+    if (info.isDir())
+        return fail("cannot read " + path.toStdString() + ": it is a folder");
+    check = std::make_shared<RunCheckJob>();
+    check->path = path;
     // The serials are only needed to log in to every terminal the requests name.
-    const RunFileCheck check = checkRunFile(path, arguments.login && arguments.serial.isEmpty());
-    if (!check.openError.empty())
-        return fail("cannot read " + path.toStdString() + ": " + check.openError);
-    if (check.fault)
-        return fail(path.toStdString() + ": " + check.fault->text() + "; nothing was sent");
-    total = check.requests;
+    check->withSerials = arguments.login && arguments.serial.isEmpty();
+    readFrom = path;
+    if (info.exists() && !info.isFile()) {
+        // A pipe would be used up by the check and found empty by the send.
+        copy.setFileTemplate(QDir::tempPath() + QStringLiteral("/tessel-run-XXXXXX.jsonl"));
+        if (!copy.open())
+            return fail("cannot copy " + path.toStdString() + " to " + QDir::tempPath().toStdString() + ": " +
+                        copy.errorString().toStdString());
+        copy.close();
+        check->copyPath = readFrom = copy.fileName();
+    }
+    startRunCheck(check, [line = lifeline] {
+        line->reach([](RunTool& tool) {
+            QMetaObject::invokeMethod(
+                &tool, [&tool] { tool.checked(); }, Qt::QueuedConnection);
+        });
+    });
+}
 
-    if (!arguments.junitFile.isEmpty()) {
-        junit = std::make_unique<JUnitReport>(QFileInfo(path).completeBaseName());
+bool RunTool::openOutputs()
+{
+    const QString& runFile = arguments.runFile;
+    const QString& junitFile = arguments.junitFile;
+    const QString& recordFile = arguments.recordFile;
+    // Writing over the run file would lose the baseline; two outputs in one
+    // file would lose one of them.
+    if (!junitFile.isEmpty() && sameFile(junitFile, runFile)) {
+        fail("--junit " + junitFile.toStdString() + " is the run file; nothing was sent");
+        return false;
+    }
+    if (!recordFile.isEmpty() && sameFile(recordFile, runFile)) {
+        fail("--record " + recordFile.toStdString() + " is the run file; nothing was sent");
+        return false;
+    }
+    if (!junitFile.isEmpty() && !recordFile.isEmpty() && sameFile(junitFile, recordFile)) {
+        fail("--junit and --record name one file, " + junitFile.toStdString() + "; nothing was sent");
+        return false;
+    }
+    // Opened now, written at the end: a path that cannot be written is known
+    // before anything is sent, and nothing is left of it if the run fails.
+    const auto openOutput = [this](const QString& name, std::unique_ptr<QSaveFile>& file) {
+        file = std::make_unique<QSaveFile>(name);
+        if (file->open(QIODevice::WriteOnly))
+            return true;
+        fail("cannot write " + name.toStdString() + ": " + file->errorString().toStdString() +
+             "; nothing was sent");
+        return false;
+    };
+    if (!junitFile.isEmpty()) {
+        if (!openOutput(junitFile, junitOut))
+            return false;
+        junit = std::make_unique<JUnitReport>(QFileInfo(runFile).completeBaseName());
         std::string error;
-        if (!junit->open(error))
-            return fail("--junit: " + error);
+        if (!junit->open(error)) {
+            fail("--junit: " + error);
+            return false;
+        }
     }
-    if (!arguments.recordFile.isEmpty()) {
-        record = std::make_unique<QSaveFile>(arguments.recordFile);
-        if (!record->open(QIODevice::WriteOnly))
-            return fail("cannot write " + arguments.recordFile.toStdString() + ": " +
-                        record->errorString().toStdString());
-    }
+    return recordFile.isEmpty() || openOutput(recordFile, record);
+}
+
+void RunTool::checked()
+{
+    if (ended)
+        return;
+    checkDone = true;
+    const RunFileCheck& result = check->check;
+    const std::string path = arguments.runFile.toStdString();
+    if (!check->copyError.empty())
+        return fail(check->copyError);
+    if (!result.openError.empty())
+        return fail("cannot read " + path + ": " + result.openError);
+    if (result.fault)
+        return fail(path + ": " + result.fault->text() + "; nothing was sent");
+    if (result.requests == 0)
+        return fail("no request in " + path);
+    total = result.requests;
 
     initSdk();
 
@@ -74,14 +143,19 @@ void RunTool::start()
     if (!arguments.serial.isEmpty()) {
         loginSerials.push_back(arguments.serial.toStdString());
     } else {
-        if (check.tooManySerials)
+        if (result.tooManySerials)
             return fail("--login: the requests name more than " + std::to_string(maxSerials) +
                         " terminals; give --sn");
-        loginSerials.assign(check.serials.begin(), check.serials.end());
+        loginSerials.assign(result.serials.begin(), result.serials.end());
     }
     if (loginSerials.empty())
         return fail("--login: no terminal to log in to: give --sn, or requests with a text \"sn\"");
     loginNext();
+}
+
+bool RunTool::stillChecking() const
+{
+    return check && check->running;
 }
 
 void RunTool::fail(const std::string& message)
@@ -128,7 +202,7 @@ void RunTool::loggedIn(const std::string& sn, int code, const std::string& reply
 void RunTool::replay()
 {
     std::string error;
-    if (!reader.open(arguments.runFile, error))
+    if (!reader.open(readFrom, error))
         return fail("cannot read " + arguments.runFile.toStdString() + ": " + error);
     ReplayOptions options;
     options.serial = arguments.serial;
@@ -136,19 +210,41 @@ void RunTool::replay()
     options.timeoutMs = arguments.timeoutMs;
     options.graceMs = arguments.graceMs;
     options.concurrency = arguments.concurrency;
-    auto source = [this](RunLine& line) {
-        RunFileFault fault;
-        const RunFileReader::Step step = reader.next(line, fault);
-        if (step == RunFileReader::Step::Fault) // the file changed since it was checked
-            std::fprintf(err, "tessel-run: %s: %s; the rest was not sent\n",
-                         arguments.runFile.toLocal8Bit().constData(), fault.text().c_str());
-        return step == RunFileReader::Step::Line;
-    };
-    session = std::make_unique<ReplaySession>(runner, std::move(options), std::move(source));
+    session = std::make_unique<ReplaySession>(runner, std::move(options),
+                                              [this](RunLine& line) { return nextLine(line); });
     connect(session.get(), &ReplaySession::settled, this, &RunTool::settled);
     connect(session.get(), &ReplaySession::finished, this, &RunTool::finish);
     showProgress();
     session->start();
+}
+
+// Only the lines checked are sent; a file that changed since is a fault.
+bool RunTool::nextLine(RunLine& line)
+{
+    if (!fileChanged.empty())
+        return false;
+    RunFileFault fault;
+    const std::string path = arguments.runFile.toStdString();
+    if (given == total) {
+        RunLine more;
+        const RunFileReader::Step step = reader.next(more, fault);
+        if (step == RunFileReader::Step::Line)
+            fileChanged = path + ": line " + std::to_string(more.lineNumber) +
+                          " was added after the check; it and the rest were not sent";
+        else if (step == RunFileReader::Step::Fault)
+            fileChanged = path + ": " + fault.text() + "; the rest was not sent";
+        return false;
+    }
+    const RunFileReader::Step step = reader.next(line, fault);
+    if (step == RunFileReader::Step::Line) {
+        ++given;
+        return true;
+    }
+    fileChanged = step == RunFileReader::Step::Fault
+                      ? path + ": " + fault.text() + "; the rest was not sent"
+                      : path + ": " + std::to_string(given) + " of the " + std::to_string(total) +
+                            " requests checked were left when it was sent";
+    return false;
 }
 
 void RunTool::settled(const ReplayOutcome& outcome)
@@ -186,6 +282,7 @@ void RunTool::settled(const ReplayOutcome& outcome)
         if (outcome.differences.size() > printedDifferences)
             std::fprintf(out, "          … %zu more\n", outcome.differences.size() - printedDifferences);
     }
+    std::fflush(out); // a build log shows each request as it settles
     if (junit)
         junit->add(outcome);
     if (record) {
@@ -205,19 +302,16 @@ void RunTool::finish(bool stopped)
     const qint64 settledCount = same + different + timedOut + errors;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt).count();
-    std::fprintf(out, "%s%lld requests: %lld same, %lld different, %lld timeout, %lld error (%.1f s)\n",
+    std::fprintf(out, "%s%lld %s: %lld same, %lld different, %lld timeout, %lld error (%.1f s)\n",
                  stopped ? "interrupted: " : "", static_cast<long long>(settledCount),
-                 static_cast<long long>(same), static_cast<long long>(different),
-                 static_cast<long long>(timedOut), static_cast<long long>(errors), seconds);
-    int code = (stopped || settledCount != same) ? SomeDiffer : AllSame;
-    if (junit) {
-        std::string error;
-        if (!junit->write(arguments.junitFile, error)) {
-            std::fprintf(err, "tessel-run: cannot write %s: %s\n",
-                         arguments.junitFile.toLocal8Bit().constData(), error.c_str());
-            code = BadInput;
-        }
-    }
+                 settledCount == 1 ? "request" : "requests", static_cast<long long>(same),
+                 static_cast<long long>(different), static_cast<long long>(timedOut),
+                 static_cast<long long>(errors), seconds);
+    if (!fileChanged.empty())
+        std::fprintf(err, "tessel-run: %s\n", fileChanged.c_str());
+    int code = (stopped || settledCount != same || !fileChanged.empty()) ? SomeDiffer : AllSame;
+    if (!writeReport())
+        code = BadInput;
     if (record) {
         if (stopped) {
             // A baseline with only part of the run would pass for a whole one.
@@ -236,19 +330,65 @@ void RunTool::finish(bool stopped)
     end(code);
 }
 
+// The requests an interrupted run did not settle go into the report as
+// skipped: those dropped by the session, then the rest of the file.
+void RunTool::reportNotRun(std::vector<ReplayOutcome> dropped)
+{
+    if (!junit)
+        return;
+    const qint64 settledCount = same + different + timedOut + errors;
+    const std::string reason = "not run: the run was interrupted";
+    for (const ReplayOutcome& outcome : dropped)
+        junit->addSkipped(outcome, reason);
+    std::string error;
+    if (session || reader.open(readFrom, error)) {
+        ReplayOutcome outcome;
+        outcome.number = given;
+        RunFileFault fault;
+        while (given < total && reader.next(outcome.line, fault) == RunFileReader::Step::Line) {
+            outcome.number = ++given;
+            junit->addSkipped(outcome, reason);
+        }
+    }
+    junit->markInterrupted("interrupted after " + std::to_string(settledCount) + " of " +
+                           std::to_string(total) + " requests; " + std::to_string(total - settledCount) +
+                           " not run");
+}
+
+bool RunTool::writeReport()
+{
+    if (!junit)
+        return true;
+    std::string error;
+    if (junit->write(*junitOut, error))
+        return true;
+    std::fprintf(err, "tessel-run: cannot write %s: %s\n", arguments.junitFile.toLocal8Bit().constData(),
+                 error.c_str());
+    return false;
+}
+
 void RunTool::interrupt()
 {
     if (ended || interrupted)
         return;
     interrupted = true;
     if (session && session->isRunning()) {
-        session->stop();
+        reportNotRun(session->stop()); // `finish` follows
         return;
     }
-    if (!session) {
+    if (session)
+        return; // finishing already
+    if (!checkDone) {
+        check->cancel = true;
+        std::fprintf(err, "tessel-run: interrupted while %s was read and checked; nothing was sent\n",
+                     arguments.runFile.toLocal8Bit().constData());
+        if (junit)
+            junit->markInterrupted("interrupted while the run file was checked; nothing was sent");
+    } else {
         std::fprintf(err, "tessel-run: interrupted before any request was sent\n");
-        end(SomeDiffer);
+        reportNotRun({});
     }
+    end(writeReport() ? SomeDiffer : BadInput);
 }
 
 void RunTool::showProgress()

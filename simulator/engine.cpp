@@ -50,7 +50,7 @@ std::chrono::milliseconds Engine::startupLatency()
         const long value = std::strtol(text, &end, 10);
         if (*end == '\0' && value >= 0 && value <= 60000)
             return std::chrono::milliseconds(value);
-        std::cerr << "tessel-console: TESSEL_SIM_LATENCY_MS=" << text
+        std::cerr << programName() << ": TESSEL_SIM_LATENCY_MS=" << text
                   << " is not a number of milliseconds from 0 to 60000; using 30" << std::endl;
     }
     return std::chrono::milliseconds(30);
@@ -126,9 +126,9 @@ void Engine::run()
         try {
             (*next.callback)(next.reply.code, next.reply.text.c_str());
         } catch (const std::exception& e) {
-            std::cerr << "tessel-console: a result callback threw: " << e.what() << std::endl;
+            std::cerr << programName() << ": a result callback threw: " << e.what() << std::endl;
         } catch (...) {
-            std::cerr << "tessel-console: a result callback threw" << std::endl;
+            std::cerr << programName() << ": a result callback threw" << std::endl;
         }
         next = Pending{};
         lock.lock();

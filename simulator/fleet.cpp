@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -283,8 +284,17 @@ FleetFile startupFleetFile()
     std::string error;
     FleetFile fleet = loadFleet(path, error);
     if (!error.empty())
-        std::cerr << "tessel-console: " << error << std::endl;
+        std::cerr << programName() << ": " << error << std::endl;
     return fleet;
+}
+
+std::string programName()
+{
+#ifdef __GLIBC__
+    if (program_invocation_short_name && *program_invocation_short_name)
+        return program_invocation_short_name;
+#endif
+    return "tessel-console";
 }
 
 } // namespace tesselsim

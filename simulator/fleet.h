@@ -30,4 +30,8 @@ FleetFile loadFleet(const std::string& path, std::string& error);
 // Faults of the file go to stderr.
 FleetFile startupFleetFile();
 
+// The program the simulator runs in, to begin its lines on stderr with:
+// tessel-run and tessel-console link the same simulator.
+std::string programName();
+
 } // namespace tesselsim

@@ -1,5 +1,5 @@
-// tessel-run as a whole, in process: its arguments, exit codes, the JUnit
-// report, --record, damaged run files and Ctrl+C.
+// tessel-run as a whole, in process and as the executable: its arguments,
+// exit codes, the JUnit report, --record, damaged run files, pipes and signals.
 #include "history/historyfile.h"
 #include "run/runarguments.h"
 #include "run/runtool.h"
@@ -7,12 +7,18 @@
 
 #include <nlohmann/json.hpp>
 
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
 
 #include <cstdio>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -56,6 +62,14 @@ QString readAll(std::FILE* file)
     return QString::fromUtf8(in.readAll());
 }
 
+bool sent(const char* operation)
+{
+    for (const tesselsim::Call& call : tesselsim::calls())
+        if (call.operation == operation)
+            return true;
+    return false;
+}
+
 QStringList words(const char* text)
 {
     return QString(text).split(' ', Qt::SkipEmptyParts);
@@ -86,6 +100,11 @@ private slots:
     void recordThenReplay();
     void cutReplyNoted();
     void interruptReportsWhatFinished();
+    void interruptedReport_data();
+    void interruptedReport();
+    void fileChangedMeanwhile();
+    void executable_data();
+    void executable();
 
 private:
     QString write(const QString& name, const QByteArrayList& lines);
@@ -145,6 +164,10 @@ void TestRunTool::arguments_data()
     row("no run file", "--sn B1", "", "no run file");
     row("two run files", "a b", "", "one run file only");
     row("unknown option", "a --snn B1", "", "unknown option --snn");
+    row("misspelt at the end", "a --junti", "", "unknown option --junti; did you mean --junit?");
+    row("one dash", "a -sn B1", "", "unknown option -sn; did you mean --sn?");
+    row("one letter", "-x a", "", "unknown option -x");
+    row("double dash ends the options", "--sn B1 -- -a.jsonl", "", "");
     row("value missing", "a --timeout", "", "--timeout needs a value");
     row("not a number", "a --grace 5s", "", "whole number");
     row("no concurrency", "a --concurrency 0", "", "from 1");
@@ -166,6 +189,8 @@ void TestRunTool::arguments()
     }
     if (!passwordVariable.isEmpty())
         QCOMPARE(parsed->password, passwordVariable);
+    if (QTest::currentDataTag() == QLatin1String("double dash ends the options"))
+        QCOMPARE(parsed->runFile, QString("-a.jsonl"));
 }
 
 void TestRunTool::exitCodes_data()
@@ -190,13 +215,20 @@ void TestRunTool::exitCodes_data()
         {volumeSame,
          "{\"operation\":\"a()\",\"request\":" + QByteArray(75000, '[') + QByteArray(75000, ']') + '}'},
         "", false, 2, "line 2, column 285: nested deeper than 256 levels");
-    row("history export with a batch send", {exportedBatchSend()}, "", false, 0, "1 requests: 1 same");
+    row("history export with a batch send", {exportedBatchSend()}, "", false, 0, "1 request: 1 same");
     row("login, then the same", {runLine("getVolume()", "BZSA07194A0049999716")}, "--login admin:123456",
         false, 0, "logged in to BZSA07194A0049999716");
     row("wrong password", {volumeSame}, "--login admin:nope --sn BZSA07194A0049999716", false, 2,
         "code 1005");
     row("login with nothing to log in to", {runLine("getVolume()", "")}, "--login a:b", false, 2,
         "no terminal to log in to");
+    row("blank run file", {" ", "\r"}, "", false, 2, "no request in");
+    // @run is the run file, @link a symbolic link to it, @dir the test's folder.
+    row("report over the run file", {volumeSame}, "--junit @link", false, 2, "is the run file");
+    row("baseline over the run file", {volumeSame}, "--record @run", false, 2, "is the run file");
+    row("report and baseline in one file", {volumeSame}, "--junit @dir/a --record @dir/a", false, 2,
+        "name one file");
+    row("report not writable", {volumeSame}, "--junit @dir/none/r.xml", false, 2, "cannot write");
 }
 
 void TestRunTool::exitCodes()
@@ -208,11 +240,20 @@ void TestRunTool::exitCodes()
     QFETCH(QString, said);
     if (unanswered)
         tesselsim::holdNextCallback("tsGetVolumeAsync");
+    const QString runFile = write("run.jsonl", lines);
+    QFile::remove(dir.filePath("link"));
+    QVERIFY(QFile::link(runFile, dir.filePath("link")));
+    options.replaceInStrings("@run", runFile)
+        .replaceInStrings("@link", dir.filePath("link"))
+        .replaceInStrings("@dir", dir.path());
     int exitCode = -1;
     QString text;
-    run(QStringList{write("run.jsonl", lines), "--grace", "10"} + options, exitCode, &text);
+    run(QStringList{runFile, "--grace", "10"} + options, exitCode, &text);
     QCOMPARE(exitCode, code);
     QVERIFY2(text.contains(said), qPrintable(text));
+    QFile file(runFile);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), lines.join('\n') + '\n');
     for (const tesselsim::Call& call : tesselsim::calls()) // 2: refused before anything was sent
         QVERIFY2(code != 2 || call.operation == "tsInit" || call.operation == "tsLoginAsync",
                  call.operation.c_str());
@@ -293,14 +334,166 @@ void TestRunTool::interruptReportsWhatFinished()
     QString said;
     tesselsim::holdNextCallback("tsGetVolumeAsync"); // the second line waits for ever
     run({write("run.jsonl", {unknownOperation, volumeSame}), "--junit", report, "--record", record}, code,
-        &said, [](tessel::RunTool& tool) { tool.interrupt(); });
+        &said, [](tessel::RunTool& tool) {
+            QTRY_VERIFY(sent("tsGetVolumeAsync"));
+            tool.interrupt();
+        });
     QCOMPARE(code, 1);
-    QVERIFY2(said.contains("interrupted: 1 requests: 0 same, 0 different, 0 timeout, 1 error"),
+    QVERIFY2(said.contains("interrupted: 1 request: 0 same, 0 different, 0 timeout, 1 error"),
              qPrintable(said));
     QFile file(report);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll().count("<testcase"), 1);
+    // the error, the request not run, the interruption
+    QCOMPARE(file.readAll().count("<testcase"), 3);
     QVERIFY(!QFile::exists(record)); // no partial baseline
+}
+
+void TestRunTool::interruptedReport_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("held"); // the SDK call waited for, then never answered; empty: still checking
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("report"); // the suite's counts, its properties, the error types
+    QTest::newRow("while checking") << QStringList() << QString() << "while"
+                                    << "tests=1 errors=1 skipped=0 interrupted=true interrupted";
+    QTest::newRow("while logging in")
+        << QStringList{"--login", "admin:123456", "--sn", "BZSA07194A0049999716"} << "tsLoginAsync"
+        << "before any request was sent"
+        << "tests=4 errors=1 skipped=3 interrupted=true interrupted";
+    QTest::newRow("while sending") << QStringList() << "tsGetVolumeAsync"
+                                   << "interrupted: 1 request: 0 same, 0 different, 0 timeout, 1 error"
+                                   << "tests=4 errors=2 skipped=2 interrupted=true error interrupted";
+}
+
+// An interrupted run's report lists what did not run as skipped, and fails.
+void TestRunTool::interruptedReport()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, held);
+    QFETCH(QString, said);
+    QFETCH(QString, report);
+    const QString path = dir.filePath("report.xml");
+    if (!held.isEmpty())
+        tesselsim::holdNextCallback(held.toStdString());
+    int code = -1;
+    QString text;
+    run(QStringList{write("run.jsonl", {unknownOperation, volumeSame, volumeSame}), "--junit", path} +
+            options,
+        code, &text, [&](tessel::RunTool& tool) {
+            ResultCallback callback; // taken, never answered
+            if (!held.isEmpty())
+                QTRY_VERIFY(callback || (callback = tesselsim::takeHeldCallback()));
+            tool.interrupt();
+        });
+    QCOMPARE(code, 1);
+    QVERIFY2(text.contains(said), qPrintable(text));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    QString seen;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        if (xml.name() == QLatin1String("testsuite"))
+            seen += QString("tests=%1 errors=%2 skipped=%3")
+                        .arg(a.value("tests"), a.value("errors"), a.value("skipped"));
+        else if (xml.name() == QLatin1String("property"))
+            seen += QString(" %1=%2").arg(a.value("name"), a.value("value"));
+        else if (xml.name() == QLatin1String("error"))
+            seen += " " + a.value("type");
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(seen, report);
+}
+
+// A line added to the run file after the check is not sent and fails the run.
+void TestRunTool::fileChangedMeanwhile()
+{
+    const QString path = write("run.jsonl", {volumeSame, volumeSame});
+    tesselsim::holdNextCallback("tsGetVolumeAsync");
+    int code = -1;
+    QString said;
+    run({path, "--grace", "0"}, code, &said, [&](tessel::RunTool&) {
+        ResultCallback callback;
+        QTRY_VERIFY(callback || (callback = tesselsim::takeHeldCallback()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("garbage\n");
+        file.close();
+        callback(0, "{\"ratio\":50}");
+    });
+    QCOMPARE(code, 1);
+    QVERIFY2(said.contains("2 requests: 2 same") && said.contains("line 3, column 1"), qPrintable(said));
+}
+
+void TestRunTool::executable_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("run file on stdin") << "stdin" << 0 << "2 requests: 2 same";
+    QTest::newRow("FIFO read once") << "fifo" << 0 << "2 requests: 2 same";
+    QTest::newRow("SIGINT while a FIFO is checked") << "fifo held" << 1 << "interrupted while";
+    QTest::newRow("SIGTERM while sending") << "sending" << 1 << "interrupted: 1 request: 0 same";
+    QTest::newRow("fleet file fault") << "no fleet" << 1 << "tessel-run: fleet file";
+}
+
+// The executable itself: run files that can be read only once, signals.
+void TestRunTool::executable()
+{
+    QFETCH(QString, how);
+    QFETCH(int, code);
+    QFETCH(QString, said);
+    const QByteArray lines = (how == "sending" ? unknownOperation : volumeSame) + '\n' + volumeSame + '\n';
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("TESSEL_SIM_FLEET");
+    if (how == "no fleet")
+        environment.insert("TESSEL_SIM_FLEET", dir.filePath("none.json"));
+    // The second request of "sending" is answered long after the signal.
+    environment.insert("TESSEL_SIM_LATENCY_MS", how == "sending" ? "60000" : "0");
+    QString runFile = write("run.jsonl", {lines.trimmed()});
+    if (how == "stdin")
+        runFile = "/dev/stdin";
+    if (how.startsWith("fifo")) {
+        runFile = dir.filePath("fifo");
+        QFile::remove(runFile);
+        QCOMPARE(::mkfifo(QFile::encodeName(runFile).constData(), 0600), 0);
+    }
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(TESSEL_RUN_EXECUTABLE, {runFile, "--grace", "0"});
+    QVERIFY(process.waitForStarted());
+    if (how == "stdin") {
+        process.write(lines);
+        process.closeWriteChannel();
+    }
+    int fifo = -1;
+    if (how.startsWith("fifo")) {
+        // Opens once the program reads it: ENXIO until then.
+        const QByteArray name = QFile::encodeName(runFile);
+        QTRY_VERIFY_WITH_TIMEOUT(fifo >= 0 || (fifo = ::open(name.constData(), O_WRONLY | O_NONBLOCK)) >= 0,
+                                 20000);
+        QCOMPARE(::write(fifo, lines.constData(), std::size_t(lines.size())), ssize_t(lines.size()));
+        if (how == "fifo held")
+            ::kill(pid_t(process.processId()), SIGINT);
+        else
+            ::close(fifo);
+    }
+    QByteArray output;
+    if (how == "sending") {
+        QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("error"), 20000);
+        ::kill(pid_t(process.processId()), SIGTERM);
+    }
+    const bool finished = process.waitForFinished(20000);
+    if (how == "fifo held")
+        ::close(fifo);
+    QVERIFY(finished);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    const QString text =
+        QString::fromUtf8(output + process.readAllStandardOutput() + process.readAllStandardError());
+    QCOMPARE(process.exitCode(), code);
+    QVERIFY2(text.contains(said) && !text.contains("tessel-console:"), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(TestRunTool)
