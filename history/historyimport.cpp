@@ -187,15 +187,9 @@ HistoryStore::Outcome HistoryStore::importBatch(const std::vector<HistoryWrite>&
         if (!marked)
             outcome = Outcome::Failed;
     }
-    if (outcome == Outcome::Written && !transaction.exec(QStringLiteral("COMMIT")))
-        outcome = failure(QStringLiteral("COMMIT"), transaction, error);
-    if (outcome != Outcome::Written) {
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-        for (const QString& id : added)
-            rowOfId.remove(id);
-        return outcome;
-    }
-    *unknown += unknownHere;
+    outcome = finish(outcome, transaction, added, error);
+    if (outcome == Outcome::Written)
+        *unknown += unknownHere;
     return outcome;
 }
 

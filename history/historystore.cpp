@@ -307,6 +307,12 @@ HistoryStore::Outcome HistoryStore::write(const std::vector<HistoryWrite>& write
     Outcome outcome = insert(writes, &added, error);
     if (outcome == Outcome::Written && !trim(error))
         outcome = Outcome::Failed;
+    return finish(outcome, transaction, added, error);
+}
+
+HistoryStore::Outcome HistoryStore::finish(Outcome outcome, QSqlQuery& transaction,
+                                           const std::vector<QString>& added, QString* error)
+{
     if (outcome == Outcome::Written && !transaction.exec(QStringLiteral("COMMIT")))
         outcome = failure(QStringLiteral("COMMIT"), transaction, error);
     if (outcome != Outcome::Written) {

@@ -119,6 +119,10 @@ private:
                         bool last, qint64* unknown, QString* error);
     bool readLatest(HistoryEntries* entries, QString* error);
     Outcome failure(const QString& what, const QSqlQuery& query, QString* error);
+    // Commits a written transaction, or rolls it back and forgets the rows it
+    // added; the outcome of the two.
+    Outcome finish(Outcome outcome, QSqlQuery& transaction, const std::vector<QString>& added,
+                   QString* error);
 
     QString path;
     HistoryLimits limits;
