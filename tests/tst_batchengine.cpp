@@ -237,33 +237,18 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("csvCell");
         QTest::addColumn<QString>("clipboardCell");
-        QTest::newRow("formula") << "=HYPERLINK(\"http://127.0.0.1\")"
-                                 << "\"'=HYPERLINK(\"\"http://127.0.0.1\"\")\""
-                                 << "\"'=HYPERLINK(\"\"http://127.0.0.1\"\")\"";
-        QTest::newRow("plus") << "+1"
-                              << "'+1"
-                              << "'+1";
-        QTest::newRow("minus") << "-1+2"
-                               << "'-1+2"
-                               << "'-1+2";
-        QTest::newRow("at") << "@SUM(A1)"
-                            << "'@SUM(A1)"
-                            << "'@SUM(A1)";
-        QTest::newRow("tab first") << "\t=1"
-                                   << "'\t=1"
-                                   << "\"'\t=1\"";
-        QTest::newRow("carriage return first") << "\r=1"
-                                               << "\"'\r=1\""
-                                               << "\"'\r=1\"";
-        QTest::newRow("tab inside") << "大厅\t主屏"
-                                    << "大厅\t主屏"
-                                    << "\"大厅\t主屏\"";
-        QTest::newRow("line end inside") << "大厅\n主屏"
-                                         << "\"大厅\n主屏\""
-                                         << "\"大厅\n主屏\"";
-        QTest::newRow("plain") << "大厅 = 主屏"
-                               << "大厅 = 主屏"
-                               << "大厅 = 主屏";
+        const auto row = [](const char* tag, const char* name, const char* csv, const char* clipboard) {
+            QTest::newRow(tag) << QString(name) << QString(csv) << QString(clipboard);
+        };
+        row("formula", "=HYPERLINK(\"http://127.0.0.1\")", "\"'=HYPERLINK(\"\"http://127.0.0.1\"\")\"",
+            "\"'=HYPERLINK(\"\"http://127.0.0.1\"\")\"");
+        row("minus", "-1+2", "'-1+2", "'-1+2");
+        row("at", "@SUM(A1)", "'@SUM(A1)", "'@SUM(A1)");
+        row("tab first", "\t=1", "'\t=1", "\"'\t=1\"");
+        row("carriage return first", "\r=1", "\"'\r=1\"", "\"'\r=1\"");
+        row("tab inside", "大厅\t主屏", "大厅\t主屏", "\"大厅\t主屏\"");
+        row("line end inside", "大厅\n主屏", "\"大厅\n主屏\"", "\"大厅\n主屏\"");
+        row("plain", "大厅 = 主屏", "大厅 = 主屏", "大厅 = 主屏");
     }
     void exportDefusesFormulas()
     {
