@@ -42,8 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             body = xml.readElementText();
     }
     FUZZ_CHECK(!xml.hasError());
-    // Nothing replaced, no line end for the parser to normalise: the same text.
+    // Nothing replaced, no line end for the parser to normalise: the same
+    // text. Compared as bytes, since decoding would drop a leading U+FEFF.
     if (marks(escaped) == marks(text) && text.find('\r') == std::string::npos)
-        FUZZ_CHECK(body == QString::fromStdString(text));
+        FUZZ_CHECK(body.toUtf8() == QByteArray::fromStdString(text));
     return 0;
 }
