@@ -25,10 +25,10 @@ void TestJUnitReport::xmlEscaped_data()
         << QByteArray("a\xEF\xBF\xBE b\xEF\xBF\xBF") << "a" + mark + " b" + mark;
     QTest::newRow("controls, tab and line ends kept")
         << QByteArray("\x01\t\r\n\x1F") << mark + "\t\r\n" + mark;
-    QTest::newRow("surrogate") << QByteArray("\xED\xA0\x80") << mark;
-    QTest::newRow("cut sequence") << QByteArray("\xE4\xB8") << mark + mark;
-    QTest::newRow("overlong") << QByteArray("\xC0\xAF") << mark + mark;
-    QTest::newRow("beyond U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << mark + mark + mark + mark;
+    // A surrogate, a cut sequence, an overlong form, a point beyond U+10FFFF.
+    QTest::newRow("not UTF-8") << QByteArray("\xED\xA0\x80|\xE4\xB8|\xC0\xAF|\xF4\x90\x80\x80")
+                               << mark + "|" + mark + mark + "|" + mark + mark + "|" + mark + mark + mark +
+                                      mark;
     QTest::newRow("kept") << QByteArray("中 \xF0\x9F\x98\x80 \xEF\xBF\xBD \xEF\xBF\xBC")
                           << QByteArray("中 \xF0\x9F\x98\x80 \xEF\xBF\xBD \xEF\xBF\xBC");
 }

@@ -69,9 +69,6 @@ void TestRunFile::damagedLine_data()
         "member \"operation\" given twice");
     row("result member twice", R"j({"operation":"a()","request":"","results":[{"code":0,"code":1}]})j", 1,
         "member \"code\" given twice");
-    const QByteArray deep =
-        "{\"operation\":\"a()\",\"request\":" + QByteArray(300, '[') + QByteArray(300, ']') + '}';
-    QTest::newRow("nested too deep") << deep << 285 << QString("nested deeper than 256 levels");
 }
 
 // Lines beside the usual shape read as their members say.
