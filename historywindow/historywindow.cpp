@@ -2,6 +2,7 @@
 
 #include "history/historymodel.h"
 #include "history/historyrecorder.h"
+#include "historywindow/currentrowframe.h"
 #include "historywindow/longlinewrap.h"
 
 #include <QApplication>
@@ -102,6 +103,10 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     table->setSelectionMode(QAbstractItemView::ExtendedSelection); // several for "回放…"
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->hide();
+    // Tab leaves the table (Shift+Tab comes back) and leaves the selected
+    // request as it is; the arrows move inside it.
+    table->setTabKeyNavigation(false);
+    frameCurrentRowOnFocus(*table);
     table->horizontalHeader()->setSectionResizeMode(HistoryModel::OperationColumn, QHeaderView::Stretch);
     // Fixed widths from the font: fitting the columns to their contents would
     // measure every one of up to 10,000 rows.

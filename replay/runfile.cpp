@@ -205,6 +205,7 @@ RunLine runLineOf(const HistoryEntry& entry)
     RunLine line;
     line.operation = entry.operation.toStdString();
     line.request = entry.request.toStdString();
+    line.recordedAtMs = entry.sentAtMs;
     for (const HistoryResult& result : entry.results)
         line.results.push_back(ResultRecord{result.code, result.reply.toStdString(), result.ms});
     return line;

@@ -30,6 +30,7 @@ struct RunLine
     std::string request;
     std::vector<ResultRecord> results; // recorded; none: the first new result must have code 0
     std::vector<std::string> ignore;
+    qint64 recordedAtMs = 0; // when the request was sent (ms since the epoch); 0 when unknown
 };
 
 // Where and why a line could not be read. Line and column count from 1; the

@@ -2,6 +2,7 @@
 
 #include "core/jsontext.h"
 #include "core/requestrunner.h"
+#include "history/historyfile.h"
 #include "replay/junitreport.h"
 
 #include <QCloseEvent>
@@ -9,15 +10,20 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tessel {
 namespace {
@@ -29,8 +35,13 @@ enum Column
     VerdictColumn,
     MsColumn,
     MembersColumn,
+    // Shown before the members, kept last in the model so that the columns
+    // above keep their numbers.
+    TerminalColumn,
+    TimeColumn,
     ColumnCount
 };
+constexpr int outcomeColumnsEnd = MembersColumn + 1; // the columns a replay fills
 
 QString resultsText(const std::vector<ResultRecord>& results)
 {
@@ -114,20 +125,48 @@ ReplayWindow::ReplayWindow(RequestRunner& runner, std::vector<RunLine> lines, co
 
     table = new QTableWidget(static_cast<int>(this->lines.size()), ColumnCount, this);
     table->setObjectName(QStringLiteral("replayTable"));
-    table->setHorizontalHeaderLabels({tr("序号"), tr("接口"), tr("结果"), tr("毫秒"), tr("不同的成员")});
+    table->setHorizontalHeaderLabels(
+        {tr("序号"), tr("接口"), tr("结果"), tr("毫秒"), tr("不同的成员"), tr("终端"), tr("记录时间")});
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->verticalHeader()->hide();
-    table->horizontalHeader()->setSectionResizeMode(MembersColumn, QHeaderView::Stretch);
-    table->setColumnWidth(OperationColumn, 240);
+    QHeaderView* header = table->horizontalHeader();
+    // Where and when, after what came of it; the members, longest, stay last.
+    header->moveSection(header->visualIndex(TerminalColumn), MembersColumn);
+    header->moveSection(header->visualIndex(TimeColumn), MembersColumn + 1);
+    header->setSectionResizeMode(MembersColumn, QHeaderView::Stretch);
+    // Widths from the font, the verdict and the milliseconds first, so that
+    // they show at 800 pixels without scrolling sideways; the members take
+    // the rest.
+    const QFontMetrics cells = table->fontMetrics();
+    const QFontMetrics heads = header->fontMetrics();
+    const auto fit = [&](int column, const char* widest) {
+        const int text = cells.horizontalAdvance(QString::fromUtf8(widest));
+        const int head = heads.horizontalAdvance(table->horizontalHeaderItem(column)->text());
+        table->setColumnWidth(column, std::max(text, head) + 20);
+    };
+    fit(LineColumn, "0000");
+    fit(OperationColumn, "getScreenBrightness()");
+    fit(TerminalColumn, "BZSA07194A0049999716");
+    fit(TimeColumn, "0000-00-00 00:00:00");
+    fit(VerdictColumn, "相同");
+    fit(MsColumn, "100000");
     for (int row = 0; row < table->rowCount(); ++row) {
+        const RunLine& line = this->lines[std::size_t(row)];
         table->setItem(row, LineColumn, new QTableWidgetItem(QString::number(row + 1)));
-        table->setItem(row, OperationColumn,
-                       new QTableWidgetItem(QString::fromStdString(this->lines[std::size_t(row)].operation)));
-        for (int column = VerdictColumn; column < ColumnCount; ++column)
+        table->setItem(row, OperationColumn, new QTableWidgetItem(QString::fromStdString(line.operation)));
+        for (int column = VerdictColumn; column < outcomeColumnsEnd; ++column)
             table->setItem(row, column, new QTableWidgetItem);
+        recordedSerials << serialOfRequest(QByteArray::fromStdString(line.request));
+        table->setItem(row, TerminalColumn, new QTableWidgetItem);
+        table->setItem(row, TimeColumn,
+                       new QTableWidgetItem(line.recordedAtMs > 0
+                                                ? QDateTime::fromMSecsSinceEpoch(line.recordedAtMs)
+                                                      .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                                : QString()));
     }
+    showTerminals();
 
     recorded = pane("replayRecorded", this);
     current = pane("replayCurrent", this);
@@ -156,6 +195,9 @@ ReplayWindow::ReplayWindow(RequestRunner& runner, std::vector<RunLine> lines, co
     connect(stopButton, &QPushButton::clicked, this, &ReplayWindow::stop);
     connect(exportButton, &QPushButton::clicked, this, &ReplayWindow::chooseReportFile);
     connect(table, &QTableWidget::currentCellChanged, this, &ReplayWindow::showSelected);
+    connect(terminal, qOverload<int>(&QComboBox::currentIndexChanged), this, &ReplayWindow::showTerminals);
+    // Escape closes it as its close button does, which stops a replay under way.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     showCounts();
 }
 
@@ -168,9 +210,10 @@ void ReplayWindow::start()
     std::fill(outcomes.begin(), outcomes.end(), std::nullopt);
     std::fill(std::begin(counts), std::end(counts), 0);
     for (int row = 0; row < table->rowCount(); ++row) {
-        for (int column = VerdictColumn; column < ColumnCount; ++column)
+        for (int column = VerdictColumn; column < outcomeColumnsEnd; ++column)
             table->item(row, column)->setText(QString());
     }
+    showTerminals();
     progress->setValue(0);
     nextLine = 0;
     stoppedShort = false;
@@ -234,6 +277,9 @@ void ReplayWindow::settled(const ReplayOutcome& outcome)
     table->item(row, MembersColumn)
         ->setText(outcome.verdict == Verdict::Error ? QString::fromStdString(outcome.message)
                                                     : paths.join(", "));
+    if (!outcome.sentRequest.empty())
+        table->item(row, TerminalColumn)
+            ->setText(serialOfRequest(QByteArray::fromStdString(outcome.sentRequest)));
     progress->setValue(progress->value() + 1);
     showCounts();
     if (table->currentRow() == row)
@@ -261,6 +307,20 @@ void ReplayWindow::showCounts()
                              .arg(counts[int(Verdict::Different)])
                              .arg(counts[int(Verdict::Timeout)])
                              .arg(counts[int(Verdict::Error)]));
+}
+
+// The serial each request not yet replayed will go to: the chosen one where
+// the request names a terminal at its top level, else the one it was sent with.
+void ReplayWindow::showTerminals()
+{
+    const QString chosen = terminal->currentData().toString();
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (outcomes[std::size_t(row)])
+            continue;
+        const QString& recordedSerial = recordedSerials.at(row);
+        table->item(row, TerminalColumn)
+            ->setText(chosen.isEmpty() || recordedSerial.isEmpty() ? recordedSerial : chosen);
+    }
 }
 
 void ReplayWindow::showSelected()

@@ -58,11 +58,13 @@ private:
     void settled(const ReplayOutcome& outcome);
     void sessionFinished(bool stopped);
     void showCounts();
+    void showTerminals();
     void showSelected();
     void chooseReportFile();
 
     RequestRunner& runner;
     std::vector<RunLine> lines;
+    QStringList recordedSerials; // each line's top-level "sn", empty without one
     std::vector<std::optional<ReplayOutcome>> outcomes;
     std::unique_ptr<ReplaySession> session;
     std::size_t nextLine = 0;

@@ -91,6 +91,9 @@ private slots:
     void loadPutsRequestBack();
     void filter_data();
     void filter();
+    void tabLeavesTheTable_data();
+    void tabLeavesTheTable();
+    void focusedTableFramesCurrentRow();
     void detailOfLongTexts_data();
     void detailOfLongTexts();
     void textsSurvive_data();
@@ -378,6 +381,92 @@ void TestHistory::filter()
     // Refilling keeps the widths, set by hand or not.
     QCOMPARE(widths(), before);
     QCOMPARE(header->sectionResizeMode(tessel::HistoryModel::OperationColumn), QHeaderView::Stretch);
+}
+
+namespace {
+
+// Three requests in a shown, active history window, the middle one selected.
+struct ShownHistory
+{
+    ShownHistory() : recorder(historyPath()), window(recorder)
+    {
+        for (const char* operation : {"getVolume()", "setVolume()", "ping()"})
+            recorder.recordSend(operation, R"({"sn":"BZSA07194A0049999716"})");
+        window.show();
+        QApplication::setActiveWindow(&window);
+        table = window.findChild<QTableView*>("historyTable");
+        detail = window.findChild<QPlainTextEdit*>("historyDetail");
+    }
+    bool ready()
+    {
+        if (!QTest::qWaitForWindowActive(&window) ||
+            !QTest::qWaitFor([this] { return table->model()->rowCount() == 3; }))
+            return false;
+        table->selectionModel()->setCurrentIndex(
+            table->model()->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        table->setFocus();
+        return QTest::qWaitFor([this] { return table->hasFocus(); });
+    }
+
+    tessel::HistoryRecorder recorder;
+    tessel::HistoryWindow window;
+    QTableView* table = nullptr;
+    QPlainTextEdit* detail = nullptr;
+};
+
+} // namespace
+
+void TestHistory::tabLeavesTheTable_data()
+{
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QString>("focused");
+    QTest::addColumn<int>("currentRow");
+    QTest::newRow("tab") << QList<int>{Qt::Key_Tab} << "historyDetail" << 1;
+    QTest::newRow("shift+tab") << QList<int>{Qt::Key_Backtab} << "historyFilter" << 1;
+    QTest::newRow("tab, shift+tab") << QList<int>{Qt::Key_Tab, Qt::Key_Backtab} << "historyTable" << 1;
+    QTest::newRow("down") << QList<int>{Qt::Key_Down} << "historyTable" << 2;
+    QTest::newRow("up") << QList<int>{Qt::Key_Up} << "historyTable" << 0;
+}
+
+// Tab leaves the table, and the request on show stays; the arrows move in it.
+void TestHistory::tabLeavesTheTable()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(QString, focused);
+    QFETCH(int, currentRow);
+    ShownHistory shown;
+    QVERIFY(shown.ready());
+    const QString before = shown.detail->toPlainText();
+    for (int key : keys)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    QCOMPARE(QApplication::focusWidget()->objectName(), focused);
+    QCOMPARE(shown.table->currentIndex().row(), currentRow);
+    QCOMPARE(shown.table->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(shown.table->selectionModel()->selectedRows().at(0).row(), currentRow);
+    if (currentRow == 1)
+        QCOMPARE(shown.detail->toPlainText(), before);
+}
+
+// The table with the keyboard frames its current row; without it, no frame.
+void TestHistory::focusedTableFramesCurrentRow()
+{
+    ShownHistory shown;
+    QVERIFY(shown.ready());
+    const QRect first = shown.table->visualRect(shown.table->model()->index(1, 0));
+    const QRect last = shown.table->visualRect(shown.table->model()->index(1, 4));
+    const auto edges = [&] {
+        const QImage image = shown.table->viewport()->grab().toImage();
+        return QList<QColor>{image.pixelColor(first.center().x(), first.top()),
+                             image.pixelColor(last.center().x(), last.bottom()),
+                             image.pixelColor(first.left(), first.center().y()),
+                             image.pixelColor(last.right(), last.center().y())};
+    };
+    const QColor frame = shown.table->palette().color(QPalette::Text);
+    QCOMPARE(edges(), (QList<QColor>{frame, frame, frame, frame}));
+    shown.window.findChild<QLineEdit*>("historyFilter")->setFocus();
+    QTRY_VERIFY(!shown.table->hasFocus());
+    for (const QColor& edge : edges())
+        QVERIFY(edge != frame);
 }
 
 void TestHistory::detailOfLongTexts_data()

@@ -6,6 +6,7 @@
 #include "testsupport.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -54,6 +55,10 @@ private slots:
     }
     void replaysAgainstChosenTerminal();
     void historyOffersShownOrSelected();
+    void tableNamesTerminalAndTime_data();
+    void tableNamesTerminalAndTime();
+    void fitsAt800x600();
+    void escapeClosesAndStops();
 };
 
 void TestReplayWindow::replaysAgainstChosenTerminal()
@@ -151,6 +156,92 @@ void TestReplayWindow::historyOffersShownOrSelected()
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     button->click();
     QCOMPARE(offered(), (QStringList{"getVolume()", "getVolume()"}));
+}
+
+void TestReplayWindow::tableNamesTerminalAndTime_data()
+{
+    QTest::addColumn<int>("choice"); // 0: as recorded
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QString>("terminal");
+    QTest::newRow("as recorded") << 0 << R"({"sn":"BZSA07194A0049999716"})"
+                                 << "BZSA07194A0049999716";
+    QTest::newRow("chosen") << 1 << R"({"sn":"BZSA07194A0049999716"})"
+                            << "BZWA17422J1X20000093";
+    QTest::newRow("no serial to set") << 1 << R"({"volume":1})"
+                                      << "";
+}
+
+// The terminal a request goes to, before and after the replay, and when it
+// was recorded, beside its operation.
+void TestReplayWindow::tableNamesTerminalAndTime()
+{
+    QFETCH(int, choice);
+    QFETCH(QString, request);
+    QFETCH(QString, terminal);
+    QTemporaryDir dir;
+    tessel::HistoryRecorder recorder(dir.filePath("history.jsonl"));
+    tessel::RequestRunner runner(&recorder);
+    tessel::RunLine line = volumeLine("{}");
+    line.request = request.toStdString();
+    const QDateTime recorded(QDate(2026, 3, 4), QTime(5, 6, 7));
+    line.recordedAtMs = recorded.toMSecsSinceEpoch();
+    tessel::ReplayWindow window(runner, {line}, {"BZWA17422J1X20000093"});
+    auto* table = window.findChild<QTableWidget*>("replayTable");
+    QStringList shownHeads;
+    for (int visual = 0; visual < table->columnCount(); ++visual)
+        shownHeads << table->horizontalHeaderItem(table->horizontalHeader()->logicalIndex(visual))->text();
+    QCOMPARE(shownHeads, (QStringList{"序号", "接口", "结果", "毫秒", "终端", "记录时间", "不同的成员"}));
+    QCOMPARE(table->item(0, 6)->text(), QString("2026-03-04 05:06:07"));
+    window.findChild<QComboBox*>("replayTerminal")->setCurrentIndex(choice);
+    QCOMPARE(table->item(0, 5)->text(), terminal);
+    QSignalSpy finished(&window, &tessel::ReplayWindow::finished);
+    window.start();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 15000);
+    QCOMPARE(table->item(0, 5)->text(), terminal);
+    window.findChild<QComboBox*>("replayTerminal")->setCurrentIndex(1 - choice); // a replayed row keeps it
+    QCOMPARE(table->item(0, 5)->text(), terminal);
+}
+
+void TestReplayWindow::fitsAt800x600()
+{
+    tessel::RequestRunner runner;
+    tessel::ReplayWindow window(runner, std::vector<tessel::RunLine>(30, volumeLine("{}")),
+                                {"BZWA17422J1X20000093"});
+    window.resize(800, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* table = window.findChild<QTableWidget*>("replayTable");
+    const QHeaderView* header = table->horizontalHeader();
+    for (int column : {2, 3}) // the verdict and the milliseconds
+        QVERIFY2(header->sectionViewportPosition(column) + header->sectionSize(column) <=
+                     table->viewport()->width(),
+                 qPrintable(QString("column %1 ends at %2 of %3")
+                                .arg(column)
+                                .arg(header->sectionViewportPosition(column) + header->sectionSize(column))
+                                .arg(table->viewport()->width())));
+    QVERIFY(table->viewport()->height() > 3 * table->rowHeight(0));
+    for (const char* button : {"replayStart", "replayStop", "replayExport"}) {
+        const auto* shown = window.findChild<QPushButton*>(button);
+        QVERIFY(window.rect().contains(QRect(shown->mapTo(&window, QPoint()), shown->size())));
+    }
+}
+
+// Escape closes it as its close button does: the replay under way stops.
+void TestReplayWindow::escapeClosesAndStops()
+{
+    tessel::RequestRunner runner;
+    tessel::ReplayWindow window(runner, {volumeLine("{}"), volumeLine("{}")}, {});
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QSignalSpy finished(&window, &tessel::ReplayWindow::finished);
+    tesselsim::holdNextCallback("tsGetVolumeAsync");
+    window.start();
+    QVERIFY(window.isRunning());
+    QTest::keyClick(window.findChild<QTableWidget*>("replayTable"), Qt::Key_Escape);
+    QVERIFY(!window.isVisible());
+    QTRY_COMPARE(finished.count(), 1);
+    QVERIFY(window.findChild<QLabel*>("replayCounts")->text().endsWith("已停止"));
 }
 
 QTEST_MAIN(TestReplayWindow)
