@@ -3,11 +3,13 @@
 #include "console/consolehistory.h"
 #include "console/consoletools.h"
 #include "console/longlinefolder.h"
+#include "console/replywait.h"
 #include "core/catalogue.h"
 #include "core/requestrunner.h"
 #include "core/requesttarget.h"
 #include "core/samples.h"
 
+#include <QAction>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -18,6 +20,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 using tessel::ApiModule;
@@ -37,6 +40,8 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
     replyOrigin->setTextFormat(Qt::PlainText);
     replyOrigin->setTextInteractionFlags(Qt::TextSelectableByMouse);
     ui.verticalLayout_2->addWidget(replyOrigin);
+    replyWait = new tessel::ReplyWait(this);
+    connect(replyWait, &tessel::ReplyWait::changed, this, [this] { showOrigin(); });
 
     connect(ui.pushButton, SIGNAL(clicked()), this, SLOT(soltsGetInfo()));
     connect(ui.comboBox_APIModule, SIGNAL(currentIndexChanged(int)), this, SLOT(slotsChangeAPI(int)));
@@ -63,7 +68,12 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
         new tessel::ConsoleHistory(*this, *ui.comboBox_APIModule, *ui.comboBox_APIName, *ui.textEdit_2);
     // Before the history's entry, which stays last.
     tools->addRequestMenuSection([this](QMenu& menu) {
-        menu.addAction(tr("批量发送…"), this, &DemoChildGUI::openBatch)->setEnabled(bool(batchOpener));
+        QAction* batch = menu.addAction(tr("批量发送…"), this, &DemoChildGUI::openBatch);
+        batch->setEnabled(bool(batchOpener));
+        // Only named in the menu: an action of a context menu is never a
+        // shortcut of the console, whose own shortcut below stays the one.
+        batch->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Return));
+        batch->setShortcutVisibleInContextMenu(true);
     });
     tools->addRequestMenuSection([history = consoleHistory](QMenu& menu) { history->addMenuEntry(menu); });
     for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -135,16 +145,41 @@ void DemoChildGUI::soltsGetSN(QString sn)
     if (moved != request)
         ui.textEdit_2->setPlainText(QString::fromStdString(moved));
     ui.textEdit->clear();
-    replyOrigin->clear();
+    shownOrigin.clear();
+    showOrigin();
 }
 
 void DemoChildGUI::soltGetResponseData(int code, QString reply)
 {
     // Plain text: a reply is data from a terminal, never markup to render.
     ui.textEdit->setPlainText(QString::number(code) + QLatin1Char('\n') + reply);
-    replyOrigin->setText(nextReplyOrigin);
+    shownOrigin = nextReplyOrigin;
     nextReplyOrigin.clear();
+    replyWait->answered(std::exchange(nextReplyRequest, 0));
+    showOrigin();
     tools->replyShown(code, reply);
+}
+
+void DemoChildGUI::awaitReply(std::uint64_t request)
+{
+    replyWait->start(request);
+}
+
+void DemoChildGUI::setReplyTimeout(std::chrono::milliseconds timeout)
+{
+    replyWait->setTimeout(timeout);
+}
+
+// The origin of the reply on show, and while the latest request waits, that.
+void DemoChildGUI::showOrigin()
+{
+    const QString wait = replyWait->text();
+    if (wait.isEmpty())
+        replyOrigin->setText(shownOrigin);
+    else if (shownOrigin.isEmpty())
+        replyOrigin->setText(wait);
+    else
+        replyOrigin->setText(tr("%1（上方是 %2 的回复）").arg(wait, shownOrigin));
 }
 
 void DemoChildGUI::slotsChangeAPI(int index)
@@ -159,7 +194,8 @@ void DemoChildGUI::slotsChangeAPI(int index)
 void DemoChildGUI::slotsSetRequestData(QString name)
 {
     ui.textEdit->clear();
-    replyOrigin->clear();
+    shownOrigin.clear();
+    showOrigin();
     // A name without a sample (placeholders, the empty text of a cleared box)
     // leaves the user's request as it is.
     const char* sample = sampleRequest(name.toStdString());

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
 
 class QLabel;
@@ -13,6 +15,7 @@ class QStyledItemDelegate;
 namespace tessel {
 class ConsoleHistory;
 class ConsoleTools;
+class ReplyWait;
 } // namespace tessel
 
 // The API console: pick an operation, edit its JSON request, send it through
@@ -48,8 +51,17 @@ public slots:
     void soltGetResponseData(int code, QString reply);
 
 public:
-    // Which request the next reply answers; shown in a line below the reply.
-    void setNextReplyOrigin(const QString& origin) { nextReplyOrigin = origin; }
+    // Which request the next reply answers (its runner id, 0 when unknown);
+    // shown in a line below the reply.
+    void setNextReplyOrigin(const QString& origin, std::uint64_t request = 0)
+    {
+        nextReplyOrigin = origin;
+        nextReplyRequest = request;
+    }
+    // `request` has just been sent: the line below the reply counts the
+    // seconds until its first result comes or the timeout (10 s) passes.
+    void awaitReply(std::uint64_t request);
+    void setReplyTimeout(std::chrono::milliseconds timeout);
 
 private slots:
     void slotsChangeAPI(int index);
@@ -58,6 +70,7 @@ private slots:
 private:
     void fillModules();
     void fillApiNames(int moduleIndex);
+    void showOrigin();
 
     Ui::DemoChildGUIClass ui;
     RequestSender requestSender;
@@ -66,5 +79,8 @@ private:
     tessel::ConsoleTools* tools = nullptr; // shortcuts, finder, request check, menus; owned by this window
     tessel::ConsoleHistory* consoleHistory = nullptr; // a child of this window
     QLabel* replyOrigin = nullptr;                    // below the reply box
+    tessel::ReplyWait* replyWait = nullptr;           // a child of this window
+    QString shownOrigin;                              // of the reply on show
     QString nextReplyOrigin;
+    std::uint64_t nextReplyRequest = 0;
 };

@@ -34,7 +34,7 @@ DemoGUI::DemoGUI(QWidget* parent)
             [this](tessel::RequestRunner::Id id, int code, const QString& reply, qint64 ms) {
                 if (!consoleRequests.count(id))
                     return;
-                console.setNextReplyOrigin(runner.describe(id, ms));
+                console.setNextReplyOrigin(runner.describe(id, ms), id);
                 emit signalsendResponseData(code, reply);
             });
     console.setBatchOpener([this](const QByteArray& apiName, const QByteArray& requestText) {

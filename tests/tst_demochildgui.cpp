@@ -1,8 +1,9 @@
 // The console window: its form, start-up state, module changes, sample
 // loading, the result display and Send.
 
-#include "core/catalogue.h"
+#include "console/consoletools.h"
 #include "console/demochildgui.h"
+#include "core/catalogue.h"
 #include "core/samples.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"
@@ -11,6 +12,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMetaMethod>
 #include <QPushButton>
 #include <QStyledItemDelegate>
@@ -97,6 +99,9 @@ private slots:
     void repliesAreShownAsPlainText();
     void nameWithoutOperationSaysSo_data();
     void nameWithoutOperationSaysSo();
+    void originLineSaysTheRequestWaits_data();
+    void originLineSaysTheRequestWaits();
+    void batchEntryNamesItsShortcut();
 };
 
 void TestDemoChildGui::init()
@@ -476,6 +481,67 @@ void TestDemoChildGui::nameWithoutOperationSaysSo()
     ui.send->click();
     QCOMPARE(sends, sent ? 1 : 0);
     QCOMPARE(ui.reply->toPlainText(), sent ? QString() : QString("该接口没有可调用的SDK操作，请求未发送"));
+}
+
+void TestDemoChildGui::originLineSaysTheRequestWaits_data()
+{
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<QString>("waiting"); // the line while it waits, as a pattern
+    QTest::addColumn<int>("answered");    // the request a result comes for; 7 is the one waited for
+    QTest::addColumn<QString>("after");   // the line then, as a pattern
+    const QString origin = "getVolume\\(\\) · B1 · 900 ms";
+    QTest::newRow("seconds count") << 10000 << "^等待回复… 1 秒$" << 7 << "^" + origin + "$";
+    QTest::newRow("timeout") << 300 << "^0.3 秒内没有回复（已超时）$" << 7 << "^" + origin + "$";
+    QTest::newRow("earlier request's result")
+        << 60000 << "^等待回复… 0 秒$" << 6 << "^等待回复… \\d+ 秒（上方是 " + origin + " 的回复）$";
+    QTest::newRow("timeout, then an earlier result")
+        << 300 << "秒内没有回复" << 6 << "^0.3 秒内没有回复（已超时）（上方是 " + origin + " 的回复）$";
+}
+
+// From the send to its first result or its timeout, the line below the reply
+// says that the request waits; then it names the request a reply answers.
+void TestDemoChildGui::originLineSaysTheRequestWaits()
+{
+    QFETCH(int, timeoutMs);
+    QFETCH(QString, waiting);
+    QFETCH(int, answered);
+    QFETCH(QString, after);
+    DemoChildGUI console;
+    const auto* origin = console.findChild<QLabel*>("replyOrigin");
+    QVERIFY(origin);
+    console.setReplyTimeout(std::chrono::milliseconds(timeoutMs));
+    console.awaitReply(7);
+    QVERIFY(origin->text().startsWith(timeoutMs < 1000 ? "等待回复… 0 秒" : "等待回复…"));
+    const QRegularExpression waitingLine(waiting);
+    QTRY_VERIFY2(waitingLine.match(origin->text()).hasMatch(), qPrintable(origin->text()));
+    console.setNextReplyOrigin("getVolume() · B1 · 900 ms", std::uint64_t(answered));
+    console.soltGetResponseData(0, "{}");
+    QVERIFY2(QRegularExpression(after).match(origin->text()).hasMatch(), qPrintable(origin->text()));
+}
+
+// "批量发送…" names its shortcut in the menu as "历史记录" does, and the
+// shortcut still opens one batch, not two, and is not taken for ambiguous.
+void TestDemoChildGui::batchEntryNamesItsShortcut()
+{
+    DemoChildGUI console;
+    int opened = 0;
+    console.setBatchOpener([&opened](const QByteArray&, const QByteArray&) { ++opened; });
+    std::unique_ptr<QMenu> menu(console.findChild<tessel::ConsoleTools*>("consoleTools")->requestMenu());
+    QAction* batch = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->text() == "批量发送…")
+            batch = action;
+    QVERIFY(batch);
+    QCOMPARE(batch->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Return));
+    QVERIFY(batch->isShortcutVisibleInContextMenu());
+    menu->popup(QPoint(0, 0));
+    menu->close();
+    console.show();
+    QApplication::setActiveWindow(&console);
+    QVERIFY(QTest::qWaitForWindowActive(&console));
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+        QTest::keyClick(Form(console).request, key, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(opened, 2);
 }
 
 QTEST_MAIN(TestDemoChildGui)
