@@ -32,7 +32,8 @@ class QContextMenuEvent;
 class QMenu;
 namespace tessel {
 struct BatchCandidate;
-}
+class SearchProgress;
+} // namespace tessel
 
 Q_DECLARE_METATYPE(std::string)
 
@@ -95,6 +96,7 @@ private:
     void buildSearchDialogs();
     void setUpTable();
     void startNewResultSet();
+    void showSearchStatus();
     void addTerminalRow(const std::string& reply);
     // A directed search pauses before handing on its first reply.
     enum class SearchPacing
@@ -161,6 +163,10 @@ private:
     // its way to slotSerch; GUI thread only.
     std::uint64_t searchNumber = 0;
     std::deque<std::uint64_t> searchReplies;
+    // Whether the current search still runs, in a line below the table; made
+    // with the first search.
+    tessel::SearchProgress* searchProgress = nullptr;
+    QLabel* searchStatus = nullptr;
 
     // What SDK callbacks hold instead of `this`; severed by the destructor.
     std::shared_ptr<WindowLifeline> lifeline;

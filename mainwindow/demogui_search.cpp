@@ -5,9 +5,11 @@
 #include "core/rangecheck.h"
 #include "core/records.h"
 #include "mainwindow/messagebox.h"
+#include "mainwindow/searchprogress.h"
 
 #include <QDebug>
 #include <QDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -137,6 +139,17 @@ ResultCallback DemoGUI::searchCallback(SearchPacing pacing) const
 
 void DemoGUI::startNewResultSet()
 {
+    if (!searchStatus) {
+        // Below the form's widgets, which stay as they are.
+        searchStatus = new QLabel(this);
+        searchStatus->setObjectName(QStringLiteral("searchStatus"));
+        searchStatus->setTextFormat(Qt::PlainText);
+        ui.gridLayout->addWidget(searchStatus, 2, 0, 1, 5);
+        searchProgress = new tessel::SearchProgress(this);
+        connect(searchProgress, &tessel::SearchProgress::settled, this, &DemoGUI::showSearchStatus);
+    }
+    searchProgress->started();
+    showSearchStatus();
     ++searchNumber;
     nextRow = 0;
     terminals.clear();
@@ -254,11 +267,24 @@ void DemoGUI::slotSerch(int code, QString reply)
         return;
     }
     qDebug() << "---------------" << reply;
+    searchProgress->replied();
     if (code != 0) {
         warn(reply);
         return;
     }
     addTerminalRow(reply.toStdString());
+    if (!searchProgress->running())
+        showSearchStatus(); // a late reply: the count goes up
+}
+
+void DemoGUI::showSearchStatus()
+{
+    if (searchProgress->running())
+        searchStatus->setText(tr("正在搜索…"));
+    else if (terminals.empty())
+        searchStatus->setText(tr("搜索结束，没有找到终端"));
+    else
+        searchStatus->setText(tr("搜索结束，找到 %1 台终端").arg(terminals.size()));
 }
 
 void DemoGUI::addTerminalRow(const std::string& reply)

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -331,6 +332,57 @@ private slots:
         QVERIFY(tesselsim::waitIdle());
         QCOMPARE(tableOf(window)->item(0, 2)->text(), QString("192.168.1.22"));
         QCOMPARE(tableOf(window)->item(2, 2)->text(), QString("192.168.1.24"));
+    }
+
+    void statusLineFollowsTheSearch_data()
+    {
+        QTest::addColumn<QString>("search"); // "broadcast", "ip" or "range"
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<QString>("settled");
+        QTest::newRow("broadcast") << "broadcast" << QStringList{}
+                                   << QString("搜索结束，找到 %1 台终端").arg(fleetSize());
+        QTest::newRow("one address") << "ip" << QStringList{"192.168.1.22"} << "搜索结束，找到 1 台终端";
+        QTest::newRow("nobody at the address") << "ip" << QStringList{"10.0.0.1"} << "搜索结束，没有找到终端";
+        QTest::newRow("range") << "range" << QStringList{"192.168.1.22", "192.168.1.24"}
+                               << "搜索结束，找到 3 台终端";
+    }
+
+    // A line below the table says that a search runs until it has settled,
+    // then how many terminals it found.
+    void statusLineFollowsTheSearch()
+    {
+        QFETCH(QString, search);
+        QFETCH(QStringList, typed);
+        QFETCH(QString, settled);
+        DemoGUI window;
+        auto* status = window.findChild<QLabel*>("searchStatus");
+        QVERIFY(status);
+        QCOMPARE(status->text(), QString("正在搜索…"));
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("搜索结束，找到 %1 台终端").arg(fleetSize()),
+                                  10000);
+        ModalCloser closer;           // the warning of a search that finds nobody
+        tesselsim::setLatency(300ms); // the first reply comes later than the quiet time
+        if (search == "broadcast") {
+            window.findChild<QPushButton*>("pushButton")->click();
+        } else if (search == "ip") {
+            window.findChild<QPushButton*>("pushButton_2")->click();
+            dialogWidget<QLineEdit>("ipLineEdit")->setText(typed.at(0));
+            dialogWidget<QPushButton>("ipOkButton")->click();
+        } else {
+            window.findChild<QPushButton*>("specifyRangeIpButton")->click();
+            dialogWidget<QLineEdit>("startIpLineEdit")->setText(typed.at(0));
+            dialogWidget<QLineEdit>("endIpLineEdit")->setText(typed.at(1));
+            dialogWidget<QPushButton>("rangeOkButton")->click();
+        }
+        QCOMPARE(status->text(), QString("正在搜索…"));
+        QTRY_COMPARE_WITH_TIMEOUT(status->text(), settled, 15000);
+        QVERIFY(tesselsim::waitIdle());
+        QCOMPARE(status->text(), settled); // nothing more came after it settled
+        // Below the form, whose widgets keep their places.
+        const auto* grid = window.findChild<QGridLayout*>("gridLayout");
+        int row = -1, column = -1, rows = 0, columns = 0;
+        grid->getItemPosition(grid->indexOf(status), &row, &column, &rows, &columns);
+        QCOMPARE((QVector<int>{row, column, rows, columns}), (QVector<int>{2, 0, 1, 5}));
     }
 
     void failureRepliesAreShownAndNotAdded()
