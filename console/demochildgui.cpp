@@ -39,6 +39,7 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
     replyOrigin->setObjectName(QStringLiteral("replyOrigin"));
     replyOrigin->setTextFormat(Qt::PlainText);
     replyOrigin->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    replyOrigin->setWordWrap(true); // a long line would widen the window
     ui.verticalLayout_2->addWidget(replyOrigin);
     replyWait = new tessel::ReplyWait(this);
     connect(replyWait, &tessel::ReplyWait::changed, this, [this] { showOrigin(); });

@@ -149,6 +149,15 @@ HistoryWindow::HistoryWindow(HistoryRecorder& recorder) : QWidget(nullptr), reco
     filterDelay.setInterval(150);
     connect(filter, &QLineEdit::textChanged, &filterDelay, qOverload<>(&QTimer::start));
     connect(&filterDelay, &QTimer::timeout, this, &HistoryWindow::applyFilter);
+    // Tabbing into a table with nothing selected makes its first row current,
+    // and so the request on show and the one "载入" takes: it is selected as
+    // well, so that it looks it.
+    connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                QItemSelectionModel* selection = table->selectionModel();
+                if (current.isValid() && !selection->hasSelection())
+                    selection->select(current, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            });
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &HistoryWindow::showSelected);
     // The older requests come in while the window may be open already: the

@@ -397,15 +397,21 @@ struct ShownHistory
         table = window.findChild<QTableView*>("historyTable");
         detail = window.findChild<QPlainTextEdit*>("historyDetail");
     }
-    bool ready()
+    // With `selected` < 0 nothing is selected and the filter has the keyboard.
+    bool ready(int selected = 1)
     {
         if (!QTest::qWaitForWindowActive(&window) ||
             !QTest::qWaitFor([this] { return table->model()->rowCount() == 3; }))
             return false;
-        table->selectionModel()->setCurrentIndex(
-            table->model()->index(1, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-        table->setFocus();
-        return QTest::qWaitFor([this] { return table->hasFocus(); });
+        QWidget* focused = window.findChild<QLineEdit*>("historyFilter");
+        if (selected >= 0) {
+            table->selectionModel()->setCurrentIndex(table->model()->index(selected, 0),
+                                                     QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
+            focused = table;
+        }
+        focused->setFocus();
+        return QTest::qWaitFor([focused] { return focused->hasFocus(); });
     }
 
     tessel::HistoryRecorder recorder;
@@ -418,24 +424,27 @@ struct ShownHistory
 
 void TestHistory::tabLeavesTheTable_data()
 {
+    QTest::addColumn<int>("selected"); // -1: none, the keyboard in the filter
     QTest::addColumn<QList<int>>("keys");
     QTest::addColumn<QString>("focused");
     QTest::addColumn<int>("currentRow");
-    QTest::newRow("tab") << QList<int>{Qt::Key_Tab} << "historyDetail" << 1;
-    QTest::newRow("shift+tab") << QList<int>{Qt::Key_Backtab} << "historyFilter" << 1;
-    QTest::newRow("tab, shift+tab") << QList<int>{Qt::Key_Tab, Qt::Key_Backtab} << "historyTable" << 1;
-    QTest::newRow("down") << QList<int>{Qt::Key_Down} << "historyTable" << 2;
-    QTest::newRow("up") << QList<int>{Qt::Key_Up} << "historyTable" << 0;
+    QTest::newRow("tab") << 1 << QList<int>{Qt::Key_Tab} << "historyDetail" << 1;
+    QTest::newRow("shift+tab") << 1 << QList<int>{Qt::Key_Backtab} << "historyFilter" << 1;
+    QTest::newRow("tab, shift+tab") << 1 << QList<int>{Qt::Key_Tab, Qt::Key_Backtab} << "historyTable" << 1;
+    QTest::newRow("down") << 1 << QList<int>{Qt::Key_Down} << "historyTable" << 2;
+    QTest::newRow("up") << 1 << QList<int>{Qt::Key_Up} << "historyTable" << 0;
+    QTest::newRow("tab in, none selected") << -1 << QList<int>{Qt::Key_Tab} << "historyTable" << 0;
 }
 
 // Tab leaves the table, and the request on show stays; the arrows move in it.
 void TestHistory::tabLeavesTheTable()
 {
+    QFETCH(int, selected);
     QFETCH(QList<int>, keys);
     QFETCH(QString, focused);
     QFETCH(int, currentRow);
     ShownHistory shown;
-    QVERIFY(shown.ready());
+    QVERIFY(shown.ready(selected));
     const QString before = shown.detail->toPlainText();
     for (int key : keys)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
@@ -443,7 +452,7 @@ void TestHistory::tabLeavesTheTable()
     QCOMPARE(shown.table->currentIndex().row(), currentRow);
     QCOMPARE(shown.table->selectionModel()->selectedRows().size(), 1);
     QCOMPARE(shown.table->selectionModel()->selectedRows().at(0).row(), currentRow);
-    if (currentRow == 1)
+    if (currentRow == selected)
         QCOMPARE(shown.detail->toPlainText(), before);
 }
 

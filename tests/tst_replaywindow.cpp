@@ -144,8 +144,11 @@ void TestReplayWindow::historyOffersShownOrSelected()
         if (replay.isEmpty())
             return QStringList{"(not offered)"};
         for (const tessel::HistoryEntry& entry :
-             replay.takeFirst().at(0).value<std::vector<tessel::HistoryEntry>>())
+             replay.takeFirst().at(0).value<std::vector<tessel::HistoryEntry>>()) {
             operations << entry.operation;
+            if (tessel::runLineOf(entry).recordedAtMs != entry.sentAtMs) // the replay table's time
+                operations << "(time not carried)";
+        }
         return operations;
     };
 
