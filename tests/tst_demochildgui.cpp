@@ -511,9 +511,7 @@ void TestDemoChildGui::originLineSaysTheRequestWaits()
     QVERIFY(origin);
     console.setReplyTimeout(std::chrono::milliseconds(timeoutMs));
     console.awaitReply(7);
-    QVERIFY(origin->text().startsWith(timeoutMs < 1000 ? "等待回复… 0 秒" : "等待回复…"));
-    const QRegularExpression waitingLine(waiting);
-    QTRY_VERIFY2(waitingLine.match(origin->text()).hasMatch(), qPrintable(origin->text()));
+    QTRY_VERIFY2(QRegularExpression(waiting).match(origin->text()).hasMatch(), qPrintable(origin->text()));
     console.setNextReplyOrigin("getVolume() · B1 · 900 ms", std::uint64_t(answered));
     console.soltGetResponseData(0, "{}");
     QVERIFY2(QRegularExpression(after).match(origin->text()).hasMatch(), qPrintable(origin->text()));
@@ -534,8 +532,6 @@ void TestDemoChildGui::batchEntryNamesItsShortcut()
     QVERIFY(batch);
     QCOMPARE(batch->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Return));
     QVERIFY(batch->isShortcutVisibleInContextMenu());
-    menu->popup(QPoint(0, 0));
-    menu->close();
     console.show();
     QApplication::setActiveWindow(&console);
     QVERIFY(QTest::qWaitForWindowActive(&console));

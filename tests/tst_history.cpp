@@ -395,7 +395,6 @@ struct ShownHistory
         window.show();
         QApplication::setActiveWindow(&window);
         table = window.findChild<QTableView*>("historyTable");
-        detail = window.findChild<QPlainTextEdit*>("historyDetail");
     }
     // With `selected` < 0 nothing is selected and the filter has the keyboard.
     bool ready(int selected = 1)
@@ -403,13 +402,12 @@ struct ShownHistory
         if (!QTest::qWaitForWindowActive(&window) ||
             !QTest::qWaitFor([this] { return table->model()->rowCount() == 3; }))
             return false;
-        QWidget* focused = window.findChild<QLineEdit*>("historyFilter");
-        if (selected >= 0) {
+        QWidget* focused =
+            selected < 0 ? static_cast<QWidget*>(window.findChild<QLineEdit*>("historyFilter")) : table;
+        if (selected >= 0)
             table->selectionModel()->setCurrentIndex(table->model()->index(selected, 0),
                                                      QItemSelectionModel::ClearAndSelect |
                                                          QItemSelectionModel::Rows);
-            focused = table;
-        }
         focused->setFocus();
         return QTest::qWaitFor([focused] { return focused->hasFocus(); });
     }
@@ -417,7 +415,6 @@ struct ShownHistory
     tessel::HistoryRecorder recorder;
     tessel::HistoryWindow window;
     QTableView* table = nullptr;
-    QPlainTextEdit* detail = nullptr;
 };
 
 } // namespace
@@ -445,7 +442,8 @@ void TestHistory::tabLeavesTheTable()
     QFETCH(int, currentRow);
     ShownHistory shown;
     QVERIFY(shown.ready(selected));
-    const QString before = shown.detail->toPlainText();
+    const auto* detail = shown.window.findChild<QPlainTextEdit*>("historyDetail");
+    const QString before = detail->toPlainText();
     for (int key : keys)
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
     QCOMPARE(QApplication::focusWidget()->objectName(), focused);
@@ -453,7 +451,7 @@ void TestHistory::tabLeavesTheTable()
     QCOMPARE(shown.table->selectionModel()->selectedRows().size(), 1);
     QCOMPARE(shown.table->selectionModel()->selectedRows().at(0).row(), currentRow);
     if (currentRow == selected)
-        QCOMPARE(shown.detail->toPlainText(), before);
+        QCOMPARE(detail->toPlainText(), before);
 }
 
 // The table with the keyboard frames its current row; without it, no frame.
@@ -465,17 +463,14 @@ void TestHistory::focusedTableFramesCurrentRow()
     const QRect last = shown.table->visualRect(shown.table->model()->index(1, 4));
     const auto edges = [&] {
         const QImage image = shown.table->viewport()->grab().toImage();
-        return QList<QColor>{image.pixelColor(first.center().x(), first.top()),
-                             image.pixelColor(last.center().x(), last.bottom()),
-                             image.pixelColor(first.left(), first.center().y()),
-                             image.pixelColor(last.right(), last.center().y())};
+        return QList<QColor>{image.pixelColor(first.left(), first.center().y()),
+                             image.pixelColor(last.right(), last.bottom())};
     };
     const QColor frame = shown.table->palette().color(QPalette::Text);
-    QCOMPARE(edges(), (QList<QColor>{frame, frame, frame, frame}));
+    QCOMPARE(edges(), (QList<QColor>{frame, frame}));
     shown.window.findChild<QLineEdit*>("historyFilter")->setFocus();
     QTRY_VERIFY(!shown.table->hasFocus());
-    for (const QColor& edge : edges())
-        QVERIFY(edge != frame);
+    QVERIFY(!edges().contains(frame));
 }
 
 void TestHistory::detailOfLongTexts_data()
