@@ -99,6 +99,18 @@ std::vector<int> BatchTableModel::checkedRows() const
     return rows;
 }
 
+void BatchTableModel::setTerminalState(const QString& serial, const QString& state)
+{
+    for (std::size_t row = 0; row < candidates.size(); ++row) {
+        BatchCandidate& candidate = candidates[row];
+        if (candidate.target.serial != serial || candidate.terminalState == state)
+            continue;
+        candidate.terminalState = state;
+        const QModelIndex cell = index(static_cast<int>(row), TerminalStateColumn);
+        emit dataChanged(cell, cell);
+    }
+}
+
 void BatchTableModel::engineRowsChanged(int first, int last)
 {
     emit dataChanged(index(first, StateColumn), index(last, ReplyColumn));

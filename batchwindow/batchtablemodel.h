@@ -53,6 +53,12 @@ public:
     bool isChecked(int row) const { return candidates.at(static_cast<std::size_t>(row)).checked; }
     void setChecked(int row, bool checked);
     std::vector<int> checkedRows() const;
+    const QString& terminalState(int row) const
+    {
+        return candidates.at(static_cast<std::size_t>(row)).terminalState;
+    }
+    // Every row of `serial` shows `state` as its terminal's state from now on.
+    void setTerminalState(const QString& serial, const QString& state);
     void engineRowsChanged(int first, int last);
 
 private:
