@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -223,7 +224,10 @@ void BatchWindow::sizeColumns()
     // at 800 pixels the state and the code show without scrolling; a serial
     // is never cut, the reply takes what is left.
     const QFontMetrics metrics(table->font());
-    const int padding = metrics.horizontalAdvance(QStringLiteral("MMM")); // margins and the sort mark
+    // The header's margins and its sort mark; a cell's margins are narrower.
+    const QStyle* style = table->horizontalHeader()->style();
+    const int padding = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, table->horizontalHeader()) +
+                        style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, table->horizontalHeader());
     const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
     // The widest of the header, the samples and the rows' texts up to `maxChars` digits.
     const auto fit = [&](int column, const QStringList& samples, int maxChars) {
@@ -237,10 +241,10 @@ void BatchWindow::sizeColumns()
         table->horizontalHeader()->resizeSection(column, width + padding);
     };
     using Model = BatchTableModel;
-    fit(Model::NameColumn, {}, 12);
-    fit(Model::SerialColumn, {QStringLiteral("BZSA07194A0049999999")}, 32);
-    fit(Model::IpColumn, {QStringLiteral("255.255.255.255")}, 0);
-    fit(Model::TerminalStateColumn, {tr("已被上位机登录")}, 0);
+    fit(Model::NameColumn, {}, 10);
+    fit(Model::SerialColumn, {}, 32);
+    fit(Model::IpColumn, {}, 15);
+    fit(Model::TerminalStateColumn, {}, 10);
     fit(Model::StateColumn, {BatchEngine::stateText(BatchState::NotSent)}, 0);
     fit(Model::CodeColumn, {QStringLiteral("-10000")}, 0);
     fit(Model::MsColumn, {QStringLiteral("100000")}, 0);

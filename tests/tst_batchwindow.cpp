@@ -1,5 +1,6 @@
 // Batches from the main window: the batch window over the listed terminals,
 // its settings, retry and export, and the batch log-in.
+#include "batch/batchrequest.h"
 #include "batchwindow/batchlogindialog.h"
 #include "batchwindow/batchwindow.h"
 #include "console/consoletools.h"
@@ -8,17 +9,23 @@
 #include "simulator/simulator.h"
 #include "testsupport.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
+
+#include <nlohmann/json.hpp>
 
 #include <memory>
 
@@ -199,7 +206,217 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath("missing/x.jsonl")));
     }
 
+    // The batch sends what its request box shows at 开始, whatever the console
+    // shows by then; its check and refusals follow the edits.
+    void requestBoxIsSent_data()
+    {
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("edited");
+        QTest::addColumn<bool>("framed");
+        QTest::addColumn<QString>("refusal"); // empty: sent
+        const QString good = R"({"sn":"X","volumeInfo":{"ratio":60}})";
+        QTest::newRow("edited") << good << R"({"sn":"X","volumeInfo":{"ratio":10}})" << false << "";
+        QTest::newRow("fixed after opening") << R"({"volumeInfo":{"ratio":10}})"
+                                             << R"({"sn":"","volumeInfo":{"ratio":10}})" << false << "";
+        QTest::newRow("not JSON") << good << R"({"sn":"X",)" << true << "不是 JSON";
+        QTest::newRow("sn removed") << good << R"({"volumeInfo":{"ratio":10}})" << false << "\"sn\"";
+    }
+    void requestBoxIsSent()
+    {
+        QFETCH(QString, opened);
+        QFETCH(QString, edited);
+        QFETCH(bool, framed);
+        QFETCH(QString, refusal);
+        BatchWindow* batch = openBatch("setVolume()", opened);
+        auto* box = batch->findChild<QPlainTextEdit*>("batchRequestEdit");
+        QVERIFY(box && box->isVisible());
+        QCOMPARE(box->toPlainText(), opened);
+        QCOMPARE(batch->message(), tessel::batchRequestFault(opened.toUtf8()));
+        console("setVolume()", R"({"sn":"X","volumeInfo":{"ratio":99}})");
+        box->setPlainText(edited);
+        QTRY_COMPARE(box->styleSheet().contains("#d32f2f"), framed);
+        QCOMPARE(box->toolTip().startsWith("不是有效的 JSON"), framed);
+        QTRY_VERIFY2(batch->message().contains(refusal), qPrintable(batch->message()));
+        batch->findChild<QPushButton*>("startButton")->click();
+        if (!refusal.isEmpty()) {
+            QVERIFY(batch->message().contains(refusal));
+            QCOMPARE(callsOf("tsSetVolumeAsync"), 0);
+            return;
+        }
+        QTRY_VERIFY(!batch->engine().running());
+        QCOMPARE(callsOf("tsSetVolumeAsync"), 5);
+        // A retry sends the box as it is then; the exports carry what each row was sent.
+        box->setPlainText(R"({"sn":"","volumeInfo":{"ratio":20}})");
+        batch->findChild<QPushButton*>("retryButton")->click();
+        QTRY_VERIFY(!batch->engine().running());
+        std::vector<double> ratios;
+        for (const tesselsim::Call& call : tesselsim::calls())
+            if (call.operation == "tsSetVolumeAsync")
+                ratios.push_back(nlohmann::json::parse(call.args.at(0)).at("volumeInfo").at("ratio"));
+        QCOMPARE(ratios, (std::vector<double>{10, 10, 10, 10, 10, 20, 20, 20, 20}));
+        QTemporaryDir dir;
+        QCOMPARE(batch->exportTo(dir.filePath("a.csv")), QString());
+        QCOMPARE(batch->exportTo(dir.filePath("a.jsonl")), QString());
+        QFile csv(dir.filePath("a.csv"));
+        QFile jsonLines(dir.filePath("a.jsonl"));
+        QVERIFY(csv.open(QIODevice::ReadOnly) && jsonLines.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QVERIFY(lines[0].endsWith(",回复,接口,请求\r"));
+        const auto quoted = [](QString text) {
+            return "\"" + text.replace("\"", "\"\"") + "\"\r";
+        };
+        QVERIFY(lines[2].endsWith((",setVolume()," + quoted(edited)).toUtf8()));
+        QVERIFY(
+            lines[1].endsWith((",setVolume()," + quoted(R"({"sn":"","volumeInfo":{"ratio":20}})")).toUtf8()));
+        const auto first = nlohmann::json::parse(jsonLines.readLine().toStdString());
+        QCOMPARE(first.at("operation"), "setVolume()");
+        QCOMPARE(first.at("request"), R"({"sn":"","volumeInfo":{"ratio":20}})");
+    }
+
+    void terminalStateFollows()
+    {
+        BatchWindow* batch = standalone({{"A", "SN1"}, {"B", "SN2"}, {"C", "SN1"}});
+        QSignalSpy changed(&batch->model(), &QAbstractItemModel::dataChanged);
+        batch->setTerminalState("SN1", "登录成功!!!");
+        QCOMPARE(changed.count(), 2);
+        const QStringList expected{"登录成功!!!", "未登录", "登录成功!!!"};
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(
+                batch->model().index(row, tessel::BatchTableModel::TerminalStateColumn).data().toString(),
+                expected[row]);
+    }
+
+    // Escape closes the window as its close button does, from wherever the
+    // keys are, unless a dialog of its own has them.
+    void escapeCloses_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<bool>("underWay");
+        QTest::newRow("table") << "batchTable" << false;
+        QTest::newRow("filter") << "filterEdit" << false;
+        QTest::newRow("reply") << "replyView" << false;
+        QTest::newRow("under way") << "batchTable" << true;
+        QTest::newRow("export dialog") << "exportDialog" << false;
+    }
+    void escapeCloses()
+    {
+        QFETCH(QString, focus);
+        QFETCH(bool, underWay);
+        QPointer<BatchWindow> batch = standalone({{"A", "SN1"}, {"B", "SN2"}});
+        std::vector<tessel::BatchEngine::Attempt> sent;
+        batch->engine().setStarter([&](int, tessel::BatchEngine::Attempt attempt) {
+            sent.push_back(attempt);
+            return QString();
+        });
+        batch->findChild<QLineEdit*>("concurrencyEdit")->setText("1");
+        if (underWay)
+            QVERIFY(batch->startBatch());
+        if (focus == "exportDialog") {
+            batch->findChild<QPushButton*>("exportButton")->click();
+            QWidget* dialog = batch->findChild<QWidget*>("exportDialog");
+            QTRY_VERIFY(dialog && dialog->isVisible());
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            QTRY_VERIFY(!dialog->isVisible());
+            QVERIFY(batch && batch->isVisible());
+            return;
+        }
+        QTest::keyClick(batch->findChild<QWidget*>(focus), Qt::Key_Escape);
+        QTRY_VERIFY(!batch || !batch->isVisible());
+        if (underWay) {
+            QVERIFY(batch && batch->engine().stopped());
+            batch->engine().deliver(sent.at(0), 0, "{}", 1);
+            QCOMPARE(sent.size(), std::size_t(1));
+        }
+        QTRY_VERIFY(!batch);
+    }
+
+    void tabLeavesTable()
+    {
+        BatchWindow* batch = standalone({{"A", "SN1"}, {"B", "SN2"}});
+        auto* table = batch->findChild<QTableView*>("batchTable");
+        auto* exportButton = batch->findChild<QPushButton*>("exportButton");
+        QApplication::setActiveWindow(batch);
+        exportButton->setFocus();
+        QTest::keyClick(exportButton, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), table);
+        QCOMPARE(table->currentIndex().row(), 0); // where the keys are is shown
+        QTest::keyClick(table, Qt::Key_Down);
+        QCOMPARE(table->currentIndex().row(), 1);
+        QTest::keyClick(table, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), batch->findChild<QWidget*>("replyView"));
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), exportButton);
+    }
+
+    void copyBeforeRun()
+    {
+        BatchWindow* batch = standalone({{"大厅", "SN1"}, {"门头", "SN2"}, {"大厅侧", "SN3"}});
+        batch->findChild<QLineEdit*>("filterEdit")->setText("大厅");
+        batch->findChild<QPushButton*>("copyButton")->click();
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QStringLiteral("终端名称\t序列号\t终端IP\t状态\t返回码\t耗时(ms)\t回复\n"
+                                "大厅\tSN1\t192.168.1.21\t未登录\t\t\t\n"
+                                "大厅侧\tSN3\t192.168.1.21\t未登录\t\t\t\n"));
+    }
+
+    // At 800×600 a whole serial shows, and the state and code columns need no scrolling.
+    void columnsFitAt800()
+    {
+        BatchWindow* batch =
+            standalone({{"大厅主屏", "BZSA07194A0049999716"}, {"展厅拼接屏", "BZVA28407N3X20008006"}});
+        batch->resize(800, 600);
+        QVERIFY(batch->minimumSizeHint().width() <= 800);
+        auto* table = batch->findChild<QTableView*>("batchTable");
+        QTRY_COMPARE(batch->width(), 800);
+        QVERIFY(table->columnWidth(tessel::BatchTableModel::SerialColumn) >
+                table->fontMetrics().horizontalAdvance("BZSA07194A0049999716"));
+        for (int column : {tessel::BatchTableModel::StateColumn, tessel::BatchTableModel::CodeColumn})
+            QVERIFY(table->columnViewportPosition(column) + table->columnWidth(column) <=
+                    table->viewport()->width());
+    }
+
+    void retryHandler()
+    {
+        BatchWindow* batch = standalone({{"A", "SN1"}, {"B", "SN2"}});
+        batch->engine().setStarter([](int, tessel::BatchEngine::Attempt) { return QString("refused"); });
+        int asked = 0;
+        batch->setRetryHandler([&] { ++asked; });
+        auto* retry = batch->findChild<QPushButton*>("retryButton");
+        retry->click();
+        QCOMPARE(batch->message(), QStringLiteral("没有失败的终端"));
+        QVERIFY(batch->startBatch());
+        QCOMPARE(batch->engine().failedCount(), 2);
+        batch->findChild<QLineEdit*>("concurrencyEdit")->setText("0");
+        retry->click();
+        QVERIFY(batch->message().contains("并发数"));
+        QCOMPARE(asked, 0);
+        batch->findChild<QLineEdit*>("concurrencyEdit")->setText("8");
+        retry->click();
+        QCOMPARE(asked, 1);
+        QCOMPARE(batch->engine().row(0).results.size(), std::size_t(0));
+    }
+
 private:
+    // A batch window of its own over terminals (name, serial), none logged in.
+    BatchWindow* standalone(const std::vector<std::pair<QString, QString>>& terminals)
+    {
+        std::vector<tessel::BatchCandidate> candidates;
+        for (const auto& [name, serial] : terminals)
+            candidates.push_back({{name, serial, "192.168.1.21"}, "未登录", true});
+        auto* batch = new BatchWindow("getVolume()", std::move(candidates), window.get());
+        batch->show();
+        return QTest::qWaitForWindowExposed(batch) ? batch : nullptr;
+    }
+    BatchWindow* openBatch(const QString& name, const QString& request)
+    {
+        std::unique_ptr<QMenu> menu(
+            console(name, request)->findChild<tessel::ConsoleTools*>("consoleTools")->requestMenu());
+        for (QAction* action : menu->actions())
+            if (action->text() == "批量发送…" && action->isEnabled())
+                action->trigger();
+        return topLevel<BatchWindow>();
+    }
     void select(std::initializer_list<int> rows)
     {
         QItemSelectionModel* selection = tableOf(*window)->selectionModel();
