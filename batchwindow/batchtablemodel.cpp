@@ -2,6 +2,13 @@
 
 #include "batch/batchexport.h"
 
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QStyle>
+#include <QTableView>
+
+#include <algorithm>
+
 namespace tessel {
 
 BatchTableModel::BatchTableModel(const BatchEngine& engine, std::vector<BatchCandidate> candidates,
@@ -114,6 +121,38 @@ void BatchTableModel::setTerminalState(const QString& serial, const QString& sta
 void BatchTableModel::engineRowsChanged(int first, int last)
 {
     emit dataChanged(index(first, StateColumn), index(last, ReplyColumn));
+}
+
+void fitColumns(QTableView& table, const BatchTableModel& model)
+{
+    // Wide enough for the whole text of a column at the usual sizes, so that
+    // at 800 pixels the state and the code show without scrolling; a serial
+    // is never cut, the reply takes what is left.
+    const QFontMetrics metrics(table.font());
+    // The header's margins and its sort mark; a cell's margins are narrower.
+    const QStyle* style = table.horizontalHeader()->style();
+    const int padding = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, table.horizontalHeader()) +
+                        style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, table.horizontalHeader());
+    const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
+    // The widest of the header, the samples and the rows' texts up to `maxChars` digits.
+    const auto fit = [&](int column, const QStringList& samples, int maxChars) {
+        int width = metrics.horizontalAdvance(model.headerData(column, Qt::Horizontal).toString());
+        for (const QString& sample : samples)
+            width = std::max(width, metrics.horizontalAdvance(sample));
+        const int cap = digit * maxChars;
+        for (int row = 0; row < model.rowCount() && width < cap; ++row)
+            width = std::max(
+                width, std::min(cap, metrics.horizontalAdvance(model.index(row, column).data().toString())));
+        table.horizontalHeader()->resizeSection(column, width + padding);
+    };
+    using Model = BatchTableModel;
+    fit(Model::NameColumn, {}, 10);
+    fit(Model::SerialColumn, {}, 32);
+    fit(Model::IpColumn, {}, 15);
+    fit(Model::TerminalStateColumn, {}, 10);
+    fit(Model::StateColumn, {BatchEngine::stateText(BatchState::NotSent)}, 0);
+    fit(Model::CodeColumn, {QStringLiteral("-10000")}, 0);
+    fit(Model::MsColumn, {QStringLiteral("100000")}, 0);
 }
 
 void BatchFilterModel::setFilterText(const QString& text)

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+class QTableView;
+
 namespace tessel {
 
 // A terminal offered to a batch: what the main window lists of it.
@@ -65,6 +67,10 @@ private:
     const BatchEngine& engine;
     std::vector<BatchCandidate> candidates;
 };
+
+// Sizes the columns of `table`, which shows `model`, to their texts: a whole
+// serial shows, and at 800 pixels the state and the code need no scrolling.
+void fitColumns(QTableView& table, const BatchTableModel& model);
 
 // Keeps the rows whose name, serial or IP contains the filter text.
 class BatchFilterModel : public QSortFilterProxyModel

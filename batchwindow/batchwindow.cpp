@@ -7,7 +7,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileDialog>
-#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,7 +18,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSplitter>
-#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -184,7 +182,7 @@ void BatchWindow::buildForm(const QString& what)
     table->horizontalHeader()->setStretchLastSection(true);
     // Tab goes on to the next widget; the arrows move inside the table.
     table->setTabKeyNavigation(false);
-    sizeColumns();
+    fitColumns(*table, *tableModel);
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &BatchWindow::showSelectedReply);
 
@@ -216,38 +214,6 @@ void BatchWindow::buildForm(const QString& what)
     messageLabel->setTextFormat(Qt::PlainText);
     messageLabel->setWordWrap(true);
     layout->addWidget(messageLabel);
-}
-
-void BatchWindow::sizeColumns()
-{
-    // Wide enough for the whole text of a column at the usual sizes, so that
-    // at 800 pixels the state and the code show without scrolling; a serial
-    // is never cut, the reply takes what is left.
-    const QFontMetrics metrics(table->font());
-    // The header's margins and its sort mark; a cell's margins are narrower.
-    const QStyle* style = table->horizontalHeader()->style();
-    const int padding = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, table->horizontalHeader()) +
-                        style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, table->horizontalHeader());
-    const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
-    // The widest of the header, the samples and the rows' texts up to `maxChars` digits.
-    const auto fit = [&](int column, const QStringList& samples, int maxChars) {
-        int width = metrics.horizontalAdvance(tableModel->headerData(column, Qt::Horizontal).toString());
-        for (const QString& sample : samples)
-            width = std::max(width, metrics.horizontalAdvance(sample));
-        const int cap = digit * maxChars;
-        for (int row = 0; row < tableModel->rowCount() && width < cap; ++row)
-            width = std::max(width, std::min(cap, metrics.horizontalAdvance(
-                                                      tableModel->index(row, column).data().toString())));
-        table->horizontalHeader()->resizeSection(column, width + padding);
-    };
-    using Model = BatchTableModel;
-    fit(Model::NameColumn, {}, 10);
-    fit(Model::SerialColumn, {}, 32);
-    fit(Model::IpColumn, {}, 15);
-    fit(Model::TerminalStateColumn, {}, 10);
-    fit(Model::StateColumn, {BatchEngine::stateText(BatchState::NotSent)}, 0);
-    fit(Model::CodeColumn, {QStringLiteral("-10000")}, 0);
-    fit(Model::MsColumn, {QStringLiteral("100000")}, 0);
 }
 
 void BatchWindow::setPreflight(std::function<QString()> check)

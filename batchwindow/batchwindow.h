@@ -68,7 +68,6 @@ protected:
 
 private:
     void buildForm(const QString& what);
-    void sizeColumns();
     void checkRequest();
     void showEndLine();
     bool passesPreflight();
