@@ -234,7 +234,6 @@ private slots:
         QTRY_VERIFY2(batch->message().contains(refusal), qPrintable(batch->message()));
         batch->findChild<QPushButton*>("startButton")->click();
         if (!refusal.isEmpty()) {
-            QVERIFY(batch->message().contains(refusal));
             QCOMPARE(callsOf("tsSetVolumeAsync"), 0);
             return;
         }
@@ -249,17 +248,6 @@ private slots:
                 ratios.push_back(nlohmann::json::parse(call.args.at(0)).at("volumeInfo").at("ratio"));
         QCOMPARE(ratios, (std::vector<double>{10, 10, 10, 10, 10, 20, 20, 20, 20}));
         QCOMPARE(batch->engine().row(1).request, edited); // the host's terminal was not retried
-    }
-
-    void terminalStateFollows()
-    {
-        BatchWindow* batch = standalone({{"A", "SN1"}, {"B", "SN2"}, {"C", "SN1"}});
-        QSignalSpy changed(&batch->model(), &QAbstractItemModel::dataChanged);
-        batch->setTerminalState("SN1", "登录成功!!!");
-        QCOMPARE(changed.count(), 2);
-        for (int row = 0; row < 3; ++row)
-            QCOMPARE(batch->model().index(row, tessel::BatchTableModel::TerminalStateColumn).data(),
-                     QVariant(row == 1 ? "未登录" : "登录成功!!!"));
     }
 
     // Escape closes the window (its close button's path) from wherever the
@@ -297,20 +285,25 @@ private slots:
         QCOMPARE(table->currentIndex().row(), 1);
         QTest::keyClick(table, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), batch->findChild<QWidget*>("replyView"));
-        table->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
         QTest::keyClick(table, Qt::Key_Backtab, Qt::ShiftModifier);
         QCOMPARE(QApplication::focusWidget(), exportButton);
     }
 
-    void copyBeforeRun()
+    // The terminal state follows the main table's; 复制 before a run copies the
+    // rows on show with it.
+    void terminalStateAndCopyBeforeRun()
     {
-        BatchWindow* batch = standalone({{"大厅", "SN1"}, {"门头", "SN2"}, {"大厅侧", "SN3"}});
+        BatchWindow* batch = standalone({{"大厅", "SN1"}, {"门头", "SN2"}, {"大厅侧", "SN1"}});
+        QSignalSpy changed(&batch->model(), &QAbstractItemModel::dataChanged);
+        batch->setTerminalState("SN1", "登录成功!!!");
+        QCOMPARE(changed.count(), 2);
         batch->findChild<QLineEdit*>("filterEdit")->setText("大厅");
         batch->findChild<QPushButton*>("copyButton")->click();
         QCOMPARE(QApplication::clipboard()->text(),
                  QStringLiteral("终端名称\t序列号\t终端IP\t状态\t返回码\t耗时(ms)\t回复\n"
-                                "大厅\tSN1\t192.168.1.21\t未登录\t\t\t\n"
-                                "大厅侧\tSN3\t192.168.1.21\t未登录\t\t\t\n"));
+                                "大厅\tSN1\t192.168.1.21\t登录成功!!!\t\t\t\n"
+                                "大厅侧\tSN1\t192.168.1.21\t登录成功!!!\t\t\t\n"));
     }
 
     // At 800×600 a whole serial shows, and the state and code columns need no scrolling.
@@ -345,8 +338,7 @@ private slots:
         batch->findChild<QLineEdit*>("concurrencyEdit")->setText("8");
         retry->click();
         QCOMPARE(asked, 1);
-        QCOMPARE(batch->engine().row(0).results.size(),
-                 std::size_t(0)); // the handler retries, not the button
+        QVERIFY(batch->engine().row(0).results.empty()); // the handler retries, not the button
     }
 
 private:
