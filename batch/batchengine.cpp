@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QUuid>
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -71,6 +72,8 @@ QString BatchEngine::stateText(BatchState state)
         return QCoreApplication::translate("BatchEngine", "超时");
     case BatchState::Skipped:
         return QCoreApplication::translate("BatchEngine", "跳过");
+    case BatchState::NotSent:
+        return QCoreApplication::translate("BatchEngine", "未发送");
     }
     return QString();
 }
@@ -99,6 +102,22 @@ int BatchEngine::failedCount() const
     return failed;
 }
 
+int BatchEngine::notSentCount() const
+{
+    return static_cast<int>(std::count_if(
+        rows.begin(), rows.end(), [](const BatchRow& row) { return row.state == BatchState::NotSent; }));
+}
+
+QString BatchEngine::endLine() const
+{
+    const int failed = failedCount();
+    const int notSent = notSentCount();
+    if (notSent == 0)
+        return failed ? tr("已结束，%1 台失败或超时").arg(failed) : tr("已结束");
+    return failed ? tr("已结束，%1 台失败或超时，%2 台未发送").arg(failed).arg(notSent)
+                  : tr("已结束，%1 台未发送").arg(notSent);
+}
+
 void BatchEngine::skip(int index, const QString& note)
 {
     BatchRow& row = rows.at(static_cast<std::size_t>(index));
@@ -117,6 +136,7 @@ QString BatchEngine::run(const std::vector<int>& chosen, int concurrency, int ti
         return tr("没有选中的终端");
     if (!start)
         return tr("没有可发送的请求");
+    emit runStarting();
     limit = concurrency;
     timeout = timeoutMs;
     runRows.clear();
@@ -134,6 +154,7 @@ QString BatchEngine::run(const std::vector<int>& chosen, int concurrency, int ti
         row.note.clear();
         row.answered = false;
         row.last = BatchResult();
+        row.request = requestText;
         emit rowChanged(index);
     }
     nextToStart = 0;
@@ -146,17 +167,29 @@ QString BatchEngine::run(const std::vector<int>& chosen, int concurrency, int ti
 
 QString BatchEngine::retryFailed(int concurrency, int timeoutMs)
 {
+    if (const QString refusal = retryRefusal(); !refusal.isEmpty())
+        return refusal;
+    return run(retryRows(), concurrency, timeoutMs);
+}
+
+QString BatchEngine::retryRefusal() const
+{
     if (isRunning)
         return tr("批量任务正在进行");
-    std::vector<int> failed;
+    if (retryRows().empty())
+        return tr("没有失败的终端");
+    return QString();
+}
+
+std::vector<int> BatchEngine::retryRows() const
+{
+    std::vector<int> again;
     for (int index = 0; index < rowCount(); ++index) {
         const BatchState state = rows[static_cast<std::size_t>(index)].state;
-        if (state == BatchState::Failed || state == BatchState::TimedOut)
-            failed.push_back(index);
+        if (state == BatchState::Failed || state == BatchState::TimedOut || state == BatchState::NotSent)
+            again.push_back(index);
     }
-    if (failed.empty())
-        return tr("没有失败的终端");
-    return run(failed, concurrency, timeoutMs);
+    return again;
 }
 
 void BatchEngine::stop()
@@ -164,6 +197,14 @@ void BatchEngine::stop()
     if (!isRunning)
         return;
     stopRequested = true;
+    // The rest of the run will never be sent; "等待" would say otherwise.
+    for (std::size_t next = nextToStart; next < runRows.size(); ++next) {
+        BatchRow& row = rows[static_cast<std::size_t>(runRows[next])];
+        if (row.state == BatchState::Waiting) {
+            row.state = BatchState::NotSent;
+            emit rowChanged(runRows[next]);
+        }
+    }
     finishIfDone();
 }
 

@@ -40,6 +40,7 @@ enum class BatchState
     Failed,    // 失败
     TimedOut,  // 超时
     Skipped,   // nothing to do, not a failure (a terminal a host has logged in to)
+    NotSent,   // 未发送: its run was stopped before its turn
 };
 
 struct BatchRow
@@ -51,6 +52,7 @@ struct BatchRow
     BatchResult last;                 // on show in the row
     std::vector<BatchResult> results; // every answer to the row's sends, in arrival order
     std::uint64_t attempt = 0;        // the row's latest send
+    QString request;                  // the request of the row's latest run
 };
 
 // Sends one request per terminal with at most `concurrency` sends waiting for
@@ -81,13 +83,22 @@ public:
     void setJudge(Judge judge) { judgeResult = std::move(judge); }
     // The tag the batch's sends carry into the history.
     const QString& tag() const { return batchTag; }
+    // What the batch sends, for the exports: the operation's name, and the
+    // request that the rows of the next run are given.
+    void setOperation(const QString& name) { operationName = name; }
+    const QString& operation() const { return operationName; }
+    void setRequest(const QString& text) { requestText = text; }
 
     // Runs the rows given; rows not given stay as they are. Refused (with a
     // message) while a run is going or with settings out of range.
     QString run(const std::vector<int>& rows, int concurrency, int timeoutMs);
-    // The failed and timed-out rows of the last run, again.
+    // The failed, timed-out and unsent rows, again.
     QString retryFailed(int concurrency, int timeoutMs);
-    // Starts no more sends; those under way finish and are shown.
+    std::vector<int> retryRows() const;
+    // Why retryFailed() would send nothing, settings aside, or nothing.
+    QString retryRefusal() const;
+    // Starts no more sends; those under way finish and are shown, the rows
+    // not yet sent show 未发送.
     void stop();
     // Marks a row as needing nothing before a run (it is then not sent).
     void skip(int row, const QString& note);
@@ -106,11 +117,16 @@ public:
     int done() const { return doneCount; }
     int total() const { return static_cast<int>(runRows.size()); }
     int failedCount() const;
+    int notSentCount() const;
+    // The line that sums up the batch once no run is going.
+    QString endLine() const;
 
     static QString stateText(BatchState state);
     static QString settingsFault(int concurrency, int timeoutMs);
 
 signals:
+    // A run was accepted; its first send starts right after.
+    void runStarting();
     void rowChanged(int row);
     void progress(int done, int total);
     void finished();
@@ -137,6 +153,8 @@ private:
     Starter start;
     Judge judgeResult;
     QString batchTag;
+    QString operationName;
+    QString requestText;
     Attempt nextAttempt = 1;
     int limit = defaultConcurrency;
     int timeout = defaultTimeoutMs;

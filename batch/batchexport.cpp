@@ -86,9 +86,14 @@ QString batchStateText(const BatchRow& row)
 
 QByteArray batchCsv(const BatchEngine& engine, const std::vector<int>& rows)
 {
-    QString text = csvLine(headers());
-    for (int index : rows)
-        text += csvLine(fields(engine.row(index), true));
+    // What was sent comes last, so that readers of the first columns read on.
+    const QStringList sent{QCoreApplication::translate("BatchEngine", "接口"),
+                           QCoreApplication::translate("BatchEngine", "请求")};
+    QString text = csvLine(headers() + sent);
+    for (int index : rows) {
+        const BatchRow& row = engine.row(index);
+        text += csvLine(fields(row, true) + QStringList{engine.operation(), row.request});
+    }
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }
 
@@ -110,17 +115,24 @@ QByteArray batchJsonLines(const BatchEngine& engine, const std::vector<int>& row
         for (const BatchResult& result : row.results)
             results.push_back(
                 {{"code", result.code}, {"reply", result.reply.toStdString()}, {"ms", result.ms}});
+        line["operation"] = engine.operation().toStdString();
+        line["request"] = row.request.toStdString();
         // Replies are UTF-8 already (bad bytes became U+FFFD), so dump cannot throw.
         out += QByteArray::fromStdString(line.dump()) + '\n';
     }
     return out;
 }
 
-QString batchClipboardText(const BatchEngine& engine, const std::vector<int>& rows)
+QString batchClipboardText(const BatchEngine& engine, const std::vector<int>& rows,
+                           const std::function<QString(int row)>& idleState)
 {
     QString text = clipboardLine(headers());
-    for (int index : rows)
-        text += clipboardLine(fields(engine.row(index), false));
+    for (int index : rows) {
+        QStringList values = fields(engine.row(index), false);
+        if (idleState && engine.row(index).state == BatchState::Idle)
+            values[3] = idleState(index);
+        text += clipboardLine(values);
+    }
     return text;
 }
 

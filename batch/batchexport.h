@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace tessel {
@@ -18,8 +19,10 @@ QByteArray batchCsv(const BatchEngine& engine, const std::vector<int>& rows);
 // One JSON object per given row, with every result of its sends.
 QByteArray batchJsonLines(const BatchEngine& engine, const std::vector<int>& rows);
 
-// The same rows as tab-separated text for the clipboard.
-QString batchClipboardText(const BatchEngine& engine, const std::vector<int>& rows);
+// The same rows as tab-separated text for the clipboard. A row no run has
+// touched shows `idleState` of it as its state, when given.
+QString batchClipboardText(const BatchEngine& engine, const std::vector<int>& rows,
+                           const std::function<QString(int row)>& idleState = {});
 
 // The texts shown in a row's result columns.
 QString batchStateText(const BatchRow& row);

@@ -28,12 +28,25 @@ QString batchRequestFault(const QByteArray& request)
 void sendThroughRunner(BatchEngine& engine, RequestRunner& runner, const QByteArray& name,
                        const QByteArray& request)
 {
+    sendThroughRunner(engine, runner, name, [request] { return request; });
+}
+
+void sendThroughRunner(BatchEngine& engine, RequestRunner& runner, const QByteArray& name,
+                       std::function<QByteArray()> request)
+{
     // Runner ids of this batch's sends; results of other windows' sends are not ours.
     auto attempts = std::make_shared<std::unordered_map<RequestRunner::Id, BatchEngine::Attempt>>();
     BatchEngine* target = &engine;
-    engine.setStarter([target, &runner, attempts, name, request](int row, BatchEngine::Attempt attempt) {
+    engine.setOperation(QString::fromUtf8(name));
+    // The request of the current run: every row of a run gets the same one.
+    auto current = std::make_shared<QByteArray>();
+    QObject::connect(&engine, &BatchEngine::runStarting, &engine, [target, current, request] {
+        *current = request();
+        target->setRequest(QString::fromUtf8(*current));
+    });
+    engine.setStarter([target, &runner, attempts, name, current](int row, BatchEngine::Attempt attempt) {
         const QByteArray serial = target->row(row).target.serial.toUtf8();
-        const RequestRunner::Sent sent = runner.sendTo(name, request, serial, target->tag());
+        const RequestRunner::Sent sent = runner.sendTo(name, *current, serial, target->tag());
         if (!sent)
             return sent.refusal;
         (*attempts)[sent.id] = attempt;

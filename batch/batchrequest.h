@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace tessel {
 
 class RequestRunner;
@@ -16,9 +18,12 @@ class RequestRunner;
 // it must be a JSON object with a top-level "sn" that is a text.
 QString batchRequestFault(const QByteArray& request);
 
-// Makes `engine` send `request` as the operation `name` through `runner`, the
-// "sn" set to each row's serial; the runner's results for these sends, and
-// only these, reach the engine.
+// Makes `engine` send the request as the operation `name` through `runner`,
+// the "sn" set to each row's serial; the runner's results for these sends, and
+// only these, reach the engine. `request` is asked at the start of each run
+// (a retry too): the request may be edited between runs, not during one.
+void sendThroughRunner(BatchEngine& engine, RequestRunner& runner, const QByteArray& name,
+                       std::function<QByteArray()> request);
 void sendThroughRunner(BatchEngine& engine, RequestRunner& runner, const QByteArray& name,
                        const QByteArray& request);
 

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+class QTableView;
+
 namespace tessel {
 
 // A terminal offered to a batch: what the main window lists of it.
@@ -53,12 +55,22 @@ public:
     bool isChecked(int row) const { return candidates.at(static_cast<std::size_t>(row)).checked; }
     void setChecked(int row, bool checked);
     std::vector<int> checkedRows() const;
+    const QString& terminalState(int row) const
+    {
+        return candidates.at(static_cast<std::size_t>(row)).terminalState;
+    }
+    // Every row of `serial` shows `state` as its terminal's state from now on.
+    void setTerminalState(const QString& serial, const QString& state);
     void engineRowsChanged(int first, int last);
 
 private:
     const BatchEngine& engine;
     std::vector<BatchCandidate> candidates;
 };
+
+// Sizes the columns of `table`, which shows `model`, to their texts: a whole
+// serial shows, and at 800 pixels the state and the code need no scrolling.
+void fitColumns(QTableView& table, const BatchTableModel& model);
 
 // Keeps the rows whose name, serial or IP contains the filter text.
 class BatchFilterModel : public QSortFilterProxyModel

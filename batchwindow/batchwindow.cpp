@@ -1,6 +1,7 @@
 #include "batchwindow/batchwindow.h"
 
 #include "batch/batchexport.h"
+#include "core/jsontext.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -8,6 +9,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -65,9 +67,11 @@ BatchWindow::BatchWindow(const QString& what, std::vector<BatchCandidate> candid
     connect(&batchEngine, &BatchEngine::finished, this, [this] {
         refresh();
         updateButtons();
-        const int failed = batchEngine.failedCount();
-        showMessage(failed ? tr("已结束，%1 台失败或超时").arg(failed) : tr("已结束"), false);
+        showEndLine();
     });
+    checkTimer.setSingleShot(true);
+    checkTimer.setInterval(checkDelayMs);
+    connect(&checkTimer, &QTimer::timeout, this, &BatchWindow::checkRequest);
     updateButtons();
 }
 
@@ -92,6 +96,15 @@ void BatchWindow::refresh()
     }
     firstDirty = lastDirty = -1;
     updateProgress(batchEngine.done(), batchEngine.total());
+    // Late answers change the count the end line gives.
+    if (endLineShown && !batchEngine.running())
+        showEndLine();
+}
+
+void BatchWindow::showEndLine()
+{
+    showMessage(batchEngine.endLine(), false);
+    endLineShown = true;
 }
 
 void BatchWindow::buildForm(const QString& what)
@@ -105,6 +118,13 @@ void BatchWindow::buildForm(const QString& what)
     operationLabel->setObjectName(QStringLiteral("operationLabel"));
     operationLabel->setTextFormat(Qt::PlainText);
     layout->addWidget(operationLabel);
+
+    // Shown by setRequest(); a log-in has no request to show.
+    requestEdit = new QPlainTextEdit(this);
+    requestEdit->setObjectName(QStringLiteral("batchRequestEdit"));
+    requestEdit->setTabChangesFocus(true); // as in the console: a request needs no tab characters
+    requestEdit->hide();
+    connect(requestEdit, &QPlainTextEdit::textChanged, &checkTimer, qOverload<>(&QTimer::start));
 
     auto* choose = new QHBoxLayout;
     filterEdit = new QLineEdit(this);
@@ -143,7 +163,7 @@ void BatchWindow::buildForm(const QString& what)
         if (batchEngine.running())
             showMessage(tr("已停止：不再发送，正在等待已发出的请求"), false);
     });
-    connect(retryButton, &QPushButton::clicked, this, &BatchWindow::retryFailed);
+    connect(retryButton, &QPushButton::clicked, this, &BatchWindow::retryClicked);
     connect(copyButton, &QPushButton::clicked, this, &BatchWindow::copyRows);
     connect(exportButton, &QPushButton::clicked, this, &BatchWindow::chooseExportFile);
     controls->addStretch(1);
@@ -160,6 +180,9 @@ void BatchWindow::buildForm(const QString& what)
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->horizontalHeader()->setStretchLastSection(true);
+    // Tab goes on to the next widget; the arrows move inside the table.
+    table->setTabKeyNavigation(false);
+    fitColumns(*table, *tableModel);
     connect(table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &BatchWindow::showSelectedReply);
 
@@ -167,10 +190,12 @@ void BatchWindow::buildForm(const QString& what)
     replyView->setObjectName(QStringLiteral("replyView"));
     replyView->setReadOnly(true);
     auto* splitter = new QSplitter(Qt::Vertical, this);
+    splitter->addWidget(requestEdit);
     splitter->addWidget(table);
     splitter->addWidget(replyView);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 3);
+    splitter->setStretchFactor(2, 1);
     layout->addWidget(splitter, 1);
 
     auto* status = new QHBoxLayout;
@@ -194,11 +219,55 @@ void BatchWindow::buildForm(const QString& what)
 void BatchWindow::setPreflight(std::function<QString()> check)
 {
     preflight = std::move(check);
-    if (preflight) {
-        const QString fault = preflight();
-        if (!fault.isEmpty())
-            showMessage(fault, true);
+    passesPreflight();
+}
+
+bool BatchWindow::passesPreflight()
+{
+    const QString fault = preflight ? preflight() : QString();
+    if (!fault.isEmpty()) {
+        showMessage(fault, true);
+        preflightShown = true;
     }
+    return fault.isEmpty();
+}
+
+void BatchWindow::setRequest(const QString& text)
+{
+    requestEdit->setPlainText(text);
+    requestEdit->show();
+    checkRequest();
+}
+
+QString BatchWindow::requestText() const
+{
+    return requestEdit->isHidden() ? QString() : requestEdit->toPlainText();
+}
+
+void BatchWindow::checkRequest()
+{
+    checkTimer.stop();
+    // The console's check: an empty box is left unmarked.
+    const QString text = requestEdit->toPlainText();
+    std::optional<JsonFault> fault;
+    if (!text.trimmed().isEmpty())
+        fault = findJsonFault(text.toStdString());
+    const QString style =
+        fault ? jsonFaultStyle(QStringLiteral("QPlainTextEdit#batchRequestEdit")) : QString();
+    if (requestEdit->styleSheet() != style)
+        requestEdit->setStyleSheet(style);
+    requestEdit->setToolTip(fault ? faultText(*fault) : QString());
+    // A refusal of the request on show follows the edit; other messages stay.
+    if (preflight && (preflightShown || message().isEmpty()) && !batchEngine.running()) {
+        const bool wasShown = preflightShown;
+        if (passesPreflight() && wasShown)
+            showMessage(QString(), false);
+    }
+}
+
+void BatchWindow::setTerminalState(const QString& serial, const QString& state)
+{
+    tableModel->setTerminalState(serial, state);
 }
 
 bool BatchWindow::readSettings(int& concurrency, int& timeoutMs)
@@ -230,14 +299,8 @@ bool BatchWindow::startBatch()
 {
     int concurrency = 0;
     int timeoutMs = 0;
-    if (!readSettings(concurrency, timeoutMs))
+    if (!readSettings(concurrency, timeoutMs) || !passesPreflight())
         return false;
-    if (preflight) {
-        if (const QString fault = preflight(); !fault.isEmpty()) {
-            showMessage(fault, true);
-            return false;
-        }
-    }
     const std::vector<int> rows = tableModel->checkedRows();
     if (rows.empty()) {
         showMessage(tr("请先勾选终端"), true);
@@ -254,11 +317,28 @@ bool BatchWindow::startBatch()
     return true;
 }
 
+void BatchWindow::retryClicked()
+{
+    if (!retryHandler) {
+        retryFailed();
+        return;
+    }
+    int concurrency = 0;
+    int timeoutMs = 0;
+    if (!readSettings(concurrency, timeoutMs))
+        return;
+    if (const QString refusal = batchEngine.retryRefusal(); !refusal.isEmpty()) {
+        showMessage(refusal, true);
+        return;
+    }
+    retryHandler();
+}
+
 bool BatchWindow::retryFailed()
 {
     int concurrency = 0;
     int timeoutMs = 0;
-    if (!readSettings(concurrency, timeoutMs))
+    if (!readSettings(concurrency, timeoutMs) || !passesPreflight())
         return false;
     const QString refusal = batchEngine.retryFailed(concurrency, timeoutMs);
     if (!refusal.isEmpty()) {
@@ -273,6 +353,8 @@ void BatchWindow::showMessage(const QString& text, bool fault)
 {
     messageLabel->setStyleSheet(fault ? QStringLiteral("color: #d32f2f;") : QString());
     messageLabel->setText(text);
+    endLineShown = false;
+    preflightShown = false;
 }
 
 QString BatchWindow::message() const
@@ -331,7 +413,16 @@ std::vector<int> BatchWindow::shownRunRows() const
 
 void BatchWindow::copyRows()
 {
-    QApplication::clipboard()->setText(batchClipboardText(batchEngine, shownRunRows()));
+    if (batchEngine.total() > 0) {
+        QApplication::clipboard()->setText(batchClipboardText(batchEngine, shownRunRows()));
+        return;
+    }
+    // Before any run: the rows on show, with their terminal's state.
+    std::vector<int> rows;
+    for (int row = 0; row < filterModel->rowCount(); ++row)
+        rows.push_back(filterModel->mapToSource(filterModel->index(row, 0)).row());
+    QApplication::clipboard()->setText(
+        batchClipboardText(batchEngine, rows, [this](int row) { return tableModel->terminalState(row); }));
 }
 
 QString BatchWindow::exportTo(const QString& path)
@@ -377,6 +468,16 @@ void BatchWindow::closeEvent(QCloseEvent* event)
     else
         deleteLater();
     QWidget::closeEvent(event);
+}
+
+void BatchWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Reaches the window only when no child took the key.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 } // namespace tessel

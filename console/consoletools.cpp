@@ -23,27 +23,6 @@ namespace tessel {
 
 namespace {
 
-const char faultStyle[] = "QTextEdit#textEdit_2 { border: 2px solid #d32f2f; }";
-
-// The parser quotes what it last read, which for an unterminated string is
-// the rest of the text: megabytes in a tool tip would freeze the window.
-constexpr int faultMessageChars = 200;
-
-QString faultText(const JsonFault& fault)
-{
-    QString message = QString::fromStdString(fault.message);
-    if (message.size() > faultMessageChars) {
-        int cut = faultMessageChars;
-        if (message.at(cut - 1).isHighSurrogate())
-            --cut; // a whole character
-        message = message.left(cut) + QStringLiteral("…");
-    }
-    return QObject::tr("不是有效的 JSON：第 %1 行，第 %2 列，%3")
-        .arg(fault.line)
-        .arg(fault.column)
-        .arg(message);
-}
-
 // A shortcut that works anywhere inside `owner`, child widgets included.
 template <typename Receiver> void addShortcut(QWidget* owner, const QKeySequence& keys, Receiver receiver)
 {
@@ -151,7 +130,7 @@ void ConsoleTools::checkRequest()
     std::optional<JsonFault> fault;
     if (!text.trimmed().isEmpty())
         fault = findJsonFault(text.toStdString());
-    const QString style = fault ? QString::fromLatin1(faultStyle) : QString();
+    const QString style = fault ? jsonFaultStyle(QStringLiteral("QTextEdit#textEdit_2")) : QString();
     if (request->styleSheet() != style) // a new sheet re-polishes the box
         request->setStyleSheet(style);
     request->setToolTip(fault ? faultText(*fault) : QString());

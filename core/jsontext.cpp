@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace tessel {
@@ -117,7 +119,31 @@ JsonLayout layOutChecked(std::string_view text, int indent)
     return {std::move(*laidOut), std::nullopt};
 }
 
+// The parser quotes what it last read, which for an unterminated string is
+// the rest of the text: megabytes in a tool tip would freeze the window.
+constexpr int faultMessageChars = 200;
+
 } // namespace
+
+QString jsonFaultStyle(const QString& selector)
+{
+    return selector + QStringLiteral(" { border: 2px solid #d32f2f; }");
+}
+
+QString faultText(const JsonFault& fault)
+{
+    QString message = QString::fromStdString(fault.message);
+    if (message.size() > faultMessageChars) {
+        int cut = faultMessageChars;
+        if (message.at(cut - 1).isHighSurrogate())
+            --cut; // a whole character
+        message = message.left(cut) + QStringLiteral("…");
+    }
+    return QCoreApplication::translate("QObject", "不是有效的 JSON：第 %1 行，第 %2 列，%3")
+        .arg(fault.line)
+        .arg(fault.column)
+        .arg(message);
+}
 
 std::size_t jsonStringEnd(std::string_view text, std::size_t at)
 {

@@ -4,6 +4,8 @@
 // itself, so keys keep their order and numbers, strings and escapes stay
 // exactly as written; only the blanks between tokens change.
 
+#include <QString>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -22,6 +24,13 @@ struct JsonFault
 
 // The first fault of `text` (UTF-8), or nothing when it is one valid JSON value.
 std::optional<JsonFault> findJsonFault(std::string_view text);
+
+// How a request box says its text is not JSON: a red frame on the box that
+// `selector` names (a style sheet selector such as "QTextEdit#textEdit_2").
+QString jsonFaultStyle(const QString& selector);
+// The fault as a request box's tool tip shows it; the parser's words are cut
+// to 200 characters.
+QString faultText(const JsonFault& fault);
 
 // Line and column, as above, of the byte at `offset` (clamped into the text).
 JsonFault positionOf(std::string_view text, std::size_t offset);

@@ -48,12 +48,15 @@ void DemoGUI::openBatchSend(const QByteArray& apiName, const QByteArray& request
         for (std::size_t row = 0; row < terminals.size(); ++row)
             checked.push_back(static_cast<int>(row));
     auto* window = new tessel::BatchWindow(QString::fromUtf8(apiName), batchCandidates(checked), this);
-    tessel::sendThroughRunner(window->engine(), runner, apiName, requestText);
-    window->setPreflight([apiName, requestText] {
+    // The batch sends what its request box shows when a run starts.
+    window->setRequest(QString::fromUtf8(requestText));
+    tessel::sendThroughRunner(window->engine(), runner, apiName,
+                              [window] { return window->requestText().toUtf8(); });
+    window->setPreflight([apiName, window] {
         if (!tessel::RequestRunner::startsOperation(
                 std::string_view(apiName.constData(), static_cast<std::size_t>(apiName.size()))))
             return tessel::RequestRunner::refusalText();
-        return tessel::batchRequestFault(requestText);
+        return tessel::batchRequestFault(window->requestText().toUtf8());
     });
     window->show();
     window->raise();

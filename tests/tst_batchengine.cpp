@@ -160,7 +160,59 @@ private slots:
         QCOMPARE(engine.row(0).state, BatchState::Succeeded);
         QCOMPARE(engine.row(1).state, BatchState::Failed);
         for (int row : {2, 3, 4})
-            QCOMPARE(engine.row(row).state, BatchState::Waiting);
+            QCOMPARE(engine.row(row).state, BatchState::NotSent);
+    }
+
+    // After 停止 the rows never sent show 未发送, are counted and retried with
+    // the failed ones; the end line is recounted as late answers come in.
+    void endLineAndRetry_data()
+    {
+        QTest::addColumn<bool>("stop");          // right after the start: two sends are out
+        QTest::addColumn<QVector<int>>("codes"); // the sends' answers in order; -1 times out
+        QTest::addColumn<QStringList>("ends");   // at the end, then after each late success
+        QTest::addColumn<QVector<int>>("retried");
+        QTest::newRow("stopped, none failed")
+            << true << QVector<int>{0, 0} << QStringList{"已结束，3 台未发送"} << QVector<int>{2, 3, 4};
+        QTest::newRow("stopped, one late")
+            << true << QVector<int>{-1, 0}
+            << QStringList{"已结束，1 台失败或超时，3 台未发送", "已结束，3 台未发送"}
+            << QVector<int>{2, 3, 4};
+        QTest::newRow("late answers recounted")
+            << false << QVector<int>{0, -1, 0, -1, -1}
+            << QStringList{"已结束，3 台失败或超时", "已结束，2 台失败或超时", "已结束，1 台失败或超时",
+                           "已结束"}
+            << QVector<int>{};
+    }
+    void endLineAndRetry()
+    {
+        QFETCH(bool, stop);
+        QFETCH(QVector<int>, codes);
+        QFETCH(QStringList, ends);
+        QFETCH(QVector<int>, retried);
+        BatchEngine engine(targets(5));
+        FakeSends sends(engine);
+        engine.run(allRows(engine), 2, 100);
+        if (stop)
+            engine.stop();
+        std::vector<std::size_t> late;
+        for (int send = 0; send < codes.size(); ++send) {
+            QTRY_VERIFY(int(sends.attempts.size()) > send);
+            if (codes[send] >= 0)
+                sends.answer(std::size_t(send), codes[send]);
+            else
+                late.push_back(std::size_t(send));
+        }
+        QTRY_VERIFY(!engine.running());
+        QCOMPARE(tessel::batchStateText(engine.row(4)), QString(stop ? "未发送" : "超时"));
+        QCOMPARE(engine.endLine(), ends.takeFirst());
+        for (std::size_t send : late) {
+            sends.answer(send);
+            QCOMPARE(engine.endLine(), ends.takeFirst());
+        }
+        const std::vector<int> again(retried.begin(), retried.end());
+        QCOMPARE(engine.retryRows(), again);
+        QCOMPARE(engine.retryFailed(8, 60000).isEmpty(), !again.empty());
+        QCOMPARE(std::vector<int>(sends.started.begin() + codes.size(), sends.started.end()), again);
     }
 
     // A timed-out send frees its slot, and its late answer still counts, once;
@@ -203,16 +255,23 @@ private slots:
                                              {QStringLiteral("侧屏 \"B\""), "SN1", "10.0.0.2"}};
         BatchEngine engine(two);
         FakeSends sends(engine);
+        engine.setOperation("getVolume()");
+        engine.setRequest(R"({"sn":""})");
         engine.run({0, 1}, 2, 60000);
         engine.deliver(sends.attempts[0], 0, QStringLiteral("{\"a\":1}\n第二行"), 12);
         engine.deliver(sends.attempts[0], 0, QStringLiteral("{\"a\":2}"), 20); // several results of one send
         engine.deliver(sends.attempts[1], 1003, QStringLiteral("未登录"), 7);
 
-        QCOMPARE(tessel::batchCsv(engine, {0, 1}),
-                 "\xEF\xBB\xBF" + QStringLiteral("终端名称,序列号,终端IP,状态,返回码,耗时(ms),回复\r\n"
-                                                 "\"大厅,主屏\",SN0,10.0.0.1,成功,0,20,\"{\"\"a\"\":2}\"\r\n"
-                                                 "\"侧屏 \"\"B\"\"\",SN1,10.0.0.2,失败,1003,7,未登录\r\n")
-                                      .toUtf8());
+        QCOMPARE(
+            tessel::batchCsv(engine, {0, 1}),
+            "\xEF\xBB\xBF" +
+                QStringLiteral(
+                    "终端名称,序列号,终端IP,状态,返回码,耗时(ms),回复,接口,请求\r\n"
+                    "\"大厅,主屏\",SN0,10.0.0.1,成功,0,20,\"{\"\"a\"\":2}\",getVolume(),\"{\"\"sn\"\":"
+                    "\"\"\"\"}\"\r\n"
+                    "\"侧屏 "
+                    "\"\"B\"\"\",SN1,10.0.0.2,失败,1003,7,未登录,getVolume(),\"{\"\"sn\"\":\"\"\"\"}\"\r\n")
+                    .toUtf8());
 
         const QList<QByteArray> lines = tessel::batchJsonLines(engine, {0, 1}).split('\n');
         QCOMPARE(lines.size(), 3);
@@ -228,6 +287,7 @@ private slots:
         QCOMPARE(text(first.at("results").at(0).at("reply")), QStringLiteral("{\"a\":1}\n第二行"));
         QCOMPARE(second.at("code").get<int>(), 1003);
         QCOMPARE(text(second.at("state")), QStringLiteral("失败"));
+        QCOMPARE(text(second.at("operation")) + text(second.at("request")), R"(getVolume(){"sn":""})");
     }
 
     // A cell a spreadsheet would run as a formula starts with an apostrophe,
@@ -260,7 +320,7 @@ private slots:
         engine.run({0}, 1, 60000);
         engine.deliver(sends.attempts[0], 0, QStringLiteral("-1"), 5);
         const QString csv = QString::fromUtf8(tessel::batchCsv(engine, {0}));
-        QVERIFY2(csv.endsWith("\r\n" + csvCell + ",SN0,10.0.0.1,成功,0,5,'-1\r\n"), qPrintable(csv));
+        QVERIFY2(csv.endsWith("\r\n" + csvCell + ",SN0,10.0.0.1,成功,0,5,'-1,,\r\n"), qPrintable(csv));
         const QStringList clipboard = tessel::batchClipboardText(engine, {0}).split(QLatin1Char('\n'));
         QCOMPARE(clipboard.size(), 3 + name.count(QLatin1Char('\n')));
         QVERIFY(tessel::batchClipboardText(engine, {0})

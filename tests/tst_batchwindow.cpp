@@ -1,5 +1,6 @@
 // Batches from the main window: the batch window over the listed terminals,
 // its settings, retry and export, and the batch log-in.
+#include "batch/batchrequest.h"
 #include "batchwindow/batchlogindialog.h"
 #include "batchwindow/batchwindow.h"
 #include "console/consoletools.h"
@@ -8,17 +9,23 @@
 #include "simulator/simulator.h"
 #include "testsupport.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QtTest>
+
+#include <nlohmann/json.hpp>
 
 #include <memory>
 
@@ -137,12 +144,7 @@ private slots:
         QFETCH(QString, timeout);
         QFETCH(QString, request);
         QFETCH(QString, message);
-        std::unique_ptr<QMenu> menu(
-            console("getVolume()", request)->findChild<tessel::ConsoleTools*>("consoleTools")->requestMenu());
-        for (QAction* action : menu->actions())
-            if (action->text() == "批量发送…" && action->isEnabled())
-                action->trigger();
-        BatchWindow* batch = topLevel<BatchWindow>();
+        BatchWindow* batch = openBatch("getVolume()", request);
         QVERIFY(batch);
         QCOMPARE(batch->model().checkedRows().size(), std::size_t(5)); // none selected: every terminal
         batch->findChild<QLineEdit*>("concurrencyEdit")->setText(concurrency);
@@ -199,7 +201,166 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath("missing/x.jsonl")));
     }
 
+    // The batch sends what its request box shows at 开始, whatever the console
+    // shows by then; its check and refusals follow the edits.
+    void requestBoxIsSent_data()
+    {
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QString>("edited");
+        QTest::addColumn<bool>("framed");
+        QTest::addColumn<QString>("refusal"); // empty: sent
+        const QString good = R"({"sn":"X","volumeInfo":{"ratio":60}})";
+        QTest::newRow("edited") << good << R"({"sn":"X","volumeInfo":{"ratio":10}})" << false << "";
+        QTest::newRow("fixed after opening") << R"({"volumeInfo":{"ratio":10}})"
+                                             << R"({"sn":"","volumeInfo":{"ratio":10}})" << false << "";
+        QTest::newRow("not JSON") << good << R"({"sn":"X",)" << true << "不是 JSON";
+        QTest::newRow("sn removed") << good << R"({"volumeInfo":{"ratio":10}})" << false << "\"sn\"";
+    }
+    void requestBoxIsSent()
+    {
+        QFETCH(QString, opened);
+        QFETCH(QString, edited);
+        QFETCH(bool, framed);
+        QFETCH(QString, refusal);
+        BatchWindow* batch = openBatch("setVolume()", opened);
+        auto* box = batch->findChild<QPlainTextEdit*>("batchRequestEdit");
+        QVERIFY(box && box->isVisible());
+        QCOMPARE(box->toPlainText(), opened);
+        QCOMPARE(batch->message(), tessel::batchRequestFault(opened.toUtf8()));
+        console("setVolume()", R"({"sn":"X","volumeInfo":{"ratio":99}})");
+        box->setPlainText(edited);
+        QTRY_COMPARE(box->styleSheet().contains("#d32f2f"), framed);
+        QCOMPARE(box->toolTip().startsWith("不是有效的 JSON"), framed);
+        QTRY_VERIFY2(batch->message().contains(refusal), qPrintable(batch->message()));
+        batch->findChild<QPushButton*>("startButton")->click();
+        if (!refusal.isEmpty()) {
+            QCOMPARE(callsOf("tsSetVolumeAsync"), 0);
+            return;
+        }
+        QTRY_VERIFY(!batch->engine().running());
+        // A retry sends the box as it is then.
+        box->setPlainText(R"({"sn":"","volumeInfo":{"ratio":20}})");
+        batch->findChild<QPushButton*>("retryButton")->click();
+        QTRY_VERIFY(!batch->engine().running());
+        std::vector<double> ratios;
+        for (const tesselsim::Call& call : tesselsim::calls())
+            if (call.operation == "tsSetVolumeAsync")
+                ratios.push_back(nlohmann::json::parse(call.args.at(0)).at("volumeInfo").at("ratio"));
+        QCOMPARE(ratios, (std::vector<double>{10, 10, 10, 10, 10, 20, 20, 20, 20}));
+        QCOMPARE(batch->engine().row(1).request, edited); // the host's terminal was not retried
+    }
+
+    // Escape closes the window (its close button's path) from wherever the
+    // keys are, unless a dialog of its own has them.
+    void escapeCloses_data()
+    {
+        QTest::addColumn<QString>("focus");
+        for (const char* focus : {"batchTable", "filterEdit", "replyView", "exportDialog"})
+            QTest::newRow(focus) << focus;
+    }
+    void escapeCloses()
+    {
+        QFETCH(QString, focus);
+        QPointer<BatchWindow> batch = standalone({{"A", "SN1"}});
+        if (focus == "exportDialog")
+            batch->findChild<QPushButton*>("exportButton")->click();
+        QTest::keyClick(batch->findChild<QWidget*>(focus), Qt::Key_Escape);
+        if (focus == "exportDialog")
+            QVERIFY(!batch->findChild<QWidget*>(focus)->isVisible() && batch->isVisible());
+        else
+            QTRY_VERIFY(!batch);
+    }
+
+    void tabLeavesTable()
+    {
+        BatchWindow* batch = standalone({{"A", "SN1"}, {"B", "SN2"}});
+        auto* table = batch->findChild<QTableView*>("batchTable");
+        auto* exportButton = batch->findChild<QPushButton*>("exportButton");
+        QApplication::setActiveWindow(batch);
+        exportButton->setFocus();
+        QTest::keyClick(exportButton, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), table);
+        QCOMPARE(table->currentIndex().row(), 0); // where the keys are is shown
+        QTest::keyClick(table, Qt::Key_Down);
+        QCOMPARE(table->currentIndex().row(), 1);
+        QTest::keyClick(table, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), batch->findChild<QWidget*>("replyView"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QTest::keyClick(table, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), exportButton);
+    }
+
+    // The terminal state follows the main table's; 复制 before a run copies the
+    // rows on show with it.
+    void terminalStateAndCopyBeforeRun()
+    {
+        BatchWindow* batch = standalone({{"大厅", "SN1"}, {"门头", "SN2"}, {"大厅侧", "SN1"}});
+        QSignalSpy changed(&batch->model(), &QAbstractItemModel::dataChanged);
+        batch->setTerminalState("SN1", "登录成功!!!");
+        QCOMPARE(changed.count(), 2);
+        batch->findChild<QLineEdit*>("filterEdit")->setText("大厅");
+        batch->findChild<QPushButton*>("copyButton")->click();
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QStringLiteral("终端名称\t序列号\t终端IP\t状态\t返回码\t耗时(ms)\t回复\n"
+                                "大厅\tSN1\t192.168.1.21\t登录成功!!!\t\t\t\n"
+                                "大厅侧\tSN1\t192.168.1.21\t登录成功!!!\t\t\t\n"));
+    }
+
+    // At 800×600 a whole serial shows, and the state and code columns need no scrolling.
+    void columnsFitAt800()
+    {
+        BatchWindow* batch =
+            standalone({{"大厅主屏", "BZSA07194A0049999716"}, {"展厅拼接屏", "BZVA28407N3X20008006"}});
+        batch->resize(800, 600);
+        QVERIFY(batch->minimumSizeHint().width() <= 800);
+        auto* table = batch->findChild<QTableView*>("batchTable");
+        QTRY_COMPARE(batch->width(), 800);
+        QVERIFY(table->columnWidth(tessel::BatchTableModel::SerialColumn) >
+                table->fontMetrics().horizontalAdvance("BZSA07194A0049999716"));
+        for (int column : {tessel::BatchTableModel::StateColumn, tessel::BatchTableModel::CodeColumn})
+            QVERIFY(table->columnViewportPosition(column) + table->columnWidth(column) <=
+                    table->viewport()->width());
+    }
+
+    void retryHandler()
+    {
+        BatchWindow* batch = standalone({{"A", "SN1"}});
+        batch->engine().setStarter([](int, tessel::BatchEngine::Attempt) { return QString("refused"); });
+        int asked = 0;
+        batch->setRetryHandler([&] { ++asked; });
+        auto* retry = batch->findChild<QPushButton*>("retryButton");
+        retry->click(); // nothing to retry yet
+        QVERIFY(batch->startBatch());
+        batch->findChild<QLineEdit*>("concurrencyEdit")->setText("0");
+        retry->click();
+        QVERIFY(batch->message().contains("并发数"));
+        QCOMPARE(asked, 0);
+        batch->findChild<QLineEdit*>("concurrencyEdit")->setText("8");
+        retry->click();
+        QCOMPARE(asked, 1);
+        QVERIFY(batch->engine().row(0).results.empty()); // the handler retries, not the button
+    }
+
 private:
+    // A batch window of its own over terminals (name, serial), none logged in.
+    BatchWindow* standalone(const std::vector<std::pair<QString, QString>>& terminals)
+    {
+        std::vector<tessel::BatchCandidate> candidates;
+        for (const auto& [name, serial] : terminals)
+            candidates.push_back({{name, serial, "192.168.1.21"}, "未登录", true});
+        auto* batch = new BatchWindow("getVolume()", std::move(candidates), window.get());
+        batch->show();
+        return QTest::qWaitForWindowExposed(batch) ? batch : nullptr;
+    }
+    BatchWindow* openBatch(const QString& name, const QString& request)
+    {
+        std::unique_ptr<QMenu> menu(
+            console(name, request)->findChild<tessel::ConsoleTools*>("consoleTools")->requestMenu());
+        for (QAction* action : menu->actions())
+            if (action->text() == "批量发送…" && action->isEnabled())
+                action->trigger();
+        return topLevel<BatchWindow>();
+    }
     void select(std::initializer_list<int> rows)
     {
         QItemSelectionModel* selection = tableOf(*window)->selectionModel();
