@@ -45,6 +45,11 @@ signals:
     void replayRequested(const std::vector<tessel::HistoryEntry>& entries);
 
 private:
+    void placeBesideConsole(QWidget& shown);
+    // Moves the window off the request box, or minimises it when the screen
+    // has no room for that.
+    void stepAsideOfRequest();
+
     QWidget& console;
     QComboBox& modules;
     QComboBox& names;
