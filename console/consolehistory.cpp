@@ -43,8 +43,11 @@ void ConsoleHistory::openWindow()
 {
     historyRecorder.ensureLoaded();
     HistoryWindow& shown = window();
-    if (!shown.isVisible() && console.isVisible())
+    if (shown.isVisible() && steppedAsideFrom) // wanted back where it was
+        shown.move(*steppedAsideFrom);
+    else if (!shown.isVisible() && console.isVisible())
         placeBesideConsole(shown);
+    steppedAsideFrom.reset();
     showAboveConsole(shown, console);
 }
 
@@ -54,9 +57,9 @@ void ConsoleHistory::placeBesideConsole(QWidget& shown)
     // its frame is not known before it shows, so the console's stands in.
     const QRect consoleFrame = console.frameGeometry();
     const QRect consoleInside = console.geometry();
-    const QMargins margins(consoleInside.left() - consoleFrame.left(), consoleInside.top() - consoleFrame.top(),
-                           consoleFrame.right() - consoleInside.right(),
-                           consoleFrame.bottom() - consoleInside.bottom());
+    const QMargins margins(
+        consoleInside.left() - consoleFrame.left(), consoleInside.top() - consoleFrame.top(),
+        consoleFrame.right() - consoleInside.right(), consoleFrame.bottom() - consoleInside.bottom());
     const QRect frame(consoleFrame.topLeft(), shown.size().grownBy(margins));
     if (const auto at = placeClearOf(console.screen()->availableGeometry(), frame, consoleFrame))
         shown.move(*at);
@@ -64,14 +67,22 @@ void ConsoleHistory::placeBesideConsole(QWidget& shown)
 
 void ConsoleHistory::stepAsideOfRequest()
 {
-    if (!historyWindow || !historyWindow->isVisible() || historyWindow->isMinimized())
+    if (!historyWindow || !historyWindow->isVisible())
         return;
     const QRect requestBox(request.mapToGlobal(QPoint(0, 0)), request.size());
     const QRect frame = historyWindow->frameGeometry();
-    if (const auto at = placeClearOf(console.screen()->availableGeometry(), frame, requestBox))
+    if (!frame.intersects(requestBox))
+        return;
+    // Minimising is no way out: window managers minimise the console with
+    // a window it owns. With no room at all the window closes; Ctrl+H
+    // brings it back as it was.
+    constexpr int minShown = 120; // its title bar and the filter at least
+    if (const auto at = placeClearOf(console.screen()->availableGeometry(), frame, requestBox, minShown)) {
+        steppedAsideFrom = frame.topLeft();
         historyWindow->move(*at);
-    else // no room beside it on this screen
-        historyWindow->showMinimized();
+    } else {
+        historyWindow->hide();
+    }
 }
 
 QAction* ConsoleHistory::addMenuEntry(QMenu& menu)

@@ -14,7 +14,11 @@ namespace tessel {
 // screen less its panels) so that it leaves `keepClear` uncovered: where it
 // is when it covers none of it, else beside it, trying the right, the left,
 // below and above in turn, the other coordinate kept as far as the screen
-// allows. Nothing when no side has room for the window.
-std::optional<QPoint> placeClearOf(const QRect& available, const QRect& frame, const QRect& keepClear);
+// allows. When no side has room for the whole window and `minShown` is
+// positive, the side to the right, to the left or below that leaves most of
+// it on the screen, if that is at least `minShown` pixels across (the window
+// hangs over the screen's edge, its title bar on it). Nothing otherwise.
+std::optional<QPoint> placeClearOf(const QRect& available, const QRect& frame, const QRect& keepClear,
+                                   int minShown = 0);
 
 } // namespace tessel

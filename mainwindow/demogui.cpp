@@ -123,8 +123,8 @@ void DemoGUI::stateCellsChanged(const QModelIndex& topLeft, const QModelIndex& b
         findChildren<tessel::BatchWindow*>(QString(), Qt::FindDirectChildrenOnly);
     if (batches.isEmpty())
         return;
-    for (int row = topLeft.row(); row <= bottomRight.row() && static_cast<std::size_t>(row) < terminals.size();
-         ++row) {
+    for (int row = topLeft.row();
+         row <= bottomRight.row() && static_cast<std::size_t>(row) < terminals.size(); ++row) {
         const QTableWidgetItem* cell = ui.tableWidget->item(row, 1);
         const QString serial = QString::fromStdString(terminals[static_cast<std::size_t>(row)].sn);
         for (tessel::BatchWindow* batch : batches)

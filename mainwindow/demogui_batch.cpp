@@ -118,21 +118,22 @@ void DemoGUI::setLoginStarter(tessel::BatchWindow& window, const QString& userNa
 {
     tessel::BatchEngine& engine = window.engine();
     tessel::HistoryRecorder& recorder = console.history().recorder();
-    engine.setStarter([&engine, &recorder, userName, password](int row, tessel::BatchEngine::Attempt attempt) {
-        const std::string sn = engine.row(row).target.serial.toStdString();
-        const std::string request = loginRequestText(0, sn, userName, password);
-        // Recorded as a single log-in would be named in the catalogue; the
-        // password never reaches the history.
-        const std::string shown = loginRequestText(0, sn, userName, QStringLiteral("******"));
-        const tessel::HistoryTicket ticket =
-            recorder.recordSend("login()", QByteArray::fromStdString(shown), engine.tag());
-        TesselCoreAsync::tsLoginAsync(request.c_str(), [ticket, deliver = engine.callbackFor(attempt)](
-                                                           unsigned short code, const char* reply) {
-            ticket.record(code, QString::fromUtf8(reply ? reply : ""));
-            deliver(code, reply);
+    engine.setStarter(
+        [&engine, &recorder, userName, password](int row, tessel::BatchEngine::Attempt attempt) {
+            const std::string sn = engine.row(row).target.serial.toStdString();
+            const std::string request = loginRequestText(0, sn, userName, password);
+            // Recorded as a single log-in would be named in the catalogue; the
+            // password never reaches the history.
+            const std::string shown = loginRequestText(0, sn, userName, QStringLiteral("******"));
+            const tessel::HistoryTicket ticket =
+                recorder.recordSend("login()", QByteArray::fromStdString(shown), engine.tag());
+            TesselCoreAsync::tsLoginAsync(request.c_str(), [ticket, deliver = engine.callbackFor(attempt)](
+                                                               unsigned short code, const char* reply) {
+                ticket.record(code, QString::fromUtf8(reply ? reply : ""));
+                deliver(code, reply);
+            });
+            return QString();
         });
-        return QString();
-    });
 }
 
 void DemoGUI::askLoginRetry(tessel::BatchWindow& window, const QString& userName)

@@ -1,5 +1,10 @@
 // The popup menu over the terminal table: its entries, which row it acts on
-// and where it opens, from the mouse and from the keyboard.
+// and where it opens, from the mouse and from the keyboard; the batch log-in
+// it starts.
+#include "batchwindow/batchlogindialog.h"
+#include "batchwindow/batchwindow.h"
+#include "console/consolehistory.h"
+#include "console/demochildgui.h"
 #include "mainwindow/demogui.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"
@@ -9,7 +14,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
+#include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -27,9 +36,15 @@ private slots:
     void menuEntries();
     void keyboardMenuActsOnCurrentRow_data();
     void keyboardMenuActsOnCurrentRow();
+    void batchLogInRecordedWithoutItsPassword();
+    void batchWindowFollowsTheStateCells_data();
+    void batchWindowFollowsTheStateCells();
 
 private:
     QTableWidget* table() const { return tableOf(*window); }
+    // "批量连接…" over the rows given, confirmed with `password`.
+    tessel::BatchWindow* batchLogIn(std::initializer_list<int> rows, const QString& password);
+    static void confirm(tessel::BatchLoginDialog* dialog, const QString& password);
 
     std::unique_ptr<DemoGUI> window;
 };
@@ -146,6 +161,83 @@ void TestTerminalMenu::keyboardMenuActsOnCurrentRow()
         QCOMPARE(menu->pos(), table()->viewport()->mapToGlobal(cell.center()));
     }
     menu->close();
+}
+
+void TestTerminalMenu::confirm(tessel::BatchLoginDialog* dialog, const QString& password)
+{
+    QVERIFY(dialog && dialog->isVisible());
+    dialog->findChild<QLineEdit*>("batchPasswordEdit")->setText(password);
+    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+}
+
+tessel::BatchWindow* TestTerminalMenu::batchLogIn(std::initializer_list<int> rows, const QString& password)
+{
+    for (int row : rows)
+        table()->selectionModel()->select(table()->model()->index(row, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QMenu* menu = openTableMenu(*window, tableRowPoint(*window, 0));
+    menu->hide();
+    menu->actions().constLast()->trigger();
+    confirm(topLevel<tessel::BatchLoginDialog>(), password);
+    auto* batch = topLevel<tessel::BatchWindow>();
+    if (batch && !QTest::qWaitFor([batch] { return !batch->engine().running(); }))
+        return nullptr;
+    return batch;
+}
+
+void TestTerminalMenu::batchLogInRecordedWithoutItsPassword()
+{
+    tessel::BatchWindow* batch = batchLogIn({0, 2}, "wrong-pw");
+    QVERIFY(batch);
+    QCOMPARE(batch->engine().failedCount(), 2);
+    // 重试失败项 asks again, for the user name given before, and sends the new password.
+    batch->findChild<QPushButton*>("retryButton")->click();
+    auto* again = batch->findChild<tessel::BatchLoginDialog*>();
+    QVERIFY(again);
+    QCOMPARE(again->findChild<QLineEdit*>("batchUserEdit")->text(), QStringLiteral("admin"));
+    confirm(again, "123456");
+    QTRY_VERIFY(!batch->engine().running());
+    QCOMPARE(batch->engine().failedCount(), 0);
+    QCOMPARE(table()->item(2, 1)->text(), QStringLiteral("登录成功!!!"));
+
+    // Two sends and two retries, each with its result, the password masked.
+    const tessel::HistoryRecorder& recorder = topLevel<DemoChildGUI>()->history().recorder();
+    const auto logIns = [&recorder, tag = batch->engine().tag()] {
+        std::vector<tessel::HistoryEntry> found;
+        for (const tessel::HistoryEntry& entry : recorder.list().all())
+            if (entry.batch == tag && entry.results.size() == 1)
+                found.push_back(entry);
+        return found;
+    };
+    QTRY_COMPARE(logIns().size(), std::size_t(4));
+    for (const tessel::HistoryEntry& entry : logIns()) {
+        QCOMPARE(entry.operation, QStringLiteral("login()"));
+        QVERIFY2(entry.request.contains(R"("password":"******")"), qPrintable(entry.request));
+        for (const QString& text : {entry.request, entry.results.at(0).reply})
+            QVERIFY(!text.contains("wrong-pw") && !text.contains("123456"));
+    }
+}
+
+void TestTerminalMenu::batchWindowFollowsTheStateCells_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("searchAfter");
+    QTest::addColumn<QString>("state");
+    QTest::newRow("logged in") << "123456" << false << "登录成功!!!";
+    QTest::newRow("a new search after the log-in") << "123456" << true << "已被上位机登录";
+}
+
+void TestTerminalMenu::batchWindowFollowsTheStateCells()
+{
+    QFETCH(QString, password);
+    QFETCH(bool, searchAfter);
+    QFETCH(QString, state);
+    tessel::BatchWindow* batch = batchLogIn({3}, password);
+    QVERIFY(batch);
+    if (searchAfter)
+        window->findChild<QPushButton*>("pushButton")->click();
+    const QModelIndex cell = batch->model().index(3, tessel::BatchTableModel::TerminalStateColumn);
+    QTRY_COMPARE(cell.data().toString(), state);
 }
 
 QTEST_MAIN(TestTerminalMenu)
