@@ -66,7 +66,11 @@ DemoGUI::~DemoGUI()
     // From here on no SDK callback reaches this window.
     lifeline->sever();
     // Batch windows send through the runner, which goes before the children do.
-    qDeleteAll(findChildren<tessel::BatchWindow*>(QString(), Qt::FindDirectChildrenOnly));
+    const QList<tessel::BatchWindow*> batches =
+        findChildren<tessel::BatchWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    for (tessel::BatchWindow* batch : batches)
+        batch->removeEventFilter(this);
+    qDeleteAll(batches);
     // The search dialogs have no parent; they go with the window.
     delete ipDialog;
     delete rangeIpDialog;

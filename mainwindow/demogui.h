@@ -89,6 +89,7 @@ private slots:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     using WindowLifeline = tessel::Lifeline<DemoGUI>;
@@ -125,6 +126,7 @@ private:
     std::vector<int> selectedTerminalRows() const;
     std::vector<tessel::BatchCandidate> batchCandidates(const std::vector<int>& checkedRows) const;
     void openBatchSend(const QByteArray& apiName, const QByteArray& requestText);
+    void showBatchWindow(tessel::BatchWindow& window);
     void slotsBatchConnect();
     void startBatchLogin(const std::vector<int>& rows, const QString& userName, const QString& password);
     // Sends the window's log-ins with these credentials from now on; each

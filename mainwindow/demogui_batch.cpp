@@ -10,6 +10,7 @@
 #include "core/records.h"
 #include "history/historyrecorder.h"
 
+#include <QEvent>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QTableWidgetItem>
@@ -59,7 +60,29 @@ void DemoGUI::openBatchSend(const QByteArray& apiName, const QByteArray& request
             return tessel::RequestRunner::refusalText();
         return tessel::batchRequestFault(requestText);
     });
-    tessel::showAboveConsole(*window, console, this);
+    showBatchWindow(*window);
+}
+
+void DemoGUI::showBatchWindow(tessel::BatchWindow& window)
+{
+    window.installEventFilter(this); // see eventFilter
+    tessel::showAboveConsole(window, console, this);
+}
+
+bool DemoGUI::eventFilter(QObject* watched, QEvent* event)
+{
+    // Qt ends the program when the last window without a parent closes, and
+    // batch windows have this one as theirs: while one is on show, closing
+    // this window must not count as closing the last one.
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+        bool batchShown = false;
+        for (const tessel::BatchWindow* batch :
+             findChildren<tessel::BatchWindow*>(QString(), Qt::FindDirectChildrenOnly))
+            batchShown =
+                batchShown || (batch == watched ? event->type() == QEvent::Show : batch->isVisible());
+        setAttribute(Qt::WA_QuitOnClose, !batchShown);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void DemoGUI::slotsBatchConnect()
@@ -110,7 +133,7 @@ void DemoGUI::startBatchLogin(const std::vector<int>& rows, const QString& userN
         if (batchRow.state == tessel::BatchState::Succeeded && batchRow.answered)
             markState(batchRow.target.serial.toStdString(), tr("登录成功!!!"));
     });
-    tessel::showAboveConsole(*window, console, this);
+    showBatchWindow(*window);
     window->startBatch();
 }
 
