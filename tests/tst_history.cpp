@@ -478,13 +478,10 @@ void TestHistory::placeClearOf_data()
     const auto row = [](const char* name, QPoint at, QRect keepClear, int minShown, QPoint expected) {
         QTest::newRow(name) << QRect(at, QSize(500, 400)) << keepClear << minShown << expected;
     };
-    row("clear already", {700, 0}, {0, 0, 600, 500}, 0, {700, 0});
     row("to the right", {0, 0}, {0, 0, 600, 500}, 0, {600, 0});
     row("to the left", {700, 100}, {700, 100, 580, 500}, 0, {200, 100});
     row("below", {0, 0}, {0, 0, 1280, 300}, 0, {0, 300});
-    row("above", {0, 500}, {0, 450, 1280, 350}, 0, {0, 50});
     row("kept on the screen's bottom", {0, 500}, {0, 500, 600, 300}, 0, {600, 400});
-    row("no room", {0, 0}, {0, 0, 1280, 800}, 0, {-1, -1});
     row("over the bottom edge", {100, 100}, {0, 0, 1280, 600}, 120, {100, 600});
     row("too little of it left on the screen", {100, 100}, {0, 0, 1280, 700}, 120, {-1, -1});
 }
@@ -518,12 +515,7 @@ void TestHistory::loadUncoversTheRequestBox()
 
     QTRY_COMPARE(QApplication::focusWidget(), requestBox);
     const QRect box(requestBox->mapToGlobal(QPoint(0, 0)), requestBox->size());
-    QVERIFY(!window.isVisible() || !window.frameGeometry().intersects(box));
-    // Asked for again, it comes back where it was.
-    const QPoint before = console.frameGeometry().topLeft();
-    console.history().openWindow();
-    QTRY_COMPARE(window.frameGeometry().topLeft(), before);
-    QVERIFY(window.isVisible());
+    QVERIFY(window.isVisible() && !window.frameGeometry().intersects(box));
 }
 
 QTEST_MAIN(TestHistory)

@@ -36,14 +36,10 @@ private slots:
     void menuEntries();
     void keyboardMenuActsOnCurrentRow_data();
     void keyboardMenuActsOnCurrentRow();
-    void batchLogInRecordedWithoutItsPassword();
-    void batchWindowFollowsTheStateCells_data();
-    void batchWindowFollowsTheStateCells();
+    void batchLogInRecordedAndRetried();
 
 private:
     QTableWidget* table() const { return tableOf(*window); }
-    // "批量连接…" over the rows given, confirmed with `password`.
-    tessel::BatchWindow* batchLogIn(std::initializer_list<int> rows, const QString& password);
     static void confirm(tessel::BatchLoginDialog* dialog, const QString& password);
 
     std::unique_ptr<DemoGUI> window;
@@ -170,27 +166,19 @@ void TestTerminalMenu::confirm(tessel::BatchLoginDialog* dialog, const QString& 
     dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
 }
 
-tessel::BatchWindow* TestTerminalMenu::batchLogIn(std::initializer_list<int> rows, const QString& password)
+void TestTerminalMenu::batchLogInRecordedAndRetried()
 {
-    for (int row : rows)
+    for (int row : {0, 2})
         table()->selectionModel()->select(table()->model()->index(row, 0),
                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QMenu* menu = openTableMenu(*window, tableRowPoint(*window, 0));
     menu->hide();
     menu->actions().constLast()->trigger();
-    confirm(topLevel<tessel::BatchLoginDialog>(), password);
+    confirm(topLevel<tessel::BatchLoginDialog>(), "wrong-pw");
     auto* batch = topLevel<tessel::BatchWindow>();
-    if (batch && !QTest::qWaitFor([batch] { return !batch->engine().running(); }))
-        return nullptr;
-    return batch;
-}
-
-void TestTerminalMenu::batchLogInRecordedWithoutItsPassword()
-{
-    tessel::BatchWindow* batch = batchLogIn({0, 2}, "wrong-pw");
     QVERIFY(batch);
-    QCOMPARE(batch->engine().failedCount(), 2);
-    // 重试失败项 asks again, for the user name given before, and sends the new password.
+    QTRY_COMPARE(batch->engine().failedCount(), 2);
+    // 重试失败项 asks again, for the same user, and sends the new password.
     batch->findChild<QPushButton*>("retryButton")->click();
     auto* again = batch->findChild<tessel::BatchLoginDialog*>();
     QVERIFY(again);
@@ -198,46 +186,28 @@ void TestTerminalMenu::batchLogInRecordedWithoutItsPassword()
     confirm(again, "123456");
     QTRY_VERIFY(!batch->engine().running());
     QCOMPARE(batch->engine().failedCount(), 0);
-    QCOMPARE(table()->item(2, 1)->text(), QStringLiteral("登录成功!!!"));
+    // The window's 终端状态 follows the main table's, also after a new search.
+    const QModelIndex state = batch->model().index(2, tessel::BatchTableModel::TerminalStateColumn);
+    QTRY_COMPARE(state.data().toString(), QStringLiteral("登录成功!!!"));
+    window->findChild<QPushButton*>("pushButton")->click();
+    QTRY_COMPARE(state.data().toString(), QStringLiteral("已被上位机登录"));
 
-    // Two sends and two retries, each with its result, the password masked.
+    // Two sends and two retries under the window's tag, the password masked.
     const tessel::HistoryRecorder& recorder = topLevel<DemoChildGUI>()->history().recorder();
-    const auto logIns = [&recorder, tag = batch->engine().tag()] {
-        std::vector<tessel::HistoryEntry> found;
+    std::vector<tessel::HistoryEntry> logIns;
+    QTRY_VERIFY([&] {
+        logIns.clear();
         for (const tessel::HistoryEntry& entry : recorder.list().all())
-            if (entry.batch == tag && entry.results.size() == 1)
-                found.push_back(entry);
-        return found;
-    };
-    QTRY_COMPARE(logIns().size(), std::size_t(4));
-    for (const tessel::HistoryEntry& entry : logIns()) {
+            if (entry.batch == batch->engine().tag() && entry.results.size() == 1)
+                logIns.push_back(entry);
+        return logIns.size() == 4;
+    }());
+    for (const tessel::HistoryEntry& entry : logIns) {
         QCOMPARE(entry.operation, QStringLiteral("login()"));
         QVERIFY2(entry.request.contains(R"("password":"******")"), qPrintable(entry.request));
         for (const QString& text : {entry.request, entry.results.at(0).reply})
             QVERIFY(!text.contains("wrong-pw") && !text.contains("123456"));
     }
-}
-
-void TestTerminalMenu::batchWindowFollowsTheStateCells_data()
-{
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("searchAfter");
-    QTest::addColumn<QString>("state");
-    QTest::newRow("logged in") << "123456" << false << "登录成功!!!";
-    QTest::newRow("a new search after the log-in") << "123456" << true << "已被上位机登录";
-}
-
-void TestTerminalMenu::batchWindowFollowsTheStateCells()
-{
-    QFETCH(QString, password);
-    QFETCH(bool, searchAfter);
-    QFETCH(QString, state);
-    tessel::BatchWindow* batch = batchLogIn({3}, password);
-    QVERIFY(batch);
-    if (searchAfter)
-        window->findChild<QPushButton*>("pushButton")->click();
-    const QModelIndex cell = batch->model().index(3, tessel::BatchTableModel::TerminalStateColumn);
-    QTRY_COMPARE(cell.data().toString(), state);
 }
 
 QTEST_MAIN(TestTerminalMenu)
