@@ -79,5 +79,5 @@ check "console has the keyboard after 载入" '[ "$(active)" = DemoChildGUI ]'
 xdotool type ZZ
 sleep 0.5
 import -window root "$work/after-load.png" 2>/dev/null && cp "$work/after-load.png" /tmp/stacking-after-load.png
-echo "screen after 载入: /tmp/stacking-after-load.png (ZZ at the end of the request box)"
+echo "screen after 载入: /tmp/stacking-after-load.png (ZZ typed into the uncovered request box)"
 exit $failures
