@@ -1,15 +1,18 @@
 #include "console/consolehistory.h"
 
+#include "console/ownedwindow.h"
+#include "console/windowplacement.h"
 #include "core/catalogue.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QKeySequence>
+#include <QMargins>
 #include <QMenu>
+#include <QScreen>
 #include <QShortcut>
 #include <QTextEdit>
 #include <QWidget>
-#include <QWindow>
 
 #include <algorithm>
 #include <string>
@@ -29,10 +32,7 @@ HistoryWindow& ConsoleHistory::window()
 {
     if (!historyWindow) {
         historyWindow = std::make_unique<HistoryWindow>(historyRecorder);
-        // A window of the console (see openWindow). Window managers honour an
-        // owner only for dialog-type windows; the buttons stay a main window's.
-        historyWindow->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                      Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+        giveOwnedWindowFlags(*historyWindow); // a window of the console (see openWindow)
         connect(historyWindow.get(), &HistoryWindow::loadRequested, this, &ConsoleHistory::loadRequest);
         connect(historyWindow.get(), &HistoryWindow::replayRequested, this, &ConsoleHistory::replayRequested);
     }
@@ -43,15 +43,46 @@ void ConsoleHistory::openWindow()
 {
     historyRecorder.ensureLoaded();
     HistoryWindow& shown = window();
-    // Owned by the console: the window manager keeps it above the console,
-    // which stays on top, without keeping it above every other window.
-    if (QWindow* owner = console.windowHandle()) {
-        shown.winId(); // its native window, to be given an owner
-        shown.windowHandle()->setTransientParent(owner);
+    if (shown.isVisible() && steppedAsideFrom) // wanted back where it was
+        shown.move(*steppedAsideFrom);
+    else if (!shown.isVisible() && console.isVisible())
+        placeBesideConsole(shown);
+    steppedAsideFrom.reset();
+    showAboveConsole(shown, console);
+}
+
+void ConsoleHistory::placeBesideConsole(QWidget& shown)
+{
+    // Kept above the console, the window would hide it where it overlaps;
+    // its frame is not known before it shows, so the console's stands in.
+    const QRect consoleFrame = console.frameGeometry();
+    const QRect consoleInside = console.geometry();
+    const QMargins margins(
+        consoleInside.left() - consoleFrame.left(), consoleInside.top() - consoleFrame.top(),
+        consoleFrame.right() - consoleInside.right(), consoleFrame.bottom() - consoleInside.bottom());
+    const QRect frame(consoleFrame.topLeft(), shown.size().grownBy(margins));
+    if (const auto at = placeClearOf(console.screen()->availableGeometry(), frame, consoleFrame))
+        shown.move(*at);
+}
+
+void ConsoleHistory::stepAsideOfRequest()
+{
+    if (!historyWindow || !historyWindow->isVisible())
+        return;
+    const QRect requestBox(request.mapToGlobal(QPoint(0, 0)), request.size());
+    const QRect frame = historyWindow->frameGeometry();
+    if (!frame.intersects(requestBox))
+        return;
+    // Minimising is no way out: window managers minimise the console with
+    // a window it owns. With no room at all the window closes; Ctrl+H
+    // brings it back as it was.
+    constexpr int minShown = 120; // its title bar and the filter at least
+    if (const auto at = placeClearOf(console.screen()->availableGeometry(), frame, requestBox, minShown)) {
+        steppedAsideFrom = frame.topLeft();
+        historyWindow->move(*at);
+    } else {
+        historyWindow->hide();
     }
-    shown.show();
-    shown.raise();
-    shown.activateWindow();
 }
 
 QAction* ConsoleHistory::addMenuEntry(QMenu& menu)
@@ -80,10 +111,13 @@ void ConsoleHistory::loadRequest(const QString& operation, const QString& reques
     else if (historyWindow)
         historyWindow->showMessage(tr("接口 %1 不在接口列表中，只载入了请求").arg(operation));
     request.setPlainText(requestText);
-    // The console takes the keyboard, so that Ctrl+Enter sends what was loaded.
+    // The request box is seen and takes the keyboard, so that what is typed
+    // next, and Ctrl+Enter, go where the user looks.
+    stepAsideOfRequest();
     console.show();
     console.raise();
     console.activateWindow();
+    request.setFocus();
 }
 
 } // namespace tessel

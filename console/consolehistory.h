@@ -4,9 +4,11 @@
 #include "historywindow/historywindow.h"
 
 #include <QObject>
+#include <QPoint>
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -45,12 +47,18 @@ signals:
     void replayRequested(const std::vector<tessel::HistoryEntry>& entries);
 
 private:
+    void placeBesideConsole(QWidget& shown);
+    // Moves the window off the request box, or hides it when the screen
+    // has no room for that.
+    void stepAsideOfRequest();
+
     QWidget& console;
     QComboBox& modules;
     QComboBox& names;
     QTextEdit& request;
     HistoryRecorder historyRecorder;
     std::unique_ptr<HistoryWindow> historyWindow; // goes before the recorder it shows
+    std::optional<QPoint> steppedAsideFrom;       // where it was before "载入" moved it
 };
 
 } // namespace tessel

@@ -2,6 +2,7 @@
 
 #include "batchwindow/batchwindow.h"
 #include "console/consolehistory.h"
+#include "console/ownedwindow.h"
 #include "core/sdkinit.h"
 #include "mainwindow/mainwindowkeys.h"
 #include "replay/runfile.h"
@@ -41,6 +42,8 @@ DemoGUI::DemoGUI(QWidget* parent)
         openBatchSend(apiName, requestText);
     });
     connect(ui.tableWidget, &QTableWidget::cellDoubleClicked, this, &DemoGUI::slotsGetIndex);
+    // Every change of a state cell: a log-in, a log-out, a new search's rows.
+    connect(ui.tableWidget->model(), &QAbstractItemModel::dataChanged, this, &DemoGUI::stateCellsChanged);
     connect(&console.history(), &tessel::ConsoleHistory::replayRequested, this, &DemoGUI::openReplay);
     connect(this, &DemoGUI::signalDissconnect, this, &DemoGUI::slotDissconnect, Qt::QueuedConnection);
     connect(this, &DemoGUI::signalSerch, this, &DemoGUI::slotSerch, Qt::QueuedConnection);
@@ -63,7 +66,11 @@ DemoGUI::~DemoGUI()
     // From here on no SDK callback reaches this window.
     lifeline->sever();
     // Batch windows send through the runner, which goes before the children do.
-    qDeleteAll(findChildren<tessel::BatchWindow*>(QString(), Qt::FindDirectChildrenOnly));
+    const QList<tessel::BatchWindow*> batches =
+        findChildren<tessel::BatchWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    for (tessel::BatchWindow* batch : batches)
+        batch->removeEventFilter(this);
+    qDeleteAll(batches);
     // The search dialogs have no parent; they go with the window.
     delete ipDialog;
     delete rangeIpDialog;
@@ -109,7 +116,22 @@ void DemoGUI::openReplay(const std::vector<tessel::HistoryEntry>& entries)
             serials << serial;
     }
     replayWindow = std::make_unique<tessel::ReplayWindow>(runner, std::move(lines), serials);
-    replayWindow->show();
-    replayWindow->raise();
-    replayWindow->activateWindow();
+    tessel::showAboveConsole(*replayWindow, console, this);
+}
+
+void DemoGUI::stateCellsChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight)
+{
+    if (topLeft.column() > 1 || bottomRight.column() < 1)
+        return;
+    const QList<tessel::BatchWindow*> batches =
+        findChildren<tessel::BatchWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    if (batches.isEmpty())
+        return;
+    for (int row = topLeft.row();
+         row <= bottomRight.row() && static_cast<std::size_t>(row) < terminals.size(); ++row) {
+        const QTableWidgetItem* cell = ui.tableWidget->item(row, 1);
+        const QString serial = QString::fromStdString(terminals[static_cast<std::size_t>(row)].sn);
+        for (tessel::BatchWindow* batch : batches)
+            batch->setTerminalState(serial, cell ? cell->text() : QString());
+    }
 }

@@ -30,9 +30,11 @@ class QLineEdit;
 class QPushButton;
 class QContextMenuEvent;
 class QMenu;
+class QModelIndex;
 namespace tessel {
 struct BatchCandidate;
 class SearchProgress;
+class BatchWindow;
 } // namespace tessel
 
 Q_DECLARE_METATYPE(std::string)
@@ -88,6 +90,7 @@ private slots:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     using WindowLifeline = tessel::Lifeline<DemoGUI>;
@@ -116,6 +119,8 @@ private:
                             const QByteArray& newPassword);
     void showPasswordChange(int code, const QString& reply);
     void openReplay(const std::vector<tessel::HistoryEntry>& entries);
+    // Open batch windows show the state cells as they change.
+    void stateCellsChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
     static std::string loginRequestText(std::int32_t kind, const std::string& sn, const QString& userName,
                                         const QString& password);
 
@@ -123,8 +128,14 @@ private:
     std::vector<int> selectedTerminalRows() const;
     std::vector<tessel::BatchCandidate> batchCandidates(const std::vector<int>& checkedRows) const;
     void openBatchSend(const QByteArray& apiName, const QByteArray& requestText);
+    void showBatchWindow(tessel::BatchWindow& window);
     void slotsBatchConnect();
     void startBatchLogin(const std::vector<int>& rows, const QString& userName, const QString& password);
+    // Sends the window's log-ins with these credentials from now on; each
+    // goes into the history with its password masked.
+    void setLoginStarter(tessel::BatchWindow& window, const QString& userName, const QString& password);
+    // 重试失败项 of a batch log-in: the credentials again, then the retry.
+    void askLoginRetry(tessel::BatchWindow& window, const QString& userName);
 
     QDialog* ipDialog = nullptr;
     QDialog* rangeIpDialog = nullptr;

@@ -5,9 +5,14 @@
 #include "batch/batchrequest.h"
 #include "batchwindow/batchlogindialog.h"
 #include "batchwindow/batchwindow.h"
+#include "console/consolehistory.h"
+#include "console/ownedwindow.h"
 #include "core/records.h"
+#include "history/historyrecorder.h"
 
+#include <QEvent>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QTableWidgetItem>
 
 #include <algorithm>
@@ -58,9 +63,29 @@ void DemoGUI::openBatchSend(const QByteArray& apiName, const QByteArray& request
             return tessel::RequestRunner::refusalText();
         return tessel::batchRequestFault(window->requestText().toUtf8());
     });
-    window->show();
-    window->raise();
-    window->activateWindow();
+    showBatchWindow(*window);
+}
+
+void DemoGUI::showBatchWindow(tessel::BatchWindow& window)
+{
+    window.installEventFilter(this); // see eventFilter
+    tessel::showAboveConsole(window, console, this);
+}
+
+bool DemoGUI::eventFilter(QObject* watched, QEvent* event)
+{
+    // Qt ends the program when the last window without a parent closes, and
+    // batch windows have this one as theirs: while one is on show, closing
+    // this window must not count as closing the last one.
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+        bool batchShown = false;
+        for (const tessel::BatchWindow* batch :
+             findChildren<tessel::BatchWindow*>(QString(), Qt::FindDirectChildrenOnly))
+            batchShown =
+                batchShown || (batch == watched ? event->type() == QEvent::Show : batch->isVisible());
+        setAttribute(Qt::WA_QuitOnClose, !batchShown);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void DemoGUI::slotsBatchConnect()
@@ -82,7 +107,8 @@ void DemoGUI::slotsBatchConnect()
                         still.push_back(static_cast<int>(row));
                 startBatchLogin(still, userName, password);
             });
-    dialog->open();
+    dialog->setWindowModality(Qt::WindowModal); // as open() would
+    tessel::showAboveConsole(*dialog, console, this);
 }
 
 void DemoGUI::startBatchLogin(const std::vector<int>& rows, const QString& userName, const QString& password)
@@ -92,12 +118,8 @@ void DemoGUI::startBatchLogin(const std::vector<int>& rows, const QString& userN
     for (int row : rows)
         if (terminals[static_cast<std::size_t>(row)].hostLoggedIn)
             engine.skip(row, tr("已被上位机登录"));
-    engine.setStarter([&engine, userName, password](int row, tessel::BatchEngine::Attempt attempt) {
-        const std::string sn = engine.row(row).target.serial.toStdString();
-        const std::string request = loginRequestText(0, sn, userName, password);
-        TesselCoreAsync::tsLoginAsync(request.c_str(), engine.callbackFor(attempt));
-        return QString();
-    });
+    setLoginStarter(*window, userName, password);
+    window->setRetryHandler([this, window, userName] { askLoginRetry(*window, userName); });
     engine.setJudge([](const tessel::BatchResult& result, QString& note) {
         if (result.code != 0)
             return tessel::BatchState::Failed;
@@ -114,6 +136,49 @@ void DemoGUI::startBatchLogin(const std::vector<int>& rows, const QString& userN
         if (batchRow.state == tessel::BatchState::Succeeded && batchRow.answered)
             markState(batchRow.target.serial.toStdString(), tr("登录成功!!!"));
     });
-    window->show();
+    showBatchWindow(*window);
     window->startBatch();
+}
+
+void DemoGUI::setLoginStarter(tessel::BatchWindow& window, const QString& userName, const QString& password)
+{
+    tessel::BatchEngine& engine = window.engine();
+    tessel::HistoryRecorder& recorder = console.history().recorder();
+    engine.setStarter(
+        [&engine, &recorder, userName, password](int row, tessel::BatchEngine::Attempt attempt) {
+            const std::string sn = engine.row(row).target.serial.toStdString();
+            const std::string request = loginRequestText(0, sn, userName, password);
+            // Recorded as a single log-in would be named in the catalogue; the
+            // password never reaches the history.
+            const std::string shown = loginRequestText(0, sn, userName, QStringLiteral("******"));
+            const tessel::HistoryTicket ticket =
+                recorder.recordSend("login()", QByteArray::fromStdString(shown), engine.tag());
+            TesselCoreAsync::tsLoginAsync(request.c_str(), [ticket, deliver = engine.callbackFor(attempt)](
+                                                               unsigned short code, const char* reply) {
+                ticket.record(code, QString::fromUtf8(reply ? reply : ""));
+                deliver(code, reply);
+            });
+            return QString();
+        });
+}
+
+void DemoGUI::askLoginRetry(tessel::BatchWindow& window, const QString& userName)
+{
+    const int failed = window.engine().failedCount();
+    if (failed == 0 || window.engine().running()) {
+        window.retryFailed(); // says why there is nothing to retry
+        return;
+    }
+    // A password that failed is not sent again: the retry asks for it anew.
+    auto* dialog = new tessel::BatchLoginDialog(failed, &window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (auto* user = dialog->findChild<QLineEdit*>(QStringLiteral("batchUserEdit")))
+        user->setText(userName);
+    connect(dialog, &tessel::BatchLoginDialog::credentials, &window,
+            [this, &window](const QString& newUser, const QString& password) {
+                setLoginStarter(window, newUser, password);
+                window.setRetryHandler([this, &window, newUser] { askLoginRetry(window, newUser); });
+                window.retryFailed();
+            });
+    dialog->open();
 }

@@ -98,8 +98,8 @@ ReplayWindow::ReplayWindow(RequestRunner& runner, std::vector<RunLine> lines, co
 {
     setObjectName(QStringLiteral("ReplayWindow"));
     setWindowTitle(tr("回放"));
-    // Opened from the history, which stays on top of the console: so must this.
-    setWindowFlags(windowFlags() | Qt::Window | Qt::WindowStaysOnTopHint);
+    // Its opener keeps it above the console, which stays on top.
+    setWindowFlags(windowFlags() | Qt::Window);
     resize(1000, 640);
     outcomes.resize(this->lines.size());
 

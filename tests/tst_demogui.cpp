@@ -1,4 +1,7 @@
 // The main window: start-up, table, rows, double-click and meta-object.
+#include "batchwindow/batchlogindialog.h"
+#include "batchwindow/batchwindow.h"
+#include "console/consolehistory.h"
 #include "console/demochildgui.h"
 #include "mainwindow/demogui.h"
 #include "simulator/simulator.h"
@@ -6,10 +9,15 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTextEdit>
+#include <QWindow>
 #include <QtTest>
 
 #include <nlohmann/json.hpp>
@@ -183,6 +191,64 @@ private slots:
         console->findChild<QPushButton*>("pushButton")->click();
         QCOMPARE(sent, 1); // still our sender
         console->close();
+    }
+
+    void windowsOpenAboveTheConsole_data()
+    {
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<bool>("consoleShown"); // else the main window owns it
+        for (const char* opened : {"batch send", "batch log-in dialog", "batch log-in", "replay"})
+            QTest::newRow(opened) << opened << true;
+        QTest::newRow("batch log-in, no console") << "batch log-in" << false;
+    }
+
+    void windowsOpenAboveTheConsole()
+    {
+        QFETCH(QString, opened);
+        QFETCH(bool, consoleShown);
+        DemoGUI window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(window.terminalList().size(), tesselsim::fleet().size());
+        tableOf(window)->selectionModel()->select(tableOf(window)->model()->index(0, 0),
+                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        auto* console = topLevel<DemoChildGUI>();
+        if (consoleShown) {
+            emit tableOf(window)->cellDoubleClicked(0, 0);
+            QVERIFY(QTest::qWaitForWindowActive(console));
+        }
+        QWidget* shown = nullptr;
+        if (opened == "batch send") {
+            console->findChild<QComboBox*>("comboBox_APIName")->setCurrentText("getVolume()");
+            QTest::keyClick(console->findChild<QTextEdit*>("textEdit_2"), Qt::Key_Return,
+                            Qt::ControlModifier | Qt::ShiftModifier);
+            shown = topLevel<tessel::BatchWindow>();
+        } else if (opened == "replay") {
+            emit console->history().replayRequested({});
+            shown = window.replay();
+        } else {
+            QMenu* menu = openTableMenu(window, tableRowPoint(window, 0));
+            menu->hide();
+            menu->actions().constLast()->trigger(); // 批量连接…
+            shown = topLevel<tessel::BatchLoginDialog>();
+            if (opened == "batch log-in") {
+                QVERIFY(shown);
+                shown->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+                shown = topLevel<tessel::BatchWindow>();
+            }
+        }
+        QVERIFY(shown && shown->isVisible());
+        // Owned, so kept above its owner alone; dialog-type, else X11 drops the owner.
+        QCOMPARE(shown->windowType(), Qt::Dialog);
+        QVERIFY(!shown->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(shown->windowHandle()->transientParent(),
+                 consoleShown ? console->windowHandle() : window.windowHandle());
+        if (!qobject_cast<QDialog*>(shown))
+            QVERIFY(shown->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QTRY_VERIFY(shown->isActiveWindow());
+        // A batch window keeps the program going when the main window closes.
+        QCOMPARE(window.testAttribute(Qt::WA_QuitOnClose), opened == "replay" || opened.endsWith("dialog"));
+        closeAllTopLevels();
     }
 
     void metaObjectListsSignalsThenSlotsInOrder()

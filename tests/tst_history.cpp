@@ -5,6 +5,7 @@
 #include "console/consolehistory.h"
 #include "console/consoletools.h"
 #include "console/demochildgui.h"
+#include "console/windowplacement.h"
 #include "history/historyfile.h"
 #include "history/historymodel.h"
 #include "history/historyrecorder.h"
@@ -98,6 +99,9 @@ private slots:
     void detailOfLongTexts();
     void textsSurvive_data();
     void textsSurvive();
+    void placeClearOf_data();
+    void placeClearOf();
+    void loadUncoversTheRequestBox();
 };
 
 void TestHistory::initTestCase()
@@ -554,6 +558,57 @@ void TestHistory::textsSurvive()
     QCOMPARE(results[0].toObject()["reply"].toString(), text);
     QCOMPARE(results[1].toObject()["code"].toInt(), 65535);
     QCOMPARE(QJsonDocument::fromJson(lines[1]).object()["results"].toArray().size(), 0);
+}
+
+void TestHistory::placeClearOf_data()
+{
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QRect>("keepClear");
+    QTest::addColumn<int>("minShown");
+    QTest::addColumn<QPoint>("expected"); // (-1, -1): nowhere
+
+    // On a 1280x800 screen; frames of 500x400.
+    const auto row = [](const char* name, QPoint at, QRect keepClear, int minShown, QPoint expected) {
+        QTest::newRow(name) << QRect(at, QSize(500, 400)) << keepClear << minShown << expected;
+    };
+    row("to the right", {0, 0}, {0, 0, 600, 500}, 0, {600, 0});
+    row("to the left", {700, 100}, {700, 100, 580, 500}, 0, {200, 100});
+    row("below", {0, 0}, {0, 0, 1280, 300}, 0, {0, 300});
+    row("kept on the screen's bottom", {0, 500}, {0, 500, 600, 300}, 0, {600, 400});
+    row("over the bottom edge", {100, 100}, {0, 0, 1280, 600}, 120, {100, 600});
+    row("too little of it left on the screen", {100, 100}, {0, 0, 1280, 700}, 120, {-1, -1});
+}
+
+void TestHistory::placeClearOf()
+{
+    QFETCH(QRect, frame);
+    QFETCH(QRect, keepClear);
+    QFETCH(int, minShown);
+    QFETCH(QPoint, expected);
+    const auto at = tessel::placeClearOf(QRect(0, 0, 1280, 800), frame, keepClear, minShown);
+    QCOMPARE(at.value_or(QPoint(-1, -1)), expected);
+}
+
+void TestHistory::loadUncoversTheRequestBox()
+{
+    DemoChildGUI console;
+    console.show();
+    QApplication::setActiveWindow(&console);
+    QVERIFY(QTest::qWaitForWindowActive(&console));
+    auto* requestBox = console.findChild<QTextEdit*>("textEdit_2");
+    tessel::HistoryRecorder& recorder = console.history().recorder();
+    recorder.recordSend("getVolume()", R"({"sn":"S1"})");
+    console.history().openWindow();
+    tessel::HistoryWindow& window = console.history().window();
+    QTRY_VERIFY(window.isActiveWindow());
+    window.move(console.frameGeometry().topLeft()); // right over the request box
+    QTRY_VERIFY(recorder.isLoaded());
+    window.selectEntry(recorder.list().endIndex() - 1);
+    window.findChild<QPushButton*>("historyLoad")->click();
+
+    QTRY_COMPARE(QApplication::focusWidget(), requestBox);
+    const QRect box(requestBox->mapToGlobal(QPoint(0, 0)), requestBox->size());
+    QVERIFY(window.isVisible() && !window.frameGeometry().intersects(box));
 }
 
 QTEST_MAIN(TestHistory)

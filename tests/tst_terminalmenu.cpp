@@ -1,5 +1,10 @@
 // The popup menu over the terminal table: its entries, which row it acts on
-// and where it opens, from the mouse and from the keyboard.
+// and where it opens, from the mouse and from the keyboard; the batch log-in
+// it starts.
+#include "batchwindow/batchlogindialog.h"
+#include "batchwindow/batchwindow.h"
+#include "console/consolehistory.h"
+#include "console/demochildgui.h"
 #include "mainwindow/demogui.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"
@@ -9,7 +14,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
+#include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -27,9 +36,11 @@ private slots:
     void menuEntries();
     void keyboardMenuActsOnCurrentRow_data();
     void keyboardMenuActsOnCurrentRow();
+    void batchLogInRecordedAndRetried();
 
 private:
     QTableWidget* table() const { return tableOf(*window); }
+    static void confirm(tessel::BatchLoginDialog* dialog, const QString& password);
 
     std::unique_ptr<DemoGUI> window;
 };
@@ -146,6 +157,57 @@ void TestTerminalMenu::keyboardMenuActsOnCurrentRow()
         QCOMPARE(menu->pos(), table()->viewport()->mapToGlobal(cell.center()));
     }
     menu->close();
+}
+
+void TestTerminalMenu::confirm(tessel::BatchLoginDialog* dialog, const QString& password)
+{
+    QVERIFY(dialog && dialog->isVisible());
+    dialog->findChild<QLineEdit*>("batchPasswordEdit")->setText(password);
+    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+}
+
+void TestTerminalMenu::batchLogInRecordedAndRetried()
+{
+    for (int row : {0, 2})
+        table()->selectionModel()->select(table()->model()->index(row, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QMenu* menu = openTableMenu(*window, tableRowPoint(*window, 0));
+    menu->hide();
+    menu->actions().constLast()->trigger();
+    confirm(topLevel<tessel::BatchLoginDialog>(), "wrong-pw");
+    auto* batch = topLevel<tessel::BatchWindow>();
+    QVERIFY(batch);
+    QTRY_COMPARE(batch->engine().failedCount(), 2);
+    // 重试失败项 asks again, for the same user, and sends the new password.
+    batch->findChild<QPushButton*>("retryButton")->click();
+    auto* again = batch->findChild<tessel::BatchLoginDialog*>();
+    QVERIFY(again);
+    QCOMPARE(again->findChild<QLineEdit*>("batchUserEdit")->text(), QStringLiteral("admin"));
+    confirm(again, "123456");
+    QTRY_VERIFY(!batch->engine().running());
+    QCOMPARE(batch->engine().failedCount(), 0);
+    // The window's 终端状态 follows the main table's, also after a new search.
+    const QModelIndex state = batch->model().index(2, tessel::BatchTableModel::TerminalStateColumn);
+    QTRY_COMPARE(state.data().toString(), QStringLiteral("登录成功!!!"));
+    window->findChild<QPushButton*>("pushButton")->click();
+    QTRY_COMPARE(state.data().toString(), QStringLiteral("已被上位机登录"));
+
+    // Two sends and two retries under the window's tag, the password masked.
+    const tessel::HistoryRecorder& recorder = topLevel<DemoChildGUI>()->history().recorder();
+    std::vector<tessel::HistoryEntry> logIns;
+    QTRY_VERIFY([&] {
+        logIns.clear();
+        for (const tessel::HistoryEntry& entry : recorder.list().all())
+            if (entry.batch == batch->engine().tag() && entry.results.size() == 1)
+                logIns.push_back(entry);
+        return logIns.size() == 4;
+    }());
+    for (const tessel::HistoryEntry& entry : logIns) {
+        QCOMPARE(entry.operation, QStringLiteral("login()"));
+        QVERIFY2(entry.request.contains(R"("password":"******")"), qPrintable(entry.request));
+        for (const QString& text : {entry.request, entry.results.at(0).reply})
+            QVERIFY(!text.contains("wrong-pw") && !text.contains("123456"));
+    }
 }
 
 QTEST_MAIN(TestTerminalMenu)
