@@ -164,13 +164,11 @@ void DemoGUI::setLoginStarter(tessel::BatchWindow& window, const QString& userNa
 
 void DemoGUI::askLoginRetry(tessel::BatchWindow& window, const QString& userName)
 {
-    const int failed = window.engine().failedCount();
-    if (failed == 0 || window.engine().running()) {
-        window.retryFailed(); // says why there is nothing to retry
-        return;
-    }
+    // The window has refused a retry with nothing to retry or a run under way.
+    const tessel::BatchEngine& engine = window.engine();
+    const int again = engine.failedCount() + engine.notSentCount();
     // A password that failed is not sent again: the retry asks for it anew.
-    auto* dialog = new tessel::BatchLoginDialog(failed, &window);
+    auto* dialog = new tessel::BatchLoginDialog(again, &window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (auto* user = dialog->findChild<QLineEdit*>(QStringLiteral("batchUserEdit")))
         user->setText(userName);
