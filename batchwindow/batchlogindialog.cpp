@@ -36,4 +36,9 @@ BatchLoginDialog::BatchLoginDialog(int terminals, QWidget* parent) : QDialog(par
     passwordEdit->setFocus();
 }
 
+void BatchLoginDialog::setUserName(const QString& userName)
+{
+    userEdit->setText(userName);
+}
+
 } // namespace tessel

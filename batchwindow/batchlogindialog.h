@@ -16,6 +16,9 @@ class BatchLoginDialog : public QDialog
 public:
     explicit BatchLoginDialog(int terminals, QWidget* parent = nullptr);
 
+    // In place of the default "admin": a retry asks again for the same user.
+    void setUserName(const QString& userName);
+
 signals:
     void credentials(const QString& userName, const QString& password);
 

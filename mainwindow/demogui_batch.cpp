@@ -12,7 +12,6 @@
 
 #include <QEvent>
 #include <QItemSelectionModel>
-#include <QLineEdit>
 #include <QTableWidgetItem>
 
 #include <algorithm>
@@ -170,8 +169,7 @@ void DemoGUI::askLoginRetry(tessel::BatchWindow& window, const QString& userName
     // A password that failed is not sent again: the retry asks for it anew.
     auto* dialog = new tessel::BatchLoginDialog(again, &window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    if (auto* user = dialog->findChild<QLineEdit*>(QStringLiteral("batchUserEdit")))
-        user->setText(userName);
+    dialog->setUserName(userName);
     connect(dialog, &tessel::BatchLoginDialog::credentials, &window,
             [this, &window](const QString& newUser, const QString& password) {
                 setLoginStarter(window, newUser, password);
