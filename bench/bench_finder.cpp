@@ -4,7 +4,7 @@
 // Mean and worst keystroke of each query.
 
 #include "console/operationfinderdialog.h"
-#include "core/operationfinder.h"
+#include "operations/operationfinder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // tessel-run: requests per second beside a bare loop over the simulator, and
 // peak memory for a long run file beside a short one.
-#include "sdk/tesselcoreasync.h"
+#include "tessel/tesselcoreasync.h"
 #include "simulator/simulator.h"
 
 #include <sys/resource.h>

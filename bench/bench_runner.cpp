@@ -5,8 +5,8 @@
 // alternate; best and median of each. No history, so only the path is timed.
 // Usage: bench_runner [REQUESTS]
 
-#include "core/requestrunner.h"
-#include "sdk/tesselcoreasync.h"
+#include "requests/requestrunner.h"
+#include "tessel/tesselcoreasync.h"
 #include "simulator/simulator.h"
 
 #include <QCoreApplication>

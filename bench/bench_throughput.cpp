@@ -9,7 +9,7 @@
 // thread. Best and median of a few rounds. Usage: bench_throughput [REPLIES]
 
 #include "bench/benchgui.h"
-#include "core/records.h"
+#include "requests/records.h"
 #include "mainwindow/demogui.h"
 #include "simulator/simulator.h"
 

@@ -4,7 +4,7 @@
 //   window shown after T ms from process start, peak memory K KiB
 // and quits.
 
-#include "app/processfigures.h"
+#include "processfigures/processfigures.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 # Windows only: replaces the simulated SDK with the vendor's libraries.
 # Not buildable on this project's Linux machines; kept so that the swap is one
-# configure option. The sdk/ headers stay the contract the code compiles against.
+# configure option. The sdk/tessel/ headers stay the contract the code compiles against.
 if(NOT WIN32)
     message(FATAL_ERROR "TESSEL_VENDOR_SDK needs the Windows vendor SDK (tesselcore.dll, tesselcommon.dll)")
 endif()
@@ -20,5 +20,4 @@ set_target_properties(tesselcore_vendor PROPERTIES
 
 # Same target name as the simulator's, so no other CMakeLists changes.
 add_library(tesselcore INTERFACE)
-target_include_directories(tesselcore INTERFACE ${PROJECT_SOURCE_DIR})
-target_link_libraries(tesselcore INTERFACE tesselcore_vendor tesselcommon_vendor nlohmann_json::nlohmann_json)
+target_link_libraries(tesselcore INTERFACE tessel_sdk tesselcore_vendor tesselcommon_vendor nlohmann_json::nlohmann_json)

@@ -4,10 +4,10 @@
 //
 // Input: the text of a fleet file.
 
-#include "core/records.h"
+#include "requests/records.h"
 #include "fuzz/fuzzsupport.h"
 #include "fuzz/jsonvalues.h"
-#include "sdk/tesselcoreasync.h"
+#include "tessel/tesselcoreasync.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"
 

@@ -5,7 +5,7 @@
 //
 // Input: the request text, any bytes (NUL characters included).
 
-#include "core/jsontext.h"
+#include "requests/jsontext.h"
 #include "fuzz/fuzzsupport.h"
 #include "fuzz/jsontokens.h"
 

@@ -5,9 +5,9 @@
 //
 // Input: the start field's text, a line feed, the end field's text.
 
-#include "core/addresscheck.h"
-#include "core/rangecheck.h"
-#include "core/records.h"
+#include "searchcheck/addresscheck.h"
+#include "searchcheck/rangecheck.h"
+#include "requests/records.h"
 #include "fuzz/fuzzsupport.h"
 
 #include <cstddef>

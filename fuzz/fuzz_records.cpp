@@ -4,7 +4,7 @@
 //
 // Input: one byte choosing the record ('0' to '6'), then the JSON text.
 
-#include "core/records.h"
+#include "requests/records.h"
 #include "fuzz/fuzzsupport.h"
 #include "fuzz/jsonvalues.h"
 

@@ -7,8 +7,8 @@
 // Input: the serial number up to the first line feed, then the request (any
 // bytes, NUL characters included).
 
-#include "core/jsontext.h"
-#include "core/requesttarget.h"
+#include "requests/jsontext.h"
+#include "requests/requesttarget.h"
 #include "fuzz/fuzzsupport.h"
 #include "fuzz/jsontokens.h"
 

@@ -8,7 +8,7 @@
 // name that is no operation picks one by its first byte.
 
 #include "fuzz/fuzzsupport.h"
-#include "sdk/tesselcoreasync.h"
+#include "tessel/tesselcoreasync.h"
 #include "simulator/simulator.h"
 
 #include <nlohmann/json.hpp>

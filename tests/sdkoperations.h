@@ -2,7 +2,7 @@
 
 // Every request-taking SDK operation by name, from the one operation list.
 
-#include "sdk/tesselcoreasync.h"
+#include "tessel/tesselcoreasync.h"
 
 #include <map>
 #include <string>

@@ -1,7 +1,7 @@
 // The address check of the search dialogs: which texts are dotted IPv4
 // addresses, and which fault a text that is none is refused with.
-#include "core/addresscheck.h"
-#include "core/rangecheck.h"
+#include "searchcheck/addresscheck.h"
+#include "searchcheck/rangecheck.h"
 
 #include <QtTest>
 

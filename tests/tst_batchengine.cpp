@@ -3,7 +3,7 @@
 #include "batch/batchengine.h"
 #include "batch/batchexport.h"
 #include "batch/batchrequest.h"
-#include "core/requestrunner.h"
+#include "requests/requestrunner.h"
 #include "simulator/simulator.h"
 
 #include <nlohmann/json.hpp>

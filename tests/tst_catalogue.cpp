@@ -1,6 +1,6 @@
 // The catalogue: module labels, list sizes and the order of the ALL list.
 
-#include "core/catalogue.h"
+#include "operations/catalogue.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
 // The request as C# and Java code: string literals and the call itself.
-#include "core/codesnippet.h"
+#include "operations/codesnippet.h"
 #include "export/csharpexportgenerator.h"
 #include "export/javaexportgenerator.h"
 

@@ -3,8 +3,8 @@
 
 #include "console/consoletools.h"
 #include "console/demochildgui.h"
-#include "core/catalogue.h"
-#include "core/samples.h"
+#include "operations/catalogue.h"
+#include "operations/samples.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"
 

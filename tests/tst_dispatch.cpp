@@ -1,6 +1,6 @@
 // The API dispatcher and the response path: which SDK operation each
 // catalogue name starts, and how results reach the console's reply box.
-#include "core/dispatchtable.h"
+#include "requests/dispatchtable.h"
 #include "mainwindow/demogui.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"

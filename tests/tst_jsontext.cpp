@@ -1,5 +1,5 @@
 // The request check (position of the first fault) and the two layouts.
-#include "core/jsontext.h"
+#include "requests/jsontext.h"
 
 #include <QtTest>
 

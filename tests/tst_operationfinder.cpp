@@ -1,6 +1,6 @@
 // Finding an operation by typing: the entries and their ranking.
-#include "core/catalogue.h"
-#include "core/operationfinder.h"
+#include "operations/catalogue.h"
+#include "operations/operationfinder.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // The one request path: which names it refuses, and which request each result
 // answers, however often and however late it comes.
-#include "core/requestrunner.h"
+#include "requests/requestrunner.h"
 #include "simulator/simulator.h"
 
 #include <QSignalSpy>

@@ -1,5 +1,5 @@
 // Pointing console requests at a terminal: only the top-level "sn" text changes.
-#include "core/requesttarget.h"
+#include "requests/requesttarget.h"
 
 #include <QtTest>
 

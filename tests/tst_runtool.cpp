@@ -1,8 +1,8 @@
 // tessel-run as a whole, in process and as the executable: its arguments,
 // exit codes, the JUnit report, --record, damaged run files, pipes and signals.
 #include "history/historyfile.h"
-#include "run/runarguments.h"
-#include "run/runtool.h"
+#include "tessel-run/runarguments.h"
+#include "tessel-run/runtool.h"
 #include "simulator/simulator.h"
 
 #include <nlohmann/json.hpp>

@@ -1,8 +1,8 @@
 // The sample table: counts, the texts quoted exactly, the keys of the
 // structured samples, shared texts and the serials used.
 
-#include "core/catalogue.h"
-#include "core/samples.h"
+#include "operations/catalogue.h"
+#include "operations/samples.h"
 
 #include <QRegularExpression>
 #include <QtTest>

@@ -1,7 +1,7 @@
 // The simulated SDK's own contract: threads, scripts, call log, idle wait,
 // fleet files and the answers of searches and logins.
-#include "sdk/tesselcommon.h"
-#include "sdk/tesselcoreasync.h"
+#include "tessel/tesselcommon.h"
+#include "tessel/tesselcoreasync.h"
 #include "simulator/errors.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"

@@ -1,7 +1,7 @@
 // The simulated SDK answering like terminals: settings that read back, the
 // login requirement, lists that keep what is added, faults that can be
 // injected, and a reset that forgets it all.
-#include "sdk/tesselcoreasync.h"
+#include "tessel/tesselcoreasync.h"
 #include "sdkoperations.h"
 #include "simulator/behaviour.h"
 #include "simulator/errors.h"

@@ -1,6 +1,6 @@
 // The entry: the mode test, export mode without window or SDK, and the
 // built program started the ways a user would.
-#include "app/startup.h"
+#include "tessel-console/startup.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"

@@ -1,0 +1,193 @@
+#include "tessel-run/runarguments.h"
+
+#include "replay/replycompare.h"
+
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
+namespace tessel {
+namespace {
+
+bool number(const QString& option, const QString& text, int low, int high, int& out, QString& error)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < low || value > high) {
+        error = QStringLiteral("%1 takes a whole number from %2 to %3, not \"%4\"")
+                    .arg(option)
+                    .arg(low)
+                    .arg(high)
+                    .arg(text);
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+const char* const knownOptions[] = {"--sn",          "--login", "--ignore", "--timeout", "--grace",
+                                    "--concurrency", "--junit", "--record", "--help"};
+
+// Edits between two names, dashes not counted: "-sn" is "--sn" mistyped.
+int distance(QString a, QString b)
+{
+    while (a.startsWith(QLatin1Char('-')))
+        a.remove(0, 1);
+    while (b.startsWith(QLatin1Char('-')))
+        b.remove(0, 1);
+    std::vector<int> row(std::size_t(b.size()) + 1);
+    for (int j = 0; j <= b.size(); ++j)
+        row[std::size_t(j)] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int above = row[std::size_t(j)];
+            row[std::size_t(j)] =
+                std::min({above + 1, row[std::size_t(j) - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row.back();
+}
+
+QString unknownOption(const QString& option)
+{
+    QString nearest;
+    int best = 3; // further than this is no likely slip
+    for (const char* known : knownOptions) {
+        const int d = distance(option, QLatin1String(known));
+        if (d < best) {
+            best = d;
+            nearest = QLatin1String(known);
+        }
+    }
+    QString text = QStringLiteral("unknown option %1").arg(option);
+    if (!nearest.isEmpty())
+        text += QStringLiteral("; did you mean %1?").arg(nearest);
+    return text;
+}
+
+} // namespace
+
+QString runUsage()
+{
+    return QStringLiteral(
+        "usage: tessel-run RUNFILE [--sn SERIAL] [--login USER:PASSWORD] [--ignore NAME[,NAME...]]\n"
+        "                  [--timeout MS] [--grace MS] [--concurrency N] [--junit FILE] [--record FILE]\n"
+        "Replays the requests of a run file and compares the results with the recorded ones.\n"
+        "  --sn SERIAL        set each request's top-level text \"sn\" to SERIAL\n"
+        "  --login USER:PW    log in to the target terminals first; without \":PW\" the password\n"
+        "                     comes from the environment variable TESSEL_RUN_PASSWORD\n"
+        "  --ignore NAMES     reply members left out of the comparison: a bare name at any depth,\n"
+        "                     a dotted path exactly (repeatable)\n"
+        "  --timeout MS       give up on a request after MS milliseconds (default 10000)\n"
+        "  --grace MS         wait MS milliseconds for further results (default 500)\n"
+        "  --concurrency N    requests waiting for results at once (default 1)\n"
+        "  --junit FILE       write a JUnit XML report\n"
+        "  --record FILE      write a new run file with the new results\n"
+        "  --                 ends the options: a run file whose name starts with \"-\" follows\n"
+        "Exit status: 0 every request the same, 1 any differs or times out, 2 bad arguments or run file.\n");
+}
+
+std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
+                                              const QByteArray& passwordVariable, QString& error)
+{
+    RunArguments parsed;
+    QStringList files;
+    QString loginText;
+    bool optionsEnded = false;
+    for (int i = 0; i < arguments.size(); ++i) {
+        QString option = arguments[i];
+        if (optionsEnded || option == QLatin1String("-") || !option.startsWith(QLatin1Char('-'))) {
+            files << option;
+            continue;
+        }
+        if (option == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        QString value;
+        const int equals = option.indexOf(QLatin1Char('='));
+        if (equals > 0)
+            option.truncate(equals);
+        if (option == QLatin1String("-h") || option == QLatin1String("--help")) {
+            parsed.help = true;
+            return parsed;
+        }
+        // Named before its value is looked for: a slip at the end of the
+        // line is no missing value.
+        if (!option.startsWith(QLatin1String("--")) ||
+            std::none_of(std::begin(knownOptions), std::end(knownOptions),
+                         [&](const char* known) { return option == QLatin1String(known); })) {
+            error = unknownOption(option);
+            return std::nullopt;
+        }
+        if (equals > 0) {
+            value = arguments[i].mid(equals + 1);
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
+        } else {
+            error = QStringLiteral("%1 needs a value").arg(option);
+            return std::nullopt;
+        }
+        bool ok = true;
+        if (option == QLatin1String("--sn")) {
+            parsed.serial = value.toUtf8();
+            ok = !value.isEmpty();
+            if (!ok)
+                error = QStringLiteral("--sn needs a serial number");
+        } else if (option == QLatin1String("--login")) {
+            loginText = value;
+            parsed.login = true;
+        } else if (option == QLatin1String("--ignore")) {
+            for (std::string& entry : splitIgnoreList(value.toStdString()))
+                parsed.ignore.push_back(std::move(entry));
+        } else if (option == QLatin1String("--timeout")) {
+            ok = number(option, value, 1, 3600000, parsed.timeoutMs, error);
+        } else if (option == QLatin1String("--grace")) {
+            ok = number(option, value, 0, 600000, parsed.graceMs, error);
+        } else if (option == QLatin1String("--concurrency")) {
+            ok = number(option, value, 1, 1000, parsed.concurrency, error);
+        } else if (option == QLatin1String("--junit")) {
+            parsed.junitFile = value;
+        } else if (option == QLatin1String("--record")) {
+            parsed.recordFile = value;
+        } else {
+            error = unknownOption(option);
+            return std::nullopt;
+        }
+        if (!ok)
+            return std::nullopt;
+        if ((option == QLatin1String("--junit") || option == QLatin1String("--record")) && value.isEmpty()) {
+            error = QStringLiteral("%1 needs a file name").arg(option);
+            return std::nullopt;
+        }
+    }
+    if (files.size() != 1) {
+        error = files.isEmpty() ? QStringLiteral("no run file given")
+                                : QStringLiteral("one run file only, not %1").arg(files.size());
+        return std::nullopt;
+    }
+    parsed.runFile = files.front();
+    if (parsed.login) {
+        const int colon = loginText.indexOf(QLatin1Char(':'));
+        parsed.user = (colon < 0 ? loginText : loginText.left(colon)).toUtf8();
+        if (colon >= 0)
+            parsed.password = loginText.mid(colon + 1).toUtf8();
+        else if (!passwordVariable.isNull())
+            parsed.password = passwordVariable;
+        else {
+            error = QStringLiteral("--login %1: no password, neither after \":\" nor in TESSEL_RUN_PASSWORD")
+                        .arg(loginText);
+            return std::nullopt;
+        }
+        if (parsed.user.isEmpty()) {
+            error = QStringLiteral("--login needs a user name");
+            return std::nullopt;
+        }
+    }
+    return parsed;
+}
+
+} // namespace tessel

@@ -1,0 +1,262 @@
+// The popup menu over the terminal table and the terminal actions.
+#include "mainwindow/demogui.h"
+
+#include "requests/records.h"
+#include "mainwindow/logindialog.h"
+#include "mainwindow/messagebox.h"
+#include "mainwindow/terminalmenu.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QDebug>
+#include <QMenu>
+#include <QTableWidgetItem>
+
+#include <utility>
+
+void DemoGUI::contextMenuEvent(QContextMenuEvent* event)
+{
+    QTableWidget* table = ui.tableWidget;
+    QWidget* viewport = table->viewport();
+    QPoint popupAt = QCursor::pos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // From the keyboard the menu is for the row the table has current,
+        // and opens on it; the pointer may be anywhere.
+        const QModelIndex current = table->currentIndex();
+        currentRow = current.isValid() ? current.row() : -1;
+        if (current.isValid()) {
+            table->scrollTo(current);
+            popupAt = viewport->mapToGlobal(table->visualRect(current).center());
+        } else {
+            popupAt = event->globalPos();
+        }
+    } else {
+        // The event's position is in this window's coordinates; rows are found
+        // in the table's viewport, and outside it no row is under the pointer.
+        const QPoint point = viewport->mapFrom(this, event->pos());
+        const QModelIndex index = viewport->rect().contains(point) ? table->indexAt(point) : QModelIndex();
+        currentRow = index.isValid() ? index.row() : -1;
+    }
+
+    // Only the latest menu is kept, so right-clicks do not pile up menus.
+    if (contextMenu) {
+        for (QAction* action : contextMenu->actions())
+            action->deleteLater();
+        contextMenu->deleteLater();
+    }
+
+    using Slot = void (DemoGUI::*)();
+    struct Entry
+    {
+        QString text;
+        Slot slot;
+        bool available; // shown greyed out when the terminals offer no way to do it
+    };
+    const Entry entries[] = {
+        {tr("连接"), &DemoGUI::slotsConnect, true},
+        {tr("连接system"), &DemoGUI::slotsConnectSys, true},
+        {tr("退出"), &DemoGUI::slotsQuit, true},
+        {tr("重命名"), &DemoGUI::slotsRename, false},
+        {tr("修改密码"), &DemoGUI::slotsRepassword, true},
+        {tr("忘记密码"), &DemoGUI::slotsForgetPassword, false},
+        {tr("下载运行日志"), &DemoGUI::slotsDownload, false},
+    };
+    auto* menu = new QMenu(table);
+    for (const Entry& entry : entries) {
+        auto* action = new QAction(entry.text, table);
+        action->setEnabled(entry.available);
+        connect(action, &QAction::triggered, this, entry.slot);
+        menu->addAction(action);
+    }
+    const std::size_t row = static_cast<std::size_t>(currentRow);
+    tessel::appendCopyEntries(menu, table,
+                              currentRow >= 0 && row < terminals.size() ? &terminals[row] : nullptr);
+    auto* batchLogin = new QAction(tr("批量连接…"), table);
+    batchLogin->setEnabled(!selectedTerminalRows().empty());
+    connect(batchLogin, &QAction::triggered, this, &DemoGUI::slotsBatchConnect);
+    menu->addAction(batchLogin);
+    contextMenu = menu;
+    menu->popup(popupAt);
+}
+
+std::optional<std::string> DemoGUI::addressedSerial() const
+{
+    if (currentRow < 0 || static_cast<std::size_t>(currentRow) >= terminals.size())
+        return std::nullopt;
+    return terminals[static_cast<std::size_t>(currentRow)].sn;
+}
+
+std::optional<std::string> DemoGUI::requireAddressedSerial()
+{
+    std::optional<std::string> sn = addressedSerial();
+    if (!sn)
+        tessel::showNotice(tr("提示"), tr("请先选择终端"));
+    return sn;
+}
+
+void DemoGUI::slotsConnect()
+{
+    login(0);
+}
+
+void DemoGUI::slotsConnectSys()
+{
+    login(1);
+}
+
+void DemoGUI::login(std::int32_t kind)
+{
+    // The terminal is fixed now, so nothing that happens before the user
+    // confirms can send the credentials elsewhere.
+    const std::optional<std::string> sn = requireAddressedSerial();
+    if (!sn)
+        return;
+    auto dialog = std::make_unique<LoginDialog>();
+    // Queued: the request is built after the dialog's button handler returned.
+    connect(
+        dialog.get(), &LoginDialog::signalsUserInfo, this,
+        [this, kind, serial = *sn](const QString& userName, const QString& password) {
+            sendLogin(kind, serial, userName, password);
+        },
+        Qt::QueuedConnection);
+    dialog->exec(); // cancelling emits nothing, so the result tells nothing
+}
+
+std::string DemoGUI::loginRequestText(std::int32_t kind, const std::string& sn, const QString& userName,
+                                      const QString& password)
+{
+    tsc::LoginData data;
+    data.sn = sn;
+    data.username = userName.toUtf8().toStdString();
+    data.password = password.toUtf8().toStdString();
+    data.loginType = kind;
+    data.reserved = 0;
+    return recordToJson(data);
+}
+
+void DemoGUI::sendLogin(std::int32_t kind, const std::string& sn, const QString& userName,
+                        const QString& password)
+{
+    const std::string request = loginRequestText(kind, sn, userName, password);
+    TesselCoreAsync::tsLoginAsync(request.c_str(), loginCallback(sn));
+}
+
+ResultCallback DemoGUI::loginCallback(const std::string& sn) const
+{
+    // The serial is queued right before the signal, so slotLogin finds the
+    // serial of its reply at the front of loginSerials.
+    return tessel::postedCallback(lifeline, [sn](DemoGUI& window, int code, const std::string& reply) {
+        window.loginSerials.push_back(sn);
+        emit window.signalLogin(code, QString::fromStdString(reply));
+    });
+}
+
+void DemoGUI::slotLogin(int code, QString reply)
+{
+    std::string sn = tessel::takePending(loginSerials);
+    if (code != 0) {
+        tessel::showAbout(tr("提示"), tr("登录失败 %1 %1").arg(code) + reply);
+        return;
+    }
+    tsc::LoginReplyData data;
+    recordFromJson(reply.toStdString(), data);
+    if (!data.logined) {
+        tessel::showAbout(tr("提示"), tr("请求成功，但登录失败"));
+        return;
+    }
+    if (sn.empty())
+        sn = data.sn;
+    markState(sn, tr("登录成功!!!"));
+}
+
+void DemoGUI::markState(const std::string& sn, const QString& text)
+{
+    if (sn.empty())
+        return;
+    // Mark the terminal where it is listed now; a new search may have moved it
+    // or dropped it since the request left.
+    QTableWidget* table = ui.tableWidget;
+    for (std::size_t row = 0; row < terminals.size() && row < static_cast<std::size_t>(table->rowCount());
+         ++row)
+        if (terminals[row].sn == sn)
+            table->setItem(static_cast<int>(row), 1, new QTableWidgetItem(text));
+}
+
+void DemoGUI::slotsQuit()
+{
+    const std::optional<std::string> sn = requireAddressedSerial();
+    if (!sn)
+        return;
+    tsc::DissConnectData data;
+    data.sn = *sn;
+    data.type = 1;
+    const std::string request = recordToJson(data);
+    TesselCoreAsync::tsLogoutAsync(
+        request.c_str(),
+        // As for logins: slotDissconnect finds the serial of its reply first.
+        tessel::postedCallback(lifeline, [sn = *sn](DemoGUI& window, int code, const std::string& reply) {
+            window.logoutSerials.push_back(sn);
+            emit window.signalDissconnect(code, reply);
+        }));
+}
+
+void DemoGUI::slotDissconnect(int code, std::string reply)
+{
+    const std::string sn = tessel::takePending(logoutSerials);
+    if (code != 0) {
+        tessel::showAbout(tr("提示"),
+                          tr("退出失败 %1 %2").arg(QString::number(code), QString::fromStdString(reply)));
+        return;
+    }
+    markState(sn, tr("未登录"));
+    tessel::showAbout(tr("提示"), tr("已退出"));
+}
+
+void DemoGUI::slotsRepassword()
+{
+    // The terminal is taken now: the widget is not modal, and a later
+    // right-click or search must not redirect the change.
+    const std::optional<std::string> sn = requireAddressedSerial();
+    if (!sn)
+        return;
+    changePasswordWidget.openFor(QString::fromStdString(*sn));
+    changePasswordWidget.setSureCallback(
+        [this, serial = *sn](const QByteArray& oldPassword, const QByteArray& newPassword) {
+            sendPasswordChange(serial, oldPassword, newPassword);
+        });
+}
+
+void DemoGUI::sendPasswordChange(const std::string& sn, const QByteArray& oldPassword,
+                                 const QByteArray& newPassword)
+{
+    tsc::ChangePasswordWithSN data;
+    data.sn = sn;
+    data.username = "admin";
+    data.oldPassword = oldPassword.toStdString();
+    data.newPassword = newPassword.toStdString();
+    const std::string request = recordToJson(data);
+    auto show = tessel::postedCallback(lifeline, [](DemoGUI& window, int code, const std::string& reply) {
+        window.showPasswordChange(code, QString::fromStdString(reply));
+    });
+    // The debug line is written whether or not the window is still there.
+    TesselCoreAsync::tsChangePassWordAsync(request.c_str(), [show](unsigned short code, const char* reply) {
+        qDebug() << "********************" << code << (reply ? reply : "");
+        show(code, reply);
+    });
+}
+
+void DemoGUI::showPasswordChange(int code, const QString& reply)
+{
+    if (code != 0) {
+        // The window stays open with what was typed, for another try.
+        tessel::showAbout(tr("提示"), tr("修改密码失败 %1 %2").arg(QString::number(code), reply));
+        return;
+    }
+    changePasswordWidget.close();
+    tessel::showAbout(tr("提示"), tr("修改密码成功"));
+}
+
+void DemoGUI::slotsRename() {}
+void DemoGUI::slotsForgetPassword() {}
+void DemoGUI::slotsDownload() {}
