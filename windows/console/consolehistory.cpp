@@ -19,8 +19,10 @@
 
 namespace tessel {
 
-ConsoleHistory::ConsoleHistory(QWidget& console, QComboBox& modules, QComboBox& names, QTextEdit& request)
-    : QObject(&console), console(console), modules(modules), names(names), request(request)
+ConsoleHistory::ConsoleHistory(QWidget& console, HistoryRecorder& recorder, QComboBox& modules,
+                               QComboBox& names, QTextEdit& request)
+    : QObject(&console), console(console), modules(modules), names(names), request(request),
+      historyRecorder(recorder)
 {
     auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), &console);
     connect(shortcut, &QShortcut::activated, this, &ConsoleHistory::openWindow);

@@ -27,7 +27,9 @@ class ConsoleHistory : public QObject
     Q_OBJECT
 
 public:
-    ConsoleHistory(QWidget& console, QComboBox& modules, QComboBox& names, QTextEdit& request);
+    // `recorder` is borrowed: it outlives the console.
+    ConsoleHistory(QWidget& console, HistoryRecorder& recorder, QComboBox& modules, QComboBox& names,
+                   QTextEdit& request);
     ~ConsoleHistory() override;
 
     HistoryRecorder& recorder() { return historyRecorder; }
@@ -56,8 +58,8 @@ private:
     QComboBox& modules;
     QComboBox& names;
     QTextEdit& request;
-    HistoryRecorder historyRecorder;
-    std::unique_ptr<HistoryWindow> historyWindow; // goes before the recorder it shows
+    HistoryRecorder& historyRecorder;
+    std::unique_ptr<HistoryWindow> historyWindow; // shows the recorder, which outlives it
     std::optional<QPoint> steppedAsideFrom;       // where it was before "载入" moved it
 };
 

@@ -4,6 +4,7 @@
 #include "console/consoletools.h"
 #include "console/longlinefolder.h"
 #include "console/replywait.h"
+#include "history/historyrecorder.h"
 #include "operations/catalogue.h"
 #include "requests/requestrunner.h"
 #include "requests/requesttarget.h"
@@ -28,7 +29,19 @@ using tessel::apiModules;
 using tessel::apiNames;
 using tessel::sampleRequest;
 
-DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
+DemoChildGUI::DemoChildGUI(QWidget* parent)
+    : DemoChildGUI(std::make_unique<tessel::HistoryRecorder>(), nullptr, parent)
+{
+}
+
+DemoChildGUI::DemoChildGUI(tessel::HistoryRecorder& history, QWidget* parent)
+    : DemoChildGUI(nullptr, &history, parent)
+{
+}
+
+DemoChildGUI::DemoChildGUI(std::unique_ptr<tessel::HistoryRecorder> own, tessel::HistoryRecorder* history,
+                           QWidget* parent)
+    : QWidget(parent), ownHistory(std::move(own))
 {
     ui.setupUi(this);
     setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
@@ -66,7 +79,8 @@ DemoChildGUI::DemoChildGUI(QWidget* parent) : QWidget(parent)
 
     tools = new tessel::ConsoleTools(this);
     consoleHistory =
-        new tessel::ConsoleHistory(*this, *ui.comboBox_APIModule, *ui.comboBox_APIName, *ui.textEdit_2);
+        new tessel::ConsoleHistory(*this, history ? *history : *ownHistory, *ui.comboBox_APIModule,
+                                   *ui.comboBox_APIName, *ui.textEdit_2);
     // Before the history's entry, which stays last.
     tools->addRequestMenuSection([this](QMenu& menu) {
         QAction* batch = menu.addAction(tr("批量发送…"), this, &DemoChildGUI::openBatch);
@@ -91,7 +105,11 @@ void DemoChildGUI::openBatch()
                     tessel::unfoldedText(*ui.textEdit_2->document()).toUtf8());
 }
 
-DemoChildGUI::~DemoChildGUI() = default;
+DemoChildGUI::~DemoChildGUI()
+{
+    // The history's window shows the recorder, which may be our own.
+    delete consoleHistory;
+}
 
 void DemoChildGUI::setRequestSender(RequestSender sender)
 {

@@ -9,12 +9,14 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QStyledItemDelegate;
 namespace tessel {
 class ConsoleHistory;
 class ConsoleTools;
+class HistoryRecorder;
 class ReplyWait;
 } // namespace tessel
 
@@ -28,7 +30,10 @@ public:
     // Takes (operation name, request text), both UTF-8.
     using RequestSender = std::function<void(const QByteArray& apiName, const QByteArray& requestText)>;
 
+    // A console on its own keeps a history of its own.
     explicit DemoChildGUI(QWidget* parent = nullptr);
+    // Records into `history`, which outlives the console.
+    explicit DemoChildGUI(tessel::HistoryRecorder& history, QWidget* parent = nullptr);
     ~DemoChildGUI() override;
 
     // Replaces (and releases) the sender installed before, if any.
@@ -68,10 +73,13 @@ private slots:
     void slotsSetRequestData(QString name);
 
 private:
+    DemoChildGUI(std::unique_ptr<tessel::HistoryRecorder> own, tessel::HistoryRecorder* history,
+                 QWidget* parent);
     void fillModules();
     void fillApiNames(int moduleIndex);
     void showOrigin();
 
+    std::unique_ptr<tessel::HistoryRecorder> ownHistory; // only when none is handed in
     Ui::DemoChildGUIClass ui;
     RequestSender requestSender;
     BatchOpener batchOpener;
