@@ -29,7 +29,7 @@ bool environmentSet(const char* name)
 
 // The main window's terminal table, for the runs that watch it: the one
 // place that reaches into the window, by the table's name.
-QTableWidget& terminalTable(DemoGUI& window)
+const QTableWidget& terminalTable(DemoGUI& window)
 {
     return *window.findChild<QTableWidget*>(QStringLiteral("tableWidget"));
 }
