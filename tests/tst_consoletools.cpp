@@ -2,6 +2,7 @@
 #include "console/consoletools.h"
 #include "console/demochildgui.h"
 #include "console/operationfinderdialog.h"
+#include "operations/operationfinder.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"
 
@@ -53,6 +54,7 @@ private slots:
     void faultTipAtOnce();
     void replyEntries_data();
     void replyEntries();
+    void widgetsHandedIn();
 
 private:
     QTextEdit* request() const { return console->findChild<QTextEdit*>("textEdit_2"); }
@@ -400,6 +402,30 @@ void TestConsoleTools::replyEntries()
     this->reply()->clear(); // as choosing another operation does
     toggle();
     QVERIFY(this->reply()->toPlainText().isEmpty());
+}
+
+// The tools go by the widgets and the sample loader they are given.
+void TestConsoleTools::widgetsHandedIn()
+{
+    QWidget owner;
+    QComboBox modules(&owner), names(&owner);
+    QTextEdit request(&owner), reply(&owner);
+    QPushButton send(&owner);
+    int reloads = 0;
+    tessel::ConsoleTools tools(owner, {modules, names, request, reply, send, [&reloads] {
+                                           ++reloads;
+                                       }});
+    // Choosing the operation on show, in boxes of no name, loads its sample again.
+    const tessel::FinderEntry& first = tessel::finderEntries().front();
+    for (int i = 0; i <= std::max(first.moduleIndex, first.nameIndex); ++i) {
+        modules.addItem("x");
+        names.addItem("x");
+    }
+    modules.setCurrentIndex(first.moduleIndex);
+    names.setCurrentIndex(first.nameIndex);
+    tools.openFinder();
+    emit owner.findChild<tessel::OperationFinderDialog*>()->chosen(0);
+    QCOMPARE(reloads, 1);
 }
 
 QTEST_MAIN(TestConsoleTools)

@@ -1,12 +1,12 @@
 #include "tessel-console/exitafterrows.h"
 
 #include "processfigures/processfigures.h"
-#include "mainwindow/demogui.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QEvent>
 #include <QTableWidget>
+#include <QWidget>
 #include <QWindow>
 
 #include <cstdio>
@@ -17,15 +17,15 @@ namespace {
 constexpr int deadlineMs = 60000;
 } // namespace
 
-ExitAfterRows::ExitAfterRows(DemoGUI& window, int rows)
-    : window(window), table(window.findChild<QTableWidget*>("tableWidget")), rows(rows)
+ExitAfterRows::ExitAfterRows(QWidget& window, const QTableWidget& table, int rows)
+    : window(window), table(table), rows(rows)
 {
     deadline.setSingleShot(true);
     deadline.setInterval(deadlineMs);
     connect(&deadline, &QTimer::timeout, this, &ExitAfterRows::giveUp);
     // Checked on the spot, not through a queued call: the replies still queued
     // would otherwise be counted into the time.
-    connect(table->model(), &QAbstractItemModel::dataChanged, this, &ExitAfterRows::check);
+    connect(table.model(), &QAbstractItemModel::dataChanged, this, &ExitAfterRows::check);
     if (QWindow* handle = window.windowHandle())
         handle->installEventFilter(this);
     deadline.start();
@@ -55,7 +55,7 @@ void ExitAfterRows::check()
         return;
     // Rows fill in order and the last column is set last, so row rows-1
     // having that cell means the rows asked for are all in.
-    const bool rowsIn = table->rowCount() >= rows && table->item(rows - 1, table->columnCount() - 1);
+    const bool rowsIn = table.rowCount() >= rows && table.item(rows - 1, table.columnCount() - 1);
     const QWindow* handle = window.windowHandle();
     if (!rowsIn || !handle || !handle->isExposed())
         return;
@@ -75,7 +75,7 @@ void ExitAfterRows::giveUp()
         return;
     finished = true;
     int complete = 0;
-    while (complete < table->rowCount() && table->item(complete, table->columnCount() - 1))
+    while (complete < table.rowCount() && table.item(complete, table.columnCount() - 1))
         ++complete;
     std::fprintf(stderr, "tessel-console: only %d of %d rows in the table after %d s; quitting\n", complete,
                  rows, deadlineMs / 1000);

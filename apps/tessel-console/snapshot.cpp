@@ -1,12 +1,11 @@
 #include "tessel-console/snapshot.h"
 
-#include "mainwindow/demogui.h"
-
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QTableWidget>
+#include <QWidget>
 
 #include <cstdio>
 
@@ -17,7 +16,8 @@ constexpr int quietMs = 600;
 constexpr int deadlineMs = 20000;
 } // namespace
 
-SnapshotRun::SnapshotRun(DemoGUI& window, QString folder) : window(window), folder(std::move(folder))
+SnapshotRun::SnapshotRun(QWidget& window, const QTableWidget& table, QString folder)
+    : window(window), table(table), folder(std::move(folder))
 {
     quiet.setSingleShot(true);
     quiet.setInterval(quietMs);
@@ -25,8 +25,7 @@ SnapshotRun::SnapshotRun(DemoGUI& window, QString folder) : window(window), fold
     deadline.setInterval(deadlineMs);
     connect(&quiet, &QTimer::timeout, this, &SnapshotRun::finish);
     connect(&deadline, &QTimer::timeout, this, &SnapshotRun::finish);
-    auto* table = window.findChild<QTableWidget*>("tableWidget");
-    connect(table->model(), &QAbstractItemModel::dataChanged, &quiet, qOverload<>(&QTimer::start));
+    connect(table.model(), &QAbstractItemModel::dataChanged, &quiet, qOverload<>(&QTimer::start));
     quiet.start();
     deadline.start();
 }
@@ -46,13 +45,12 @@ void SnapshotRun::finish()
             status = 1;
         }
     }
-    const auto* table = window.findChild<QTableWidget*>("tableWidget");
-    for (int row = 0; row < table->rowCount(); ++row) {
-        if (!table->item(row, 0))
+    for (int row = 0; row < table.rowCount(); ++row) {
+        if (!table.item(row, 0))
             break;
         QStringList cells;
-        for (int column = 0; column < table->columnCount(); ++column)
-            cells << (table->item(row, column) ? table->item(row, column)->text() : QString());
+        for (int column = 0; column < table.columnCount(); ++column)
+            cells << (table.item(row, column) ? table.item(row, column)->text() : QString());
         std::printf("%s\n", cells.join(QStringLiteral(" | ")).toUtf8().constData());
     }
     std::fflush(stdout);

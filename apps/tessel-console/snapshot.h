@@ -4,24 +4,27 @@
 #include <QString>
 #include <QTimer>
 
-class DemoGUI;
+class QTableWidget;
+class QWidget;
 
 namespace tessel {
 
 // The headless run: once the first search has settled (no new row for a
 // short quiet period), writes main.png of the main window into the folder,
-// prints the table rows on stdout and quits with 0.
+// prints the rows of its terminal table on stdout and quits with 0.
 class SnapshotRun : public QObject
 {
     Q_OBJECT
 
 public:
-    SnapshotRun(DemoGUI& window, QString folder);
+    // `table` is the window's terminal table; both outlive the run.
+    SnapshotRun(QWidget& window, const QTableWidget& table, QString folder);
 
 private:
     void finish();
 
-    DemoGUI& window;
+    QWidget& window;
+    const QTableWidget& table;
     QString folder;
     QTimer quiet;
     QTimer deadline;

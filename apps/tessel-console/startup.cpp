@@ -1,13 +1,14 @@
 #include "tessel-console/startup.h"
 
-#include "tessel-console/exitafterrows.h"
-#include "tessel-console/snapshot.h"
 #include "export/exportdriver.h"
 #include "mainwindow/demogui.h"
+#include "tessel-console/exitafterrows.h"
+#include "tessel-console/snapshot.h"
 
 #include <QApplication>
 #include <QByteArray>
 #include <QLibraryInfo>
+#include <QTableWidget>
 #include <QTranslator>
 #include <QtGlobal>
 
@@ -24,6 +25,13 @@ bool environmentSet(const char* name)
 {
     const char* value = std::getenv(name);
     return value && *value;
+}
+
+// The main window's terminal table, for the runs that watch it: the one
+// place that reaches into the window, by the table's name.
+const QTableWidget& terminalTable(DemoGUI& window)
+{
+    return *window.findChild<QTableWidget*>(QStringLiteral("tableWidget"));
 }
 
 int runGui(QApplication& app)
@@ -46,10 +54,11 @@ int runGui(QApplication& app)
     const QByteArray snapshotDir = qgetenv("TESSEL_SNAPSHOT");
     std::unique_ptr<SnapshotRun> snapshot;
     if (!snapshotDir.isEmpty())
-        snapshot = std::make_unique<SnapshotRun>(window, QString::fromLocal8Bit(snapshotDir));
+        snapshot =
+            std::make_unique<SnapshotRun>(window, terminalTable(window), QString::fromLocal8Bit(snapshotDir));
     std::unique_ptr<ExitAfterRows> timedRun;
     if (exitRows)
-        timedRun = std::make_unique<ExitAfterRows>(window, *exitRows);
+        timedRun = std::make_unique<ExitAfterRows>(window, terminalTable(window), *exitRows);
     return app.exec();
 }
 

@@ -2,10 +2,10 @@
 
 #include "console/longlinefolder.h"
 #include "console/operationfinderdialog.h"
-#include "operations/codesnippet.h"
-#include "requests/jsontext.h"
-#include "operations/operationfinder.h"
 #include "historywindow/longlinewrap.h"
+#include "operations/codesnippet.h"
+#include "operations/operationfinder.h"
+#include "requests/jsontext.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +18,8 @@
 #include <QShortcut>
 #include <QTextEdit>
 #include <QToolTip>
+
+#include <utility>
 
 namespace tessel {
 
@@ -32,11 +34,9 @@ template <typename Receiver> void addShortcut(QWidget* owner, const QKeySequence
 
 } // namespace
 
-ConsoleTools::ConsoleTools(QWidget* console)
-    : QObject(console), console(console), modules(console->findChild<QComboBox*>("comboBox_APIModule")),
-      names(console->findChild<QComboBox*>("comboBox_APIName")),
-      request(console->findChild<QTextEdit*>("textEdit_2")),
-      reply(console->findChild<QTextEdit*>("textEdit")), send(console->findChild<QPushButton*>("pushButton"))
+ConsoleTools::ConsoleTools(QWidget& owner, Parts parts)
+    : QObject(&owner), console(&owner), modules(&parts.modules), names(&parts.names), request(&parts.request),
+      reply(&parts.reply), send(&parts.send), reloadSample(std::move(parts.reloadSample))
 {
     setObjectName(QStringLiteral("consoleTools"));
     console->installEventFilter(this);
@@ -114,8 +114,8 @@ void ConsoleTools::choose(int entryIndex)
     names->setCurrentIndex(entry.nameIndex);
     // Choosing the current operation changes no box, yet the engineer asked
     // for it: its sample loads again, as if it had been picked anew.
-    if (alreadyCurrent)
-        QMetaObject::invokeMethod(console, "slotsSetRequestData", Q_ARG(QString, names->currentText()));
+    if (alreadyCurrent && reloadSample)
+        reloadSample();
     // The finder was a window of its own: the console takes the keys back,
     // so Ctrl+Enter sends straight away.
     console->activateWindow();

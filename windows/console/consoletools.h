@@ -2,8 +2,8 @@
 
 // What the console offers beyond its form: keyboard shortcuts, the finder,
 // the check of the request while it is typed, and the context menus of the
-// request and reply boxes. Works on the console's widgets by object name and
-// adds no slot or member function to the console itself.
+// request and reply boxes. Works on the widgets the console hands in and adds
+// no slot or member function to the console itself.
 
 #include <QObject>
 #include <QPointer>
@@ -32,7 +32,20 @@ public:
     // Delay between the last keystroke and the check of the request.
     static constexpr int checkDelayMs = 300;
 
-    explicit ConsoleTools(QWidget* console);
+    // The console's parts the tools work on; all of them children of the console.
+    struct Parts
+    {
+        QComboBox& modules;
+        QComboBox& names;
+        QTextEdit& request;
+        QTextEdit& reply;
+        QPushButton& send;
+        // Loads the current operation's sample again, as picking it anew would.
+        std::function<void()> reloadSample;
+    };
+
+    // Becomes a child of `console`.
+    ConsoleTools(QWidget& console, Parts parts);
 
     // Called by the console after it has shown a result, so that the reply can
     // be shown indented when the engineer asked for it.
@@ -74,6 +87,7 @@ private:
     QTextEdit* request;
     QTextEdit* reply;
     QPushButton* send;
+    std::function<void()> reloadSample;
     QTimer checkTimer;
     QPointer<OperationFinderDialog> finder;
     // A refused layout's fault, shown at once beside the request box. Qt's own

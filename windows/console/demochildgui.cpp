@@ -6,9 +6,9 @@
 #include "console/replywait.h"
 #include "history/historyrecorder.h"
 #include "operations/catalogue.h"
+#include "operations/samples.h"
 #include "requests/requestrunner.h"
 #include "requests/requesttarget.h"
-#include "operations/samples.h"
 
 #include <QAction>
 #include <QKeySequence>
@@ -77,10 +77,13 @@ DemoChildGUI::DemoChildGUI(std::unique_ptr<tessel::HistoryRecorder> own, tessel:
     // slotsChangeAPI and loads the first name's sample.
     fillModules();
 
-    tools = new tessel::ConsoleTools(this);
-    consoleHistory =
-        new tessel::ConsoleHistory(*this, history ? *history : *ownHistory, *ui.comboBox_APIModule,
-                                   *ui.comboBox_APIName, *ui.textEdit_2);
+    const auto reloadSample = [this] {
+        slotsSetRequestData(ui.comboBox_APIName->currentText());
+    };
+    tools = new tessel::ConsoleTools(*this, {*ui.comboBox_APIModule, *ui.comboBox_APIName, *ui.textEdit_2,
+                                             *ui.textEdit, *ui.pushButton, reloadSample});
+    consoleHistory = new tessel::ConsoleHistory(*this, history ? *history : *ownHistory,
+                                                *ui.comboBox_APIModule, *ui.comboBox_APIName, *ui.textEdit_2);
     // Before the history's entry, which stays last.
     tools->addRequestMenuSection([this](QMenu& menu) {
         QAction* batch = menu.addAction(tr("批量发送…"), this, &DemoChildGUI::openBatch);
