@@ -1,4 +1,6 @@
 // Pointing console requests at a terminal: only the top-level "sn" text changes.
+// The reading of that text, which the history, the runner and a batch share.
+#include "history/requestserial.h"
 #include "requests/requesttarget.h"
 
 #include <QtTest>
@@ -14,6 +16,8 @@ private slots:
     void withSerial();
     void retargeted_data();
     void retargeted();
+    void readSerial_data();
+    void readSerial();
 };
 
 void TestRequestTarget::withSerial_data()
@@ -88,6 +92,34 @@ void TestRequestTarget::retargeted()
     QCOMPARE(
         QByteArray::fromStdString(tessel::requesttarget::retargeted(request.toStdString(), "OLD", "NEW")),
         expected);
+}
+
+void TestRequestTarget::readSerial_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<bool>("object");
+    QTest::addColumn<QByteArray>("serial"); // "-": no text
+    QTest::newRow("text") << QByteArray(R"( {"a":[1,{"sn":"x"}], "sn" : "S\u00e9"} )") << true
+                          << QByteArray("S\xc3\xa9");
+    QTest::newRow("missing") << QByteArray(R"({"data":{"sn":"x"}})") << true << QByteArray("-");
+    QTest::newRow("number") << QByteArray(R"({"sn":4})") << true << QByteArray("-");
+    QTest::newRow("twice, the last a number")
+        << QByteArray(R"({"sn":"x","sn":null})") << true << QByteArray("-");
+    QTest::newRow("twice, the last a text")
+        << QByteArray(R"({"sn":1,"\u0073n":"y"})") << true << QByteArray("y");
+    QTest::newRow("not an object") << QByteArray(R"([{"sn":"x"}])") << false << QByteArray("-");
+    QTest::newRow("not JSON") << QByteArray(R"({"sn":"x"} x)") << false << QByteArray("-");
+    QTest::newRow("bad UTF-8") << QByteArray("{\"sn\":\"\xff\"}") << false << QByteArray("-");
+}
+
+void TestRequestTarget::readSerial()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(bool, object);
+    QFETCH(QByteArray, serial);
+    const tessel::RequestSerial read = tessel::readRequestSerial(request.toStdString());
+    QCOMPARE(read.object, object);
+    QCOMPARE(read.text ? QByteArray::fromStdString(*read.text) : QByteArray("-"), serial);
 }
 
 QTEST_APPLESS_MAIN(TestRequestTarget)

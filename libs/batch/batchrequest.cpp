@@ -1,8 +1,7 @@
 #include "batch/batchrequest.h"
 
+#include "history/requestserial.h"
 #include "requests/requestrunner.h"
-
-#include <nlohmann/json.hpp>
 
 #include <QCoreApplication>
 
@@ -13,13 +12,12 @@ namespace tessel {
 
 QString batchRequestFault(const QByteArray& request)
 {
-    const nlohmann::json parsed =
-        nlohmann::json::parse(request.constData(), request.constData() + request.size(), nullptr, false);
-    if (parsed.is_discarded() || !parsed.is_object())
+    const RequestSerial serial =
+        readRequestSerial(std::string_view(request.constData(), static_cast<std::size_t>(request.size())));
+    if (!serial.object)
         return QCoreApplication::translate("BatchEngine",
                                            "请求不是 JSON 对象，无法为每台终端填入序列号，未发送");
-    const auto sn = parsed.find("sn");
-    if (sn == parsed.end() || !sn->is_string())
+    if (!serial.text)
         return QCoreApplication::translate("BatchEngine",
                                            "请求没有顶层文本成员 \"sn\"，无法为每台终端填入序列号，未发送");
     return QString();

@@ -1,5 +1,7 @@
 #include "history/historyfile.h"
 
+#include "history/requestserial.h"
+
 #include <nlohmann/json.hpp>
 
 #include <QDateTime>
@@ -100,88 +102,13 @@ int headerVersion(const Json& line)
     return static_cast<int>(version);
 }
 
-// The value of a top-level text "sn", followed through the parser's events:
-// requests are read for it at every send, and the rest of the document is
-// not needed. As with the document, the last "sn" counts.
-class TopLevelSerial : public nlohmann::json_sax<Json>
-{
-public:
-    bool found() const { return object && hasSerial; }
-    const std::string& serial() const { return text; }
-
-    bool null() override { return scalar(); }
-    bool boolean(bool) override { return scalar(); }
-    bool number_integer(number_integer_t) override { return scalar(); }
-    bool number_unsigned(number_unsigned_t) override { return scalar(); }
-    bool number_float(number_float_t, const string_t&) override { return scalar(); }
-    bool binary(binary_t&) override { return scalar(); }
-    bool string(string_t& value) override
-    {
-        if (atSerial()) {
-            text = std::move(value);
-            hasSerial = true;
-        }
-        return true;
-    }
-    bool start_object(std::size_t) override
-    {
-        object = object || depth == 0;
-        return open();
-    }
-    bool key(string_t& name) override
-    {
-        serialNext = depth == 1 && name == "sn";
-        return true;
-    }
-    bool end_object() override { return close(); }
-    bool start_array(std::size_t) override { return open(); }
-    bool end_array() override { return close(); }
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override
-    {
-        return false;
-    }
-
-private:
-    bool atSerial()
-    {
-        const bool at = serialNext;
-        serialNext = false;
-        return at;
-    }
-    bool scalar()
-    {
-        if (atSerial())
-            hasSerial = false;
-        return true;
-    }
-    bool open()
-    {
-        scalar();
-        ++depth;
-        return true;
-    }
-    bool close()
-    {
-        --depth;
-        return true;
-    }
-
-    int depth = 0;
-    bool object = false;
-    bool serialNext = false;
-    bool hasSerial = false;
-    std::string text;
-};
-
 } // namespace
 
 QString serialOfRequest(const QByteArray& requestText)
 {
-    TopLevelSerial serial;
-    if (!Json::sax_parse(requestText.constData(), requestText.constData() + requestText.size(), &serial) ||
-        !serial.found())
-        return {};
-    return QString::fromStdString(serial.serial());
+    const RequestSerial serial = readRequestSerial(
+        std::string_view(requestText.constData(), static_cast<std::size_t>(requestText.size())));
+    return serial.text ? QString::fromStdString(*serial.text) : QString();
 }
 
 HistoryLine parseHistoryLine(const QByteArray& text)

@@ -20,56 +20,6 @@ namespace {
 constexpr int sliceMs = 2; // GUI-thread time per slice of results
 } // namespace
 
-// Where SDK threads leave results. One wake-up signal stands for everything
-// left until the GUI thread takes it; the recorder severs the link first
-// thing in its destructor.
-class ResultInbox
-{
-public:
-    explicit ResultInbox(HistoryRecorder* recorder) : recorder(recorder) {}
-
-    void post(PendingHistoryResult result)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!recorder)
-            return;
-        items.push_back(std::move(result));
-        if (!wakePosted) {
-            wakePosted = true;
-            emit recorder->resultsWaiting();
-        }
-    }
-
-    // Swaps the waiting results for `into`, which the caller has used up:
-    // constant time under the lock, whatever the flood. The GUI thread does
-    // not wait for the lock: an SDK thread may be put to sleep holding it.
-    // False when the lock was busy; the caller comes back later.
-    bool swapInto(std::deque<PendingHistoryResult>& into, bool wait)
-    {
-        into.clear();
-        std::unique_lock<std::mutex> lock(mutex, std::defer_lock);
-        if (wait)
-            lock.lock();
-        else if (!lock.try_lock())
-            return false;
-        into.swap(items);
-        wakePosted = false;
-        return true;
-    }
-
-    void sever()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        recorder = nullptr;
-    }
-
-private:
-    std::mutex mutex;
-    HistoryRecorder* recorder;
-    std::deque<PendingHistoryResult> items; // grows without moving what it holds
-    bool wakePosted = false;
-};
-
 void HistoryTicket::record(int code, const QString& reply) const
 {
     if (!inbox)
@@ -87,7 +37,8 @@ HistoryRecorder::HistoryRecorder(QString filePath, int cap, QObject* parent)
 
 HistoryRecorder::HistoryRecorder(QString filePath, HistoryLimits limits, QObject* parent)
     : QObject(parent), path(std::move(filePath)), limits(limits), entries(limits.requests),
-      inbox(std::make_shared<ResultInbox>(this)),
+      inbox(std::make_shared<ResultInbox>(
+          this, [](HistoryRecorder& recorder) { emit recorder.resultsWaiting(); })),
       session(QString::number(QRandomGenerator::system()->generate(), 16))
 {
     connect(this, &HistoryRecorder::resultsWaiting, this, &HistoryRecorder::takeResults,
@@ -173,8 +124,13 @@ void HistoryRecorder::takeResults()
 bool HistoryRecorder::take(Take mode)
 {
     if (backlogNext == backlog.size()) {
+        // Used up: swapped for what waits, in constant time under the lock.
+        // The GUI thread does not wait for the lock: an SDK thread may be put
+        // to sleep holding it.
         backlogNext = 0;
-        if (!inbox->swapInto(backlog, mode != Take::Slice))
+        backlog.clear();
+        if (!inbox->takeInto(backlog, mode == Take::Slice ? ResultInbox::Lock::IfFree
+                                                          : ResultInbox::Lock::Wait))
             return true;
     }
     QElapsedTimer slice;

@@ -3,6 +3,7 @@
 #include "history/historyentry.h"
 #include "history/historylist.h"
 #include "history/historystore.h"
+#include "mailbox/mailbox.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -16,13 +17,17 @@
 
 namespace tessel {
 
-class ResultInbox;
+class HistoryRecorder;
 
 struct PendingHistoryResult
 {
     QString id;
     HistoryResult result;
 };
+
+// Where SDK threads leave results for the recorder; one wake-up signal stands
+// for everything left until the GUI thread takes it.
+using ResultInbox = Mailbox<HistoryRecorder, PendingHistoryResult>;
 
 // Handed out for one send; the call's result callback records every result
 // through it, on any thread, as often as the SDK answers, also after the

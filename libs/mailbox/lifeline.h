@@ -1,10 +1,11 @@
 #pragma once
 
+#include "mailbox/mailbox.h"
+
 #include <QMetaObject>
 
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 
@@ -14,28 +15,7 @@ namespace tessel {
 // report to is gone. They hold a shared Lifeline instead of a plain pointer;
 // the owner severs it first thing in its destructor, which also waits for a
 // callback that is reaching the object at that moment.
-template <typename Target> class Lifeline
-{
-public:
-    explicit Lifeline(Target* target) : target(target) {}
-
-    template <typename Function> void reach(Function&& function)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (target)
-            function(*target);
-    }
-
-    void sever()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        target = nullptr;
-    }
-
-private:
-    std::mutex mutex;
-    Target* target;
-};
+template <typename Target> using Lifeline = Line<Target>;
 
 // The one shape of an SDK callback bound to an object: it copies the reply
 // while the invocation lasts, and calls `function(target, code, reply)` only

@@ -7,87 +7,78 @@
 namespace tessel {
 namespace {
 
-enum class Member : unsigned
-{
-    Operation,
-    Request,
-    Results,
-    IgnoreList,
-    Time,
-    Sn,
-    Batch,
-    Code,
-    Reply,
-    Ms,
-    None
-};
-
-unsigned bitOf(Member member)
+unsigned bitOf(RunMember member)
 {
     return 1u << static_cast<unsigned>(member);
 }
 
-Member lineMember(const std::string& name)
+} // namespace
+
+RunMember lineMember(std::string_view name)
 {
-    static const std::pair<const char*, Member> names[] = {
-        {"operation", Member::Operation}, {"request", Member::Request}, {"results", Member::Results},
-        {"ignore", Member::IgnoreList},   {"time", Member::Time},       {"sn", Member::Sn},
-        {"batch", Member::Batch}};
+    static const std::pair<std::string_view, RunMember> names[] = {
+        {"operation", RunMember::Operation}, {"request", RunMember::Request}, {"results", RunMember::Results},
+        {"ignore", RunMember::Ignore},       {"time", RunMember::Time},       {"sn", RunMember::Sn},
+        {"batch", RunMember::Batch}};
     for (const auto& [text, member] : names)
         if (name == text)
             return member;
-    return Member::None;
+    return RunMember::None;
 }
 
-Member resultMember(const std::string& name)
+RunMember resultMember(std::string_view name)
 {
     if (name == "code")
-        return Member::Code;
+        return RunMember::Code;
     if (name == "reply")
-        return Member::Reply;
-    return name == "ms" ? Member::Ms : Member::None;
+        return RunMember::Reply;
+    return name == "ms" ? RunMember::Ms : RunMember::None;
 }
 
-} // namespace
-
-bool QuickLine::read(RunLine& line)
+// Reads `{"name": value, ...}`, each name one that `which` knows, none twice;
+// `value(member)` reads what follows the colon. `seen` holds the names read.
+template <typename Value>
+bool QuickLine::object(RunMember (*which)(std::string_view), unsigned& seen, Value&& value)
 {
-    unsigned seen = 0;
+    seen = 0;
     if (!take('{'))
         return false;
     do {
         std::string name;
         if (!text(name) || !take(':'))
             return false;
-        const Member member = lineMember(name);
-        if (member == Member::None || (seen & bitOf(member)))
+        const RunMember member = which(name);
+        if (member == RunMember::None || (seen & bitOf(member)))
             return false;
         seen |= bitOf(member);
-        bool ok = false;
-        std::string ignored;
-        switch (member) {
-        case Member::Operation:
-            ok = text(line.operation) && !line.operation.empty();
-            break;
-        case Member::Request:
-            ok = text(line.request);
-            break;
-        case Member::Results:
-            ok = results(line.results);
-            break;
-        case Member::IgnoreList:
-            ok = texts(line.ignore);
-            break;
-        default: // time, sn, batch: texts, informative
-            ok = text(ignored);
-        }
-        if (!ok)
+        if (!value(member))
             return false;
     } while (take(','));
-    if (!take('}'))
+    return take('}');
+}
+
+bool QuickLine::read(RunLine& line)
+{
+    unsigned seen = 0;
+    std::string ignored;
+    const bool ok = object(lineMember, seen, [&](RunMember member) {
+        switch (member) {
+        case RunMember::Operation:
+            return text(line.operation) && !line.operation.empty();
+        case RunMember::Request:
+            return text(line.request);
+        case RunMember::Results:
+            return results(line.results);
+        case RunMember::Ignore:
+            return texts(line.ignore);
+        default: // time, sn, batch: texts, informative
+            return text(ignored);
+        }
+    });
+    if (!ok)
         return false;
     skipBlank();
-    return at == end && (seen & bitOf(Member::Operation)) && (seen & bitOf(Member::Request));
+    return at == end && (seen & bitOf(RunMember::Operation)) && (seen & bitOf(RunMember::Request));
 }
 
 void QuickLine::skipBlank()
@@ -219,31 +210,22 @@ bool QuickLine::results(std::vector<ResultRecord>& out)
     do {
         ResultRecord result;
         unsigned seen = 0;
-        if (!take('{'))
-            return false;
-        do {
-            std::string name;
-            if (!text(name) || !take(':'))
-                return false;
-            const Member member = resultMember(name);
-            if (member == Member::None || (seen & bitOf(member)))
-                return false;
-            seen |= bitOf(member);
+        const bool ok = object(resultMember, seen, [&](RunMember member) {
+            if (member == RunMember::Reply)
+                return text(result.reply);
             qint64 number = 0;
-            if (member == Member::Reply) {
-                if (!text(result.reply))
-                    return false;
-            } else if (!whole(number)) {
+            if (!whole(number))
                 return false;
-            } else if (member == Member::Ms) {
+            if (member == RunMember::Ms) {
                 result.ms = number;
-            } else if (number < 0 || number > 65535) {
-                return false;
-            } else {
-                result.code = static_cast<int>(number);
+                return true;
             }
-        } while (take(','));
-        if (!take('}') || !(seen & bitOf(Member::Code)))
+            if (number < 0 || number > 65535)
+                return false;
+            result.code = static_cast<int>(number);
+            return true;
+        });
+        if (!ok || !(seen & bitOf(RunMember::Code)))
             return false;
         out.push_back(std::move(result));
     } while (take(','));

@@ -8,6 +8,25 @@
 
 namespace tessel {
 
+// The members a run line may hold, and those of one of its results: the one
+// list that the quick and the full reading go by.
+enum class RunMember : unsigned
+{
+    Operation,
+    Request,
+    Results,
+    Ignore,
+    Time,
+    Sn,
+    Batch,
+    Code,
+    Reply,
+    Ms,
+    None
+};
+RunMember lineMember(std::string_view name);
+RunMember resultMember(std::string_view name);
+
 // Reads the usual run line (texts for the request and the replies, whole
 // numbers, no member twice, no \u escape) in one pass over its bytes, without
 // building a document: lines are read twice per run, and this is most of the
@@ -24,6 +43,8 @@ public:
 private:
     void skipBlank();
     bool take(char c);
+    template <typename Value>
+    bool object(RunMember (*which)(std::string_view), unsigned& seen, Value&& value);
     bool utf8(std::string& out);
     bool text(std::string& out);
     bool texts(std::vector<std::string>& out);

@@ -2,9 +2,9 @@
 
 #include "replay/quickline.h"
 
-#include "requests/jsontext.h"
 #include "history/historyentry.h"
 #include "history/historyfile.h"
+#include "requests/jsontext.h"
 
 #include <nlohmann/json.hpp>
 
@@ -56,19 +56,23 @@ bool resultsOf(const Json& value, std::vector<ResultRecord>& results, RunFileFau
             return fail(fault, where + " must be an object");
         ResultRecord result;
         for (auto it = one.begin(); it != one.end(); ++it) {
-            if (it.key() == "code") {
+            switch (resultMember(it.key())) {
+            case RunMember::Code:
                 if (!it->is_number_integer() || it->get<std::int64_t>() < 0 ||
                     it->get<std::int64_t>() > 65535)
                     return fail(fault, where + ": \"code\" must be a whole number from 0 to 65535");
                 result.code = it->get<int>();
-            } else if (it.key() == "reply") {
+                break;
+            case RunMember::Reply:
                 if (!textOf(*it, result.reply))
                     return fail(fault, where + ": \"reply\" must be a text, an object or a list");
-            } else if (it.key() == "ms") {
+                break;
+            case RunMember::Ms:
                 if (!it->is_number_integer())
                     return fail(fault, where + ": \"ms\" must be a whole number");
                 result.ms = it->get<qint64>();
-            } else {
+                break;
+            default:
                 return fail(fault, where + ": unknown member \"" + it.key() + "\"");
             }
         }
@@ -165,25 +169,33 @@ std::optional<RunLine> parseRunLineFully(std::string_view text, RunFileFault& fa
     bool ok = true;
     for (auto it = object.begin(); ok && it != object.end(); ++it) {
         const std::string& key = it.key();
-        if (key == "operation") {
+        switch (lineMember(key)) {
+        case RunMember::Operation:
             ok = it->is_string() && !it->get<std::string>().empty();
             if (ok)
                 line.operation = it->get<std::string>();
             else
                 fail(fault, "member \"operation\" must be a name such as \"getVolume()\"");
-        } else if (key == "request") {
+            break;
+        case RunMember::Request:
             ok = textOf(*it, line.request);
             if (!ok)
                 fail(fault, "member \"request\" must be a text, an object or a list");
-        } else if (key == "results") {
+            break;
+        case RunMember::Results:
             ok = resultsOf(*it, line.results, fault);
-        } else if (key == "ignore") {
+            break;
+        case RunMember::Ignore:
             ok = ignoreOf(*it, line.ignore, fault);
-        } else if (key == "time" || key == "sn" || key == "batch") {
+            break;
+        case RunMember::Time:
+        case RunMember::Sn:
+        case RunMember::Batch:
             ok = it->is_string();
             if (!ok)
                 fail(fault, "member \"" + key + "\" must be a text");
-        } else {
+            break;
+        default:
             ok = fail(fault, "unknown member \"" + key + "\"");
         }
     }

@@ -145,17 +145,6 @@ QString faultText(const JsonFault& fault)
         .arg(message);
 }
 
-std::size_t jsonStringEnd(std::string_view text, std::size_t at)
-{
-    for (++at; at < text.size(); ++at) {
-        if (text[at] == '\\')
-            ++at;
-        else if (text[at] == '"')
-            return at + 1;
-    }
-    return text.size();
-}
-
 JsonFault positionOf(std::string_view text, std::size_t offset)
 {
     offset = std::min(offset, text.size());

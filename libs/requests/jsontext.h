@@ -4,6 +4,8 @@
 // itself, so keys keep their order and numbers, strings and escapes stay
 // exactly as written; only the blanks between tokens change.
 
+#include "history/requestserial.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -41,14 +43,7 @@ struct JsonLayout
     std::optional<JsonFault> fault; // why the text was refused
 };
 
-// Token helpers for scanning a text already known to be JSON.
-inline bool isJsonBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-// `at` is at an opening quote; the position after the closing one (escapes
-// skipped), or the text's size when there is none.
-std::size_t jsonStringEnd(std::string_view text, std::size_t at);
+// Token helpers (isJsonBlank, jsonStringEnd) come with the request serial reader.
 
 // Indented with four blanks per level, one member or element per line.
 // Refused beyond 1000 levels of nesting, which would need gigabytes of blanks.

@@ -9,8 +9,6 @@
 #include <QMetaObject>
 #include <QStringList>
 
-#include <iterator>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -21,53 +19,12 @@ namespace {
 constexpr int sliceMs = 4; // of the runner's thread per slice of results
 } // namespace
 
-// Where SDK threads leave results. One posted call stands for everything left
-// until the runner takes it; the runner severs the link first thing in its
-// destructor, which also waits for a thread that is posting at that moment.
-class RunnerInbox
-{
-public:
-    explicit RunnerInbox(RequestRunner* runner) : runner(runner) {}
-
-    void post(RunnerResult result)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!runner)
-            return;
-        items.push_back(std::move(result));
-        if (!wakePosted) {
-            wakePosted = true;
-            QMetaObject::invokeMethod(
-                runner, [target = runner] { target->takeResults(); }, Qt::QueuedConnection);
-        }
-    }
-
-    void takeInto(std::deque<RunnerResult>& backlog)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        wakePosted = false;
-        if (backlog.empty())
-            backlog.swap(items);
-        else
-            std::move(items.begin(), items.end(), std::back_inserter(backlog));
-        items.clear();
-    }
-
-    void sever()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        runner = nullptr;
-    }
-
-private:
-    std::mutex mutex;
-    RequestRunner* runner;
-    std::deque<RunnerResult> items;
-    bool wakePosted = false;
-};
-
 RequestRunner::RequestRunner(HistoryRecorder* history, QObject* parent, Memory memory)
-    : QObject(parent), history(history), memory(memory), inbox(std::make_shared<RunnerInbox>(this))
+    : QObject(parent), history(history), memory(memory), inbox(std::make_shared<RunnerInbox>(this, [](RequestRunner& runner) {
+          // One posted call stands for everything left until the runner takes it.
+          QMetaObject::invokeMethod(
+              &runner, [target = &runner] { target->takeResults(); }, Qt::QueuedConnection);
+      }))
 {
     qRegisterMetaType<tessel::RequestRunner::Id>("tessel::RequestRunner::Id");
 }

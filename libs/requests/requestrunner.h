@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mailbox/mailbox.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -14,7 +16,6 @@
 namespace tessel {
 
 class HistoryRecorder;
-class RunnerInbox;
 
 struct RunnerResult
 {
@@ -98,7 +99,9 @@ signals:
     void result(tessel::RequestRunner::Id id, int code, const QString& reply, qint64 ms);
 
 private:
-    friend class RunnerInbox;
+    // SDK threads leave results here; one posted call takes all that wait.
+    using RunnerInbox = Mailbox<RequestRunner, RunnerResult>;
+
     void takeResults();
 
     HistoryRecorder* history;
@@ -106,7 +109,6 @@ private:
     Id nextId = 1;
     std::unordered_map<Id, Request> requests;
     std::deque<Id> requestOrder; // Memory::Latest only
-    // SDK threads leave results here; one posted call takes all that wait.
     std::shared_ptr<RunnerInbox> inbox;
     std::deque<RunnerResult> backlog; // taken from the inbox, runner's thread only
 };
