@@ -4,7 +4,6 @@
 
 #include "requests/records.h"
 #include "requests/sdkinit.h"
-#include "tessel/tesselcoreasync.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -33,11 +32,19 @@ const char* verdictWord(Verdict verdict)
 // Differences printed under a request; the JUnit report has them all.
 constexpr std::size_t printedDifferences = 10;
 
+ConsoleServices::Options withoutHistory()
+{
+    ConsoleServices::Options options;
+    options.keepHistory = false;
+    options.memory = RequestRunner::Memory::UntilReleased;
+    return options;
+}
+
 } // namespace
 
 RunTool::RunTool(RunArguments arguments, std::FILE* out, std::FILE* err, bool progress, QObject* parent)
     : QObject(parent), arguments(std::move(arguments)), out(out), err(err), progress(progress),
-      runner(nullptr, nullptr, RequestRunner::Memory::UntilReleased),
+      services(withoutHistory()),
       lifeline(std::make_shared<Lifeline<RunTool>>(this))
 {}
 
@@ -172,15 +179,11 @@ void RunTool::loginNext()
         return replay();
     const std::string sn = loginSerials.front();
     loginSerials.pop_front();
-    tsc::LoginData data;
-    data.sn = sn;
-    data.username = arguments.user.toStdString();
-    data.password = arguments.password.toStdString();
-    const std::string request = recordToJson(data);
-    TesselCoreAsync::tsLoginAsync(
-        request.c_str(), postedCallback(lifeline, [sn](RunTool& tool, int code, const std::string& reply) {
-            tool.loggedIn(sn, code, reply);
-        }));
+    TerminalActions::Listener listener;
+    listener.receiver = this;
+    listener.answer = [this, sn](int code, const std::string& reply) { loggedIn(sn, code, reply); };
+    services.terminalActions().logIn(TerminalActions::LoginKind::User, sn, arguments.user, arguments.password,
+                                     std::move(listener));
     // Only the first answer counts; a login that never answers must not hang the run.
     QTimer::singleShot(arguments.timeoutMs, this, [this, sn, left = loginSerials.size()] {
         if (!ended && !session && loginSerials.size() == left)
@@ -210,7 +213,7 @@ void RunTool::replay()
     options.timeoutMs = arguments.timeoutMs;
     options.graceMs = arguments.graceMs;
     options.concurrency = arguments.concurrency;
-    session = std::make_unique<ReplaySession>(runner, std::move(options),
+    session = std::make_unique<ReplaySession>(services.requestRunner(), std::move(options),
                                               [this](RunLine& line) { return nextLine(line); });
     connect(session.get(), &ReplaySession::settled, this, &RunTool::settled);
     connect(session.get(), &ReplaySession::finished, this, &RunTool::finish);

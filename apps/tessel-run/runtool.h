@@ -1,10 +1,10 @@
 #pragma once
 
 #include "mailbox/lifeline.h"
-#include "requests/requestrunner.h"
 #include "replay/junitreport.h"
 #include "replay/replaysession.h"
 #include "replay/runfile.h"
+#include "services/consoleservices.h"
 #include "tessel-run/runarguments.h"
 
 #include <QObject>
@@ -72,7 +72,7 @@ private:
     bool progress;
     qint64 total = 0;
     std::deque<std::string> loginSerials;
-    RequestRunner runner;
+    ConsoleServices services; // no history; the runner forgets each settled request
     std::shared_ptr<RunCheckJob> check;
     QTemporaryFile copy; // of a run file that can be read only once
     QString readFrom;    // the run file, or its copy

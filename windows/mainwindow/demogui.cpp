@@ -13,8 +13,24 @@
 #include <QStringList>
 #include <QTableWidgetItem>
 
-DemoGUI::DemoGUI(QWidget* parent)
-    : QWidget(parent), console(nullptr), changePasswordWidget(nullptr), runner(&console.history().recorder()),
+namespace {
+
+tessel::ConsoleServices& withHistory(tessel::ConsoleServices& services)
+{
+    if (!services.historyRecorder())
+        qFatal("DemoGUI: the console services were made without a history");
+    return services;
+}
+
+} // namespace
+
+DemoGUI::DemoGUI(QWidget* parent) : DemoGUI(std::make_unique<tessel::ConsoleServices>(), nullptr, parent) {}
+
+DemoGUI::DemoGUI(tessel::ConsoleServices& services, QWidget* parent) : DemoGUI(nullptr, &services, parent) {}
+
+DemoGUI::DemoGUI(std::unique_ptr<tessel::ConsoleServices> own, tessel::ConsoleServices* handed, QWidget* parent)
+    : QWidget(parent), ownServices(std::move(own)), services(withHistory(handed ? *handed : *ownServices)),
+      console(historyRecorder(), nullptr), changePasswordWidget(nullptr), terminals(services.terminals()),
       lifeline(std::make_shared<WindowLifeline>(this))
 {
     terminals.clear();
@@ -31,8 +47,9 @@ DemoGUI::DemoGUI(QWidget* parent)
     connect(this, SIGNAL(signalsendSN(QString)), &console, SLOT(soltsGetSN(QString)));
     connect(this, SIGNAL(signalsendResponseData(int, QString)), &console,
             SLOT(soltGetResponseData(int, QString)));
+    tessel::RequestRunner& runner = requestRunner();
     connect(&runner, &tessel::RequestRunner::result, this,
-            [this](tessel::RequestRunner::Id id, int code, const QString& reply, qint64 ms) {
+            [this, &runner](tessel::RequestRunner::Id id, int code, const QString& reply, qint64 ms) {
                 if (!consoleRequests.count(id))
                     return;
                 console.setNextReplyOrigin(runner.describe(id, ms), id);
@@ -65,7 +82,7 @@ DemoGUI::~DemoGUI()
 {
     // From here on no SDK callback reaches this window.
     lifeline->sever();
-    // Batch windows send through the runner, which goes before the children do.
+    // Batch windows send through the runner, which may go before the children do.
     const QList<tessel::BatchWindow*> batches =
         findChildren<tessel::BatchWindow*>(QString(), Qt::FindDirectChildrenOnly);
     for (tessel::BatchWindow* batch : batches)
@@ -115,7 +132,7 @@ void DemoGUI::openReplay(const std::vector<tessel::HistoryEntry>& entries)
         if (!serial.isEmpty() && !serials.contains(serial))
             serials << serial;
     }
-    replayWindow = std::make_unique<tessel::ReplayWindow>(runner, std::move(lines), serials);
+    replayWindow = std::make_unique<tessel::ReplayWindow>(requestRunner(), std::move(lines), serials);
     tessel::showAboveConsole(*replayWindow, console, this);
 }
 

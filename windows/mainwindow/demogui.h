@@ -4,6 +4,8 @@
 #include "mailbox/lifeline.h"
 #include "requests/requestrunner.h"
 #include "mainwindow/changepassword.h"
+#include "services/consoleservices.h"
+#include "terminalactions/terminalactions.h"
 #include "mainwindow/ui_demogui.h"
 #include "replaywindow/replaywindow.h"
 #include "tessel/tesselcommon.h"
@@ -47,7 +49,10 @@ class DemoGUI : public QWidget
     Q_OBJECT
 
 public:
+    // The whole program on its own: the window makes the services and keeps them.
     explicit DemoGUI(QWidget* parent = nullptr);
+    // On the program's services, which outlive the window; they must keep a history.
+    explicit DemoGUI(tessel::ConsoleServices& services, QWidget* parent = nullptr);
     ~DemoGUI() override;
 
     // Sends one console request to the SDK; an unlisted name does nothing.
@@ -59,7 +64,7 @@ public:
     int contextRow() const { return currentRow; }
 
     // The one request path; every window that sends goes through it.
-    tessel::RequestRunner& requestRunner() { return runner; }
+    tessel::RequestRunner& requestRunner() { return services.requestRunner(); }
     // The replay opened last from the history window, or nullptr.
     tessel::ReplayWindow* replay() const { return replayWindow.get(); }
 
@@ -96,24 +101,23 @@ private:
     using WindowLifeline = tessel::Lifeline<DemoGUI>;
     static constexpr int initialTableRows = 100;
 
+    DemoGUI(std::unique_ptr<tessel::ConsoleServices> own, tessel::ConsoleServices* handed, QWidget* parent);
+    tessel::TerminalActions& terminalActions() { return services.terminalActions(); }
+    tessel::HistoryRecorder& historyRecorder() { return *services.historyRecorder(); }
+
     void buildSearchDialogs();
     void setUpTable();
     void startNewResultSet();
     void showSearchStatus();
     void addTerminalRow(const std::string& reply);
-    // A directed search pauses before handing on its first reply.
-    enum class SearchPacing
-    {
-        AsItComes,
-        PauseFirst
-    };
-    ResultCallback searchCallback(SearchPacing pacing) const;
+    // Where the replies of a search started now go.
+    tessel::TerminalActions::Listener searchListener();
     std::optional<std::string> addressedSerial() const;
     std::optional<std::string> requireAddressedSerial();
     void login(std::int32_t kind);
     void sendLogin(std::int32_t kind, const std::string& sn, const QString& userName,
                    const QString& password);
-    ResultCallback loginCallback(const std::string& sn) const;
+    tessel::TerminalActions::Listener loginListener(const std::string& sn);
     void markState(const std::string& sn, const QString& text);
     void sendPasswordChange(const std::string& sn, const QByteArray& oldPassword,
                             const QByteArray& newPassword);
@@ -121,8 +125,6 @@ private:
     void openReplay(const std::vector<tessel::HistoryEntry>& entries);
     // Open batch windows show the state cells as they change.
     void stateCellsChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
-    static std::string loginRequestText(std::int32_t kind, const std::string& sn, const QString& userName,
-                                        const QString& password);
 
     // Batches (demogui_batch.cpp).
     std::vector<int> selectedTerminalRows() const;
@@ -136,6 +138,10 @@ private:
     void setLoginStarter(tessel::BatchWindow& window, const QString& userName, const QString& password);
     // 重试失败项 of a batch log-in: the credentials again, then the retry.
     void askLoginRetry(tessel::BatchWindow& window, const QString& userName);
+
+    // Made by the window when none was handed to it; before all that uses it.
+    std::unique_ptr<tessel::ConsoleServices> ownServices;
+    tessel::ConsoleServices& services;
 
     QDialog* ipDialog = nullptr;
     QDialog* rangeIpDialog = nullptr;
@@ -152,11 +158,11 @@ private:
     Ui::DemoGUIClass ui;
     DemoChildGUI console;
     Changepassword changePasswordWidget;
-    tessel::RequestRunner runner; // records into the console's history
     // The console's own requests: only their results reach its reply box.
     std::unordered_set<tessel::RequestRunner::Id> consoleRequests;
-    std::unique_ptr<tessel::ReplayWindow> replayWindow; // sends through the runner above
-    std::vector<tsc::SearchResponseData> terminals;
+    std::unique_ptr<tessel::ReplayWindow> replayWindow; // sends through the services' runner
+    // The services' list of the terminals found.
+    std::vector<tsc::SearchResponseData>& terminals;
     std::int32_t nextRow = 0;
     std::int32_t currentRow = 0;
     std::string startHost, endHost;
@@ -179,6 +185,7 @@ private:
     tessel::SearchProgress* searchProgress = nullptr;
     QLabel* searchStatus = nullptr;
 
-    // What SDK callbacks hold instead of `this`; severed by the destructor.
+    // What a callback that may outlive the window holds instead of `this`;
+    // severed by the destructor. The terminal actions guard their own.
     std::shared_ptr<WindowLifeline> lifeline;
 };

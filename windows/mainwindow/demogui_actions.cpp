@@ -123,33 +123,24 @@ void DemoGUI::login(std::int32_t kind)
     dialog->exec(); // cancelling emits nothing, so the result tells nothing
 }
 
-std::string DemoGUI::loginRequestText(std::int32_t kind, const std::string& sn, const QString& userName,
-                                      const QString& password)
-{
-    tsc::LoginData data;
-    data.sn = sn;
-    data.username = userName.toUtf8().toStdString();
-    data.password = password.toUtf8().toStdString();
-    data.loginType = kind;
-    data.reserved = 0;
-    return recordToJson(data);
-}
-
 void DemoGUI::sendLogin(std::int32_t kind, const std::string& sn, const QString& userName,
                         const QString& password)
 {
-    const std::string request = loginRequestText(kind, sn, userName, password);
-    TesselCoreAsync::tsLoginAsync(request.c_str(), loginCallback(sn));
+    terminalActions().logIn(static_cast<tessel::TerminalActions::LoginKind>(kind), sn, userName, password,
+                            loginListener(sn));
 }
 
-ResultCallback DemoGUI::loginCallback(const std::string& sn) const
+tessel::TerminalActions::Listener DemoGUI::loginListener(const std::string& sn)
 {
     // The serial is queued right before the signal, so slotLogin finds the
     // serial of its reply at the front of loginSerials.
-    return tessel::postedCallback(lifeline, [sn](DemoGUI& window, int code, const std::string& reply) {
-        window.loginSerials.push_back(sn);
-        emit window.signalLogin(code, QString::fromStdString(reply));
-    });
+    tessel::TerminalActions::Listener listener;
+    listener.receiver = this;
+    listener.answer = [this, sn](int code, const std::string& reply) {
+        loginSerials.push_back(sn);
+        emit signalLogin(code, QString::fromStdString(reply));
+    };
+    return listener;
 }
 
 void DemoGUI::slotLogin(int code, QString reply)
@@ -188,17 +179,14 @@ void DemoGUI::slotsQuit()
     const std::optional<std::string> sn = requireAddressedSerial();
     if (!sn)
         return;
-    tsc::DissConnectData data;
-    data.sn = *sn;
-    data.type = 1;
-    const std::string request = recordToJson(data);
-    TesselCoreAsync::tsLogoutAsync(
-        request.c_str(),
-        // As for logins: slotDissconnect finds the serial of its reply first.
-        tessel::postedCallback(lifeline, [sn = *sn](DemoGUI& window, int code, const std::string& reply) {
-            window.logoutSerials.push_back(sn);
-            emit window.signalDissconnect(code, reply);
-        }));
+    tessel::TerminalActions::Listener listener;
+    listener.receiver = this;
+    // As for logins: slotDissconnect finds the serial of its reply first.
+    listener.answer = [this, serial = *sn](int code, const std::string& reply) {
+        logoutSerials.push_back(serial);
+        emit signalDissconnect(code, reply);
+    };
+    terminalActions().logOut(*sn, std::move(listener));
 }
 
 void DemoGUI::slotDissconnect(int code, std::string reply)
@@ -230,20 +218,16 @@ void DemoGUI::slotsRepassword()
 void DemoGUI::sendPasswordChange(const std::string& sn, const QByteArray& oldPassword,
                                  const QByteArray& newPassword)
 {
-    tsc::ChangePasswordWithSN data;
-    data.sn = sn;
-    data.username = "admin";
-    data.oldPassword = oldPassword.toStdString();
-    data.newPassword = newPassword.toStdString();
-    const std::string request = recordToJson(data);
-    auto show = tessel::postedCallback(lifeline, [](DemoGUI& window, int code, const std::string& reply) {
-        window.showPasswordChange(code, QString::fromStdString(reply));
-    });
+    tessel::TerminalActions::Listener listener;
+    listener.receiver = this;
+    listener.answer = [this](int code, const std::string& reply) {
+        showPasswordChange(code, QString::fromStdString(reply));
+    };
     // The debug line is written whether or not the window is still there.
-    TesselCoreAsync::tsChangePassWordAsync(request.c_str(), [show](unsigned short code, const char* reply) {
+    listener.onArrival = [](unsigned short code, const char* reply) {
         qDebug() << "********************" << code << (reply ? reply : "");
-        show(code, reply);
-    });
+    };
+    terminalActions().changePassword(sn, oldPassword, newPassword, std::move(listener));
 }
 
 void DemoGUI::showPasswordChange(int code, const QString& reply)

@@ -54,7 +54,7 @@ void DemoGUI::openBatchSend(const QByteArray& apiName, const QByteArray& request
     auto* window = new tessel::BatchWindow(QString::fromUtf8(apiName), batchCandidates(checked), this);
     // The batch sends what its request box shows when a run starts.
     window->setRequest(QString::fromUtf8(requestText));
-    tessel::sendThroughRunner(window->engine(), runner, apiName,
+    tessel::sendThroughRunner(window->engine(), requestRunner(), apiName,
                               [window] { return window->requestText().toUtf8(); });
     window->setPreflight([apiName, window] {
         if (!tessel::RequestRunner::startsOperation(
@@ -141,22 +141,29 @@ void DemoGUI::startBatchLogin(const std::vector<int>& rows, const QString& userN
 
 void DemoGUI::setLoginStarter(tessel::BatchWindow& window, const QString& userName, const QString& password)
 {
+    using tessel::TerminalActions;
     tessel::BatchEngine& engine = window.engine();
-    tessel::HistoryRecorder& recorder = console.history().recorder();
+    tessel::HistoryRecorder& recorder = historyRecorder();
+    TerminalActions& actions = terminalActions();
     engine.setStarter(
-        [&engine, &recorder, userName, password](int row, tessel::BatchEngine::Attempt attempt) {
+        [&engine, &recorder, &actions, userName, password](int row, tessel::BatchEngine::Attempt attempt) {
             const std::string sn = engine.row(row).target.serial.toStdString();
-            const std::string request = loginRequestText(0, sn, userName, password);
             // Recorded as a single log-in would be named in the catalogue; the
             // password never reaches the history.
-            const std::string shown = loginRequestText(0, sn, userName, QStringLiteral("******"));
+            const std::string shown =
+                TerminalActions::loginRequestText(TerminalActions::LoginKind::User, sn, userName,
+                                                  QStringLiteral("******"));
             const tessel::HistoryTicket ticket =
                 recorder.recordSend("login()", QByteArray::fromStdString(shown), engine.tag());
-            TesselCoreAsync::tsLoginAsync(request.c_str(), [ticket, deliver = engine.callbackFor(attempt)](
-                                                               unsigned short code, const char* reply) {
+            // Every answer is recorded and goes to the engine, which drops
+            // it once it is gone.
+            TerminalActions::Listener listener;
+            listener.onArrival = [ticket, deliver = engine.callbackFor(attempt)](unsigned short code,
+                                                                                const char* reply) {
                 ticket.record(code, QString::fromUtf8(reply ? reply : ""));
                 deliver(code, reply);
-            });
+            };
+            actions.logIn(TerminalActions::LoginKind::User, sn, userName, password, std::move(listener));
             return QString();
         });
 }

@@ -5,7 +5,7 @@ void DemoGUI::dispatchApi(const QByteArray& apiName, const QByteArray& requestTe
 {
     // The runner records every send, also one that starts no SDK call; the
     // results of those it starts come back through its result signal.
-    const tessel::RequestRunner::Sent sent = runner.send(apiName, requestText);
+    const tessel::RequestRunner::Sent sent = requestRunner().send(apiName, requestText);
     if (!sent)
         return;
     consoleRequests.insert(sent.id);

@@ -15,8 +15,6 @@
 #include <QPushButton>
 #include <QTableWidgetItem>
 
-#include <chrono>
-#include <thread>
 #include <utility>
 
 using tessel::AddressCheck;
@@ -120,21 +118,17 @@ void DemoGUI::buildSearchDialogs()
         dialog->setWindowFlags(dialog->windowFlags() | Qt::WindowStaysOnTopHint);
 }
 
-ResultCallback DemoGUI::searchCallback(SearchPacing pacing) const
+tessel::TerminalActions::Listener DemoGUI::searchListener()
 {
     // As for logins: slotSerch finds the search of its reply at the front of
     // searchReplies.
-    auto reach = tessel::postedCallback(
-        lifeline, [search = searchNumber](DemoGUI& window, int code, const std::string& reply) {
-            window.searchReplies.push_back(search);
-            emit window.signalSerch(code, QString::fromStdString(reply));
-        });
-    if (pacing == SearchPacing::AsItComes)
-        return reach;
-    return [reach](unsigned short code, const char* reply) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        reach(code, reply);
+    tessel::TerminalActions::Listener listener;
+    listener.receiver = this;
+    listener.answer = [this, search = searchNumber](int code, const std::string& reply) {
+        searchReplies.push_back(search);
+        emit signalSerch(code, QString::fromStdString(reply));
     };
+    return listener;
 }
 
 void DemoGUI::startNewResultSet()
@@ -160,7 +154,7 @@ void DemoGUI::startNewResultSet()
 void DemoGUI::slotClickedSearch()
 {
     startNewResultSet();
-    TesselCoreAsync::tsSearchTerminalAsync(searchCallback(SearchPacing::AsItComes));
+    terminalActions().searchAll(searchListener());
 }
 
 void DemoGUI::on_pushButton_2_clicked()
@@ -196,8 +190,7 @@ void DemoGUI::on_slotsIp_button_start_clicked()
     }
     startNewResultSet();
     ipDialog->close();
-    const QByteArray request = text.toUtf8();
-    TesselCoreAsync::tsSearchAppointIpAsync(request.constData(), searchCallback(SearchPacing::PauseFirst));
+    terminalActions().searchAddress(text.toUtf8(), searchListener());
 }
 
 void DemoGUI::on_slotsRange_Ip_button_start_clicked()
@@ -240,19 +233,13 @@ void DemoGUI::on_slotsRange_Ip_button_start_clicked()
     case RangeCheck::SameAddress: {
         startNewResultSet();
         rangeIpDialog->close();
-        const QByteArray request = endText.toUtf8();
-        TesselCoreAsync::tsSearchAppointIpAsync(request.constData(),
-                                                searchCallback(SearchPacing::PauseFirst));
+        terminalActions().searchAddress(endText.toUtf8(), searchListener());
         return;
     }
     case RangeCheck::Range: {
         startNewResultSet();
         rangeIpDialog->close();
-        tsc::SerchRangeIpRequest range;
-        range.startIp = check.start;
-        range.endIp = check.end;
-        const std::string request = recordToJson(range);
-        TesselCoreAsync::tsSearchRangeIpAsync(request.c_str(), searchCallback(SearchPacing::PauseFirst));
+        terminalActions().searchRange(check.start, check.end, searchListener());
         return;
     }
     }
