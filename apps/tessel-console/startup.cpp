@@ -27,13 +27,6 @@ bool environmentSet(const char* name)
     return value && *value;
 }
 
-// The main window's terminal table, for the runs that watch it: the one
-// place that reaches into the window, by the table's name.
-const QTableWidget& terminalTable(DemoGUI& window)
-{
-    return *window.findChild<QTableWidget*>(QStringLiteral("tableWidget"));
-}
-
 int runGui(QApplication& app)
 {
     // The timed run for the benchmarks: quit once that many rows are in.
@@ -55,10 +48,10 @@ int runGui(QApplication& app)
     std::unique_ptr<SnapshotRun> snapshot;
     if (!snapshotDir.isEmpty())
         snapshot =
-            std::make_unique<SnapshotRun>(window, terminalTable(window), QString::fromLocal8Bit(snapshotDir));
+            std::make_unique<SnapshotRun>(window, window.terminalTable(), QString::fromLocal8Bit(snapshotDir));
     std::unique_ptr<ExitAfterRows> timedRun;
     if (exitRows)
-        timedRun = std::make_unique<ExitAfterRows>(window, terminalTable(window), *exitRows);
+        timedRun = std::make_unique<ExitAfterRows>(window, window.terminalTable(), *exitRows);
     return app.exec();
 }
 

@@ -62,6 +62,8 @@ public:
     const std::vector<tsc::SearchResponseData>& terminalList() const { return terminals; }
     int nextTableRow() const { return nextRow; }
     int contextRow() const { return currentRow; }
+    // The terminal table, for the headless runs that read it.
+    const QTableWidget& terminalTable() const { return *ui.tableWidget; }
 
     // The one request path; every window that sends goes through it.
     tessel::RequestRunner& requestRunner() { return services.requestRunner(); }
