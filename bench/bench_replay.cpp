@@ -1,7 +1,7 @@
 // tessel-run: requests per second beside a bare loop over the simulator, and
 // peak memory for a long run file beside a short one.
-#include "tessel/tesselcoreasync.h"
 #include "simulator/simulator.h"
+#include "tessel/tesselcoreasync.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>

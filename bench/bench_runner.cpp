@@ -6,8 +6,8 @@
 // Usage: bench_runner [REQUESTS]
 
 #include "requests/requestrunner.h"
-#include "tessel/tesselcoreasync.h"
 #include "simulator/simulator.h"
+#include "tessel/tesselcoreasync.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -9,8 +9,8 @@
 // thread. Best and median of a few rounds. Usage: bench_throughput [REPLIES]
 
 #include "bench/benchgui.h"
-#include "requests/records.h"
 #include "mainwindow/demogui.h"
+#include "requests/records.h"
 #include "simulator/simulator.h"
 
 #include <QApplication>

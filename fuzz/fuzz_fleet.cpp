@@ -4,12 +4,12 @@
 //
 // Input: the text of a fleet file.
 
-#include "requests/records.h"
 #include "fuzz/fuzzsupport.h"
 #include "fuzz/jsonvalues.h"
-#include "tessel/tesselcoreasync.h"
+#include "requests/records.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"
+#include "tessel/tesselcoreasync.h"
 
 #include <cstddef>
 #include <cstdint>

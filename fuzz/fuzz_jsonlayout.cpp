@@ -5,9 +5,9 @@
 //
 // Input: the request text, any bytes (NUL characters included).
 
-#include "requests/jsontext.h"
 #include "fuzz/fuzzsupport.h"
 #include "fuzz/jsontokens.h"
+#include "requests/jsontext.h"
 
 #include <nlohmann/json.hpp>
 

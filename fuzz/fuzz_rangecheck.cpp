@@ -5,10 +5,10 @@
 //
 // Input: the start field's text, a line feed, the end field's text.
 
+#include "fuzz/fuzzsupport.h"
+#include "requests/records.h"
 #include "searchcheck/addresscheck.h"
 #include "searchcheck/rangecheck.h"
-#include "requests/records.h"
-#include "fuzz/fuzzsupport.h"
 
 #include <cstddef>
 #include <cstdint>

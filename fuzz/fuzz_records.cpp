@@ -4,9 +4,9 @@
 //
 // Input: one byte choosing the record ('0' to '6'), then the JSON text.
 
-#include "requests/records.h"
 #include "fuzz/fuzzsupport.h"
 #include "fuzz/jsonvalues.h"
+#include "requests/records.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -7,10 +7,10 @@
 // Input: the serial number up to the first line feed, then the request (any
 // bytes, NUL characters included).
 
-#include "requests/jsontext.h"
-#include "requests/requesttarget.h"
 #include "fuzz/fuzzsupport.h"
 #include "fuzz/jsontokens.h"
+#include "requests/jsontext.h"
+#include "requests/requesttarget.h"
 
 #include <nlohmann/json.hpp>
 

@@ -8,8 +8,8 @@
 // name that is no operation picks one by its first byte.
 
 #include "fuzz/fuzzsupport.h"
-#include "tessel/tesselcoreasync.h"
 #include "simulator/simulator.h"
+#include "tessel/tesselcoreasync.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,7 +1,7 @@
 // The request as C# and Java code: string literals and the call itself.
-#include "operations/codesnippet.h"
 #include "export/csharpexportgenerator.h"
 #include "export/javaexportgenerator.h"
+#include "operations/codesnippet.h"
 
 #include <QtTest>
 

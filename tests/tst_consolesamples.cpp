@@ -1,11 +1,11 @@
 // The console's samples against the simulated terminals: every sample sent
 // from the console reaches its operation, and once the terminals are logged
 // in, each gets a meaningful answer.
-#include "operations/catalogue.h"
 #include "console/demochildgui.h"
-#include "requests/dispatchtable.h"
-#include "operations/samples.h"
 #include "mainwindow/demogui.h"
+#include "operations/catalogue.h"
+#include "operations/samples.h"
+#include "requests/dispatchtable.h"
 #include "simulator/errors.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"

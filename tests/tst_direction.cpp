@@ -17,8 +17,8 @@ namespace {
 struct Arrows
 {
     QStringList to;
-    QString layer;  // empty for a tool
-    int rank = 0;   // the layer's place, lowest first
+    QString layer; // empty for a tool
+    int rank = 0;  // the layer's place, lowest first
     bool widgets = false;
     bool tool = false; // may include any unit
 };
@@ -240,20 +240,22 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("wrong");
-        QTest::newRow("allowed arrows") << "windows/mainwindow/x.cpp"
-                                        << "#include \"console/demochildgui.h\"\n#include <requests/records.h>\n"
-                                           "#include \"ui_demogui.h\"\n#include \"./demogui.h\"\n"
-                                           "#include \"../console/ownedwindow.h\"\n"
-                                           "#include <nlohmann/json.hpp>\n#include <QtTest>\n"
-                                        << QStringList();
+        QTest::newRow("allowed arrows")
+            << "windows/mainwindow/x.cpp"
+            << "#include \"console/demochildgui.h\"\n#include <requests/records.h>\n"
+               "#include \"ui_demogui.h\"\n#include \"./demogui.h\"\n"
+               "#include \"../console/ownedwindow.h\"\n"
+               "#include <nlohmann/json.hpp>\n#include <QtTest>\n"
+            << QStringList();
         QTest::newRow("against the arrow")
             << "windows/console/x.cpp"
             << "// text\n#include \"tessel/tesselcommon.h\"\n  #  include \"mainwindow/demogui.h\"\n"
-            << QStringList{"windows/console/x.cpp:3: console may not include #  include \"mainwindow/demogui.h\""};
-        QTest::newRow("angle brackets")
-            << "apps/tessel-console/x.cpp"
-            << "#include <console/catalogue.h>\n"
-            << QStringList{"apps/tessel-console/x.cpp:1: tessel-console may not include #include <console/catalogue.h>"};
+            << QStringList{
+                   "windows/console/x.cpp:3: console may not include #  include \"mainwindow/demogui.h\""};
+        QTest::newRow("angle brackets") << "apps/tessel-console/x.cpp"
+                                        << "#include <console/catalogue.h>\n"
+                                        << QStringList{"apps/tessel-console/x.cpp:1: tessel-console may not "
+                                                       "include #include <console/catalogue.h>"};
         QTest::newRow("dot dot through a folder")
             << "libs/export/x.cpp"
             << "#include \"export/../mainwindow/demogui.h\"\n"
@@ -272,11 +274,13 @@ private slots:
         QTest::newRow("out of the tree")
             << "libs/requests/x.cpp"
             << "#include \"../../../elsewhere/x.h\"\n"
-            << QStringList{"libs/requests/x.cpp:1: requests may not include #include \"../../../elsewhere/x.h\""};
+            << QStringList{
+                   "libs/requests/x.cpp:1: requests may not include #include \"../../../elsewhere/x.h\""};
         QTest::newRow("simulator past the contract")
             << "apps/tessel-run/x.cpp"
             << "#include \"simulator/simulator.h\"\n"
-            << QStringList{"apps/tessel-run/x.cpp:1: tessel-run may not include #include \"simulator/simulator.h\""};
+            << QStringList{
+                   "apps/tessel-run/x.cpp:1: tessel-run may not include #include \"simulator/simulator.h\""};
         QTest::newRow("tools include anything") << "tests/x.cpp"
                                                 << "#include \"simulator/simulator.h\"\n"
                                                 << QStringList();
@@ -319,15 +323,14 @@ private slots:
         }
         QStringList faults = faultsOfTree(root, arrowsOfTree());
         faults.sort();
-        QCOMPARE(faults,
-                 (QStringList{"gui: holds sources but has no arrows",
-                              "libs/export/a.hpp:1: export may not include #include \"mainwindow/demogui.h\"",
-                              "libs/export/d.cxx:1: export may not include #include \"history/x.h\"",
-                              "libs/export/deep/b.cc:2: export may not include #include <console/x.h>",
-                              "libs/export/e.inl:1: export may not include #include \"../../apps/x.h\"",
-                              "libs/loose.cpp: outside a unit",
-                              "windows/gui: holds sources but has no arrows",
-                              "windows/history: its arrows stand under another layer"}));
+        QCOMPARE(faults, (QStringList{
+                             "gui: holds sources but has no arrows",
+                             "libs/export/a.hpp:1: export may not include #include \"mainwindow/demogui.h\"",
+                             "libs/export/d.cxx:1: export may not include #include \"history/x.h\"",
+                             "libs/export/deep/b.cc:2: export may not include #include <console/x.h>",
+                             "libs/export/e.inl:1: export may not include #include \"../../apps/x.h\"",
+                             "libs/loose.cpp: outside a unit", "windows/gui: holds sources but has no arrows",
+                             "windows/history: its arrows stand under another layer"}));
     }
 
     void wrongLinkIsNamed_data()
@@ -336,10 +339,10 @@ private slots:
         QTest::addColumn<QStringList>("wrong");
         const QString targets = "target tessel_requests requests\ntarget tessel_export export\n"
                                 "target tessel_console console\ntarget tesselcore simulator\n";
-        QTest::newRow("allowed") << targets +
-                                        "link tessel_requests tesselcore\nlink tessel_console Qt5::Widgets\n"
-                                        "link tessel_console tessel_requests\nlink tessel_requests Qt5::Core\n"
-                                 << QStringList();
+        QTest::newRow("allowed")
+            << targets + "link tessel_requests tesselcore\nlink tessel_console Qt5::Widgets\n"
+                         "link tessel_console tessel_requests\nlink tessel_requests Qt5::Core\n"
+            << QStringList();
         QTest::newRow("against the arrow")
             << targets + "link tessel_export tessel_console\n"
             << QStringList{"tessel_export (export) may not link tessel_console"};

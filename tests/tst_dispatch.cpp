@@ -1,7 +1,7 @@
 // The API dispatcher and the response path: which SDK operation each
 // catalogue name starts, and how results reach the console's reply box.
-#include "requests/dispatchtable.h"
 #include "mainwindow/demogui.h"
+#include "requests/dispatchtable.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"
 

@@ -1,6 +1,6 @@
 // Record conversions and the range check, without any window.
-#include "searchcheck/rangecheck.h"
 #include "requests/records.h"
+#include "searchcheck/rangecheck.h"
 
 #include <QtTest>
 

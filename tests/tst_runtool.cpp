@@ -1,9 +1,9 @@
 // tessel-run as a whole, in process and as the executable: its arguments,
 // exit codes, the JUnit report, --record, damaged run files, pipes and signals.
 #include "history/historyfile.h"
+#include "simulator/simulator.h"
 #include "tessel-run/runarguments.h"
 #include "tessel-run/runtool.h"
-#include "simulator/simulator.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,10 +1,10 @@
 // The simulated SDK's own contract: threads, scripts, call log, idle wait,
 // fleet files and the answers of searches and logins.
-#include "tessel/tesselcommon.h"
-#include "tessel/tesselcoreasync.h"
 #include "simulator/errors.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"
+#include "tessel/tesselcommon.h"
+#include "tessel/tesselcoreasync.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

@@ -1,13 +1,13 @@
 // The simulated SDK answering like terminals: settings that read back, the
 // login requirement, lists that keep what is added, faults that can be
 // injected, and a reset that forgets it all.
-#include "tessel/tesselcoreasync.h"
 #include "sdkoperations.h"
 #include "simulator/behaviour.h"
 #include "simulator/errors.h"
 #include "simulator/faults.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"
+#include "tessel/tesselcoreasync.h"
 
 #include <QtTest>
 

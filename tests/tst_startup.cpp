@@ -1,8 +1,8 @@
 // The entry: the mode test, export mode without window or SDK, and the
 // built program started the ways a user would.
-#include "tessel-console/startup.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"
+#include "tessel-console/startup.h"
 #include "testsupport.h"
 
 #include <QApplication>

@@ -2,10 +2,10 @@
 // floods of replies, resets while replies flow, callbacks that call back in,
 // and request texts that are huge, deeply nested, empty or not UTF-8.
 // Built also with ThreadSanitizer (make check-tsan).
-#include "tessel/tesselcoreasync.h"
 #include "sdkoperations.h"
 #include "simulator/errors.h"
 #include "simulator/simulator.h"
+#include "tessel/tesselcoreasync.h"
 
 #include <QTextCodec>
 #include <QtTest>

@@ -47,8 +47,8 @@ int runGui(QApplication& app)
     const QByteArray snapshotDir = qgetenv("TESSEL_SNAPSHOT");
     std::unique_ptr<SnapshotRun> snapshot;
     if (!snapshotDir.isEmpty())
-        snapshot =
-            std::make_unique<SnapshotRun>(window, window.terminalTable(), QString::fromLocal8Bit(snapshotDir));
+        snapshot = std::make_unique<SnapshotRun>(window, window.terminalTable(),
+                                                 QString::fromLocal8Bit(snapshotDir));
     std::unique_ptr<ExitAfterRows> timedRun;
     if (exitRows)
         timedRun = std::make_unique<ExitAfterRows>(window, window.terminalTable(), *exitRows);

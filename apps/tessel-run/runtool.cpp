@@ -44,8 +44,7 @@ ConsoleServices::Options withoutHistory()
 
 RunTool::RunTool(RunArguments arguments, std::FILE* out, std::FILE* err, bool progress, QObject* parent)
     : QObject(parent), arguments(std::move(arguments)), out(out), err(err), progress(progress),
-      services(withoutHistory()),
-      lifeline(std::make_shared<Lifeline<RunTool>>(this))
+      services(withoutHistory()), lifeline(std::make_shared<Lifeline<RunTool>>(this))
 {}
 
 RunTool::~RunTool()
@@ -181,7 +180,9 @@ void RunTool::loginNext()
     loginSerials.pop_front();
     TerminalActions::Listener listener;
     listener.receiver = this;
-    listener.answer = [this, sn](int code, const std::string& reply) { loggedIn(sn, code, reply); };
+    listener.answer = [this, sn](int code, const std::string& reply) {
+        loggedIn(sn, code, reply);
+    };
     services.terminalActions().logIn(TerminalActions::LoginKind::User, sn, arguments.user, arguments.password,
                                      std::move(listener));
     // Only the first answer counts; a login that never answers must not hang the run.

@@ -37,8 +37,8 @@ HistoryRecorder::HistoryRecorder(QString filePath, int cap, QObject* parent)
 
 HistoryRecorder::HistoryRecorder(QString filePath, HistoryLimits limits, QObject* parent)
     : QObject(parent), path(std::move(filePath)), limits(limits), entries(limits.requests),
-      inbox(std::make_shared<ResultInbox>(
-          this, [](HistoryRecorder& recorder) { emit recorder.resultsWaiting(); })),
+      inbox(std::make_shared<ResultInbox>(this,
+                                          [](HistoryRecorder& recorder) { emit recorder.resultsWaiting(); })),
       session(QString::number(QRandomGenerator::system()->generate(), 16))
 {
     connect(this, &HistoryRecorder::resultsWaiting, this, &HistoryRecorder::takeResults,
@@ -129,8 +129,8 @@ bool HistoryRecorder::take(Take mode)
         // to sleep holding it.
         backlogNext = 0;
         backlog.clear();
-        if (!inbox->takeInto(backlog, mode == Take::Slice ? ResultInbox::Lock::IfFree
-                                                          : ResultInbox::Lock::Wait))
+        if (!inbox->takeInto(backlog,
+                             mode == Take::Slice ? ResultInbox::Lock::IfFree : ResultInbox::Lock::Wait))
             return true;
     }
     QElapsedTimer slice;

@@ -1,7 +1,7 @@
 #include "operations/codesnippet.h"
 
-#include "requests/requestrunner.h"
 #include "export/exportgenerator.h"
+#include "requests/requestrunner.h"
 
 #include <cstdio>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "requests/requestrunner.h"
 #include "replay/replycompare.h"
 #include "replay/runfile.h"
+#include "requests/requestrunner.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,7 +1,7 @@
 #include "replay/replycompare.h"
 
-#include "requests/jsontext.h"
 #include "history/historyentry.h"
+#include "requests/jsontext.h"
 
 #include <nlohmann/json.hpp>
 

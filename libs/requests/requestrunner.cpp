@@ -1,9 +1,9 @@
 #include "requests/requestrunner.h"
 
-#include "requests/dispatchtable.h"
-#include "requests/requesttarget.h"
 #include "history/historyfile.h"
 #include "history/historyrecorder.h"
+#include "requests/dispatchtable.h"
+#include "requests/requesttarget.h"
 
 #include <QElapsedTimer>
 #include <QMetaObject>
@@ -20,7 +20,8 @@ constexpr int sliceMs = 4; // of the runner's thread per slice of results
 } // namespace
 
 RequestRunner::RequestRunner(HistoryRecorder* history, QObject* parent, Memory memory)
-    : QObject(parent), history(history), memory(memory), inbox(std::make_shared<RunnerInbox>(this, [](RequestRunner& runner) {
+    : QObject(parent), history(history), memory(memory),
+      inbox(std::make_shared<RunnerInbox>(this, [](RequestRunner& runner) {
           // One posted call stands for everything left until the runner takes it.
           QMetaObject::invokeMethod(
               &runner, [target = &runner] { target->takeResults(); }, Qt::QueuedConnection);

@@ -3,11 +3,11 @@
 // Inside of the simulated SDK: the shared state of the virtual fleet and the
 // thread that delivers replies. Not part of the SDK contract.
 
-#include "tessel/tesselcoreasync.h"
 #include "simulator/behaviourstate.h"
 #include "simulator/faults.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"
+#include "tessel/tesselcoreasync.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,7 +1,7 @@
 #include "simulator/fleet.h"
 
-#include "tessel/tesselcoreoperations.h"
 #include "simulator/requests.h"
+#include "tessel/tesselcoreoperations.h"
 
 #include <nlohmann/json.hpp>
 

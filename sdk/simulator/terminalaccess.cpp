@@ -1,7 +1,7 @@
 // Searches find terminals of the fleet; login, log-out and password change
 // act on the host's hold on one of them.
-#include "tessel/tesselcommon.h"
 #include "simulator/handlers.h"
+#include "tessel/tesselcommon.h"
 
 #include <algorithm>
 #include <cstdint>

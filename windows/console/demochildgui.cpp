@@ -31,13 +31,11 @@ using tessel::sampleRequest;
 
 DemoChildGUI::DemoChildGUI(QWidget* parent)
     : DemoChildGUI(std::make_unique<tessel::HistoryRecorder>(), nullptr, parent)
-{
-}
+{}
 
 DemoChildGUI::DemoChildGUI(tessel::HistoryRecorder& history, QWidget* parent)
     : DemoChildGUI(nullptr, &history, parent)
-{
-}
+{}
 
 DemoChildGUI::DemoChildGUI(std::unique_ptr<tessel::HistoryRecorder> own, tessel::HistoryRecorder* history,
                            QWidget* parent)

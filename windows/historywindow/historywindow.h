@@ -70,7 +70,7 @@ private:
     QPushButton* exportButton = nullptr;
     QPushButton* replayButton = nullptr;
     qint64 shownEntry = -1;
-    QString shownId; // of shownEntry, whose index changes when the list is renumbered
+    QString shownId;              // of shownEntry, whose index changes when the list is renumbered
     std::size_t shownResults = 0; // results of shownEntry in the detail pane
     QTimer detailFeed;
     QTimer filterDelay; // typing does not refilter at each key

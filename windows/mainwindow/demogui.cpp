@@ -3,9 +3,9 @@
 #include "batchwindow/batchwindow.h"
 #include "console/consolehistory.h"
 #include "console/ownedwindow.h"
-#include "requests/sdkinit.h"
 #include "mainwindow/mainwindowkeys.h"
 #include "replay/runfile.h"
+#include "requests/sdkinit.h"
 
 #include <QAbstractItemView>
 #include <QDialog>
@@ -28,7 +28,8 @@ DemoGUI::DemoGUI(QWidget* parent) : DemoGUI(std::make_unique<tessel::ConsoleServ
 
 DemoGUI::DemoGUI(tessel::ConsoleServices& services, QWidget* parent) : DemoGUI(nullptr, &services, parent) {}
 
-DemoGUI::DemoGUI(std::unique_ptr<tessel::ConsoleServices> own, tessel::ConsoleServices* handed, QWidget* parent)
+DemoGUI::DemoGUI(std::unique_ptr<tessel::ConsoleServices> own, tessel::ConsoleServices* handed,
+                 QWidget* parent)
     : QWidget(parent), ownServices(std::move(own)), services(withHistory(handed ? *handed : *ownServices)),
       console(historyRecorder(), nullptr), changePasswordWidget(nullptr), terminals(services.terminals()),
       lifeline(std::make_shared<WindowLifeline>(this))

@@ -2,12 +2,12 @@
 
 #include "console/demochildgui.h"
 #include "mailbox/lifeline.h"
-#include "requests/requestrunner.h"
 #include "mainwindow/changepassword.h"
-#include "services/consoleservices.h"
-#include "terminalactions/terminalactions.h"
 #include "mainwindow/ui_demogui.h"
 #include "replaywindow/replaywindow.h"
+#include "requests/requestrunner.h"
+#include "services/consoleservices.h"
+#include "terminalactions/terminalactions.h"
 #include "tessel/tesselcommon.h"
 #include "tessel/tesselcoreasync.h"
 

@@ -1,10 +1,10 @@
 // The popup menu over the terminal table and the terminal actions.
 #include "mainwindow/demogui.h"
 
-#include "requests/records.h"
 #include "mainwindow/logindialog.h"
 #include "mainwindow/messagebox.h"
 #include "mainwindow/terminalmenu.h"
+#include "requests/records.h"
 
 #include <QAction>
 #include <QContextMenuEvent>

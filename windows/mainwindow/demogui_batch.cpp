@@ -7,8 +7,8 @@
 #include "batchwindow/batchwindow.h"
 #include "console/consolehistory.h"
 #include "console/ownedwindow.h"
-#include "requests/records.h"
 #include "history/historyrecorder.h"
+#include "requests/records.h"
 
 #include <QEvent>
 #include <QItemSelectionModel>
@@ -150,16 +150,15 @@ void DemoGUI::setLoginStarter(tessel::BatchWindow& window, const QString& userNa
             const std::string sn = engine.row(row).target.serial.toStdString();
             // Recorded as a single log-in would be named in the catalogue; the
             // password never reaches the history.
-            const std::string shown =
-                TerminalActions::loginRequestText(TerminalActions::LoginKind::User, sn, userName,
-                                                  QStringLiteral("******"));
+            const std::string shown = TerminalActions::loginRequestText(TerminalActions::LoginKind::User, sn,
+                                                                        userName, QStringLiteral("******"));
             const tessel::HistoryTicket ticket =
                 recorder.recordSend("login()", QByteArray::fromStdString(shown), engine.tag());
             // Every answer is recorded and goes to the engine, which drops
             // it once it is gone.
             TerminalActions::Listener listener;
             listener.onArrival = [ticket, deliver = engine.callbackFor(attempt)](unsigned short code,
-                                                                                const char* reply) {
+                                                                                 const char* reply) {
                 ticket.record(code, QString::fromUtf8(reply ? reply : ""));
                 deliver(code, reply);
             };

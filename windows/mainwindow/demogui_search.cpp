@@ -1,11 +1,11 @@
 // The three terminal searches, their dialogs and the reply path.
 #include "mainwindow/demogui.h"
 
-#include "searchcheck/addresscheck.h"
-#include "searchcheck/rangecheck.h"
-#include "requests/records.h"
 #include "mainwindow/messagebox.h"
 #include "mainwindow/searchprogress.h"
+#include "requests/records.h"
+#include "searchcheck/addresscheck.h"
+#include "searchcheck/rangecheck.h"
 
 #include <QDebug>
 #include <QDialog>

@@ -1,9 +1,9 @@
 #include "replaywindow/replaywindow.h"
 
-#include "requests/jsontext.h"
-#include "requests/requestrunner.h"
 #include "history/historyfile.h"
 #include "replay/junitreport.h"
+#include "requests/jsontext.h"
+#include "requests/requestrunner.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
