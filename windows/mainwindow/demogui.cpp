@@ -31,8 +31,7 @@ DemoGUI::DemoGUI(tessel::ConsoleServices& services, QWidget* parent) : DemoGUI(n
 DemoGUI::DemoGUI(std::unique_ptr<tessel::ConsoleServices> own, tessel::ConsoleServices* handed,
                  QWidget* parent)
     : QWidget(parent), ownServices(std::move(own)), services(withHistory(handed ? *handed : *ownServices)),
-      console(historyRecorder(), nullptr), changePasswordWidget(nullptr), terminals(services.terminals()),
-      lifeline(std::make_shared<WindowLifeline>(this))
+      console(historyRecorder(), nullptr), changePasswordWidget(nullptr), terminals(services.terminals())
 {
     terminals.clear();
     nextRow = 0;
@@ -81,8 +80,6 @@ DemoGUI::DemoGUI(std::unique_ptr<tessel::ConsoleServices> own, tessel::ConsoleSe
 
 DemoGUI::~DemoGUI()
 {
-    // From here on no SDK callback reaches this window.
-    lifeline->sever();
     // Batch windows send through the runner, which may go before the children do.
     const QList<tessel::BatchWindow*> batches =
         findChildren<tessel::BatchWindow*>(QString(), Qt::FindDirectChildrenOnly);

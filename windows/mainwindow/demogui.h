@@ -100,7 +100,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    using WindowLifeline = tessel::Lifeline<DemoGUI>;
     static constexpr int initialTableRows = 100;
 
     DemoGUI(std::unique_ptr<tessel::ConsoleServices> own, tessel::ConsoleServices* handed, QWidget* parent);
@@ -186,8 +185,4 @@ private:
     // with the first search.
     tessel::SearchProgress* searchProgress = nullptr;
     QLabel* searchStatus = nullptr;
-
-    // What a callback that may outlive the window holds instead of `this`;
-    // severed by the destructor. The terminal actions guard their own.
-    std::shared_ptr<WindowLifeline> lifeline;
 };
