@@ -223,6 +223,15 @@ RunLine runLineOf(const HistoryEntry& entry)
     return line;
 }
 
+std::vector<RunLine> runLinesOf(const std::vector<HistoryEntry>& entries)
+{
+    std::vector<RunLine> lines;
+    lines.reserve(entries.size());
+    for (const HistoryEntry& entry : entries)
+        lines.push_back(runLineOf(entry));
+    return lines;
+}
+
 std::string runFileLine(const RunLine& line, const std::string& request,
                         const std::vector<ResultRecord>& results, qint64 sentAtMs)
 {

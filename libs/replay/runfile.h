@@ -51,6 +51,8 @@ std::optional<RunLine> parseRunLineFully(std::string_view text, RunFileFault& fa
 
 // The run line of a history request, its results as the recorded ones.
 RunLine runLineOf(const HistoryEntry& entry);
+// The same for each, in their order: a replay of history requests.
+std::vector<RunLine> runLinesOf(const std::vector<HistoryEntry>& entries);
 
 // A run-file line (with its line end): the request as sent, these results,
 // the time of `sentAtMs` (ms since the epoch) and the line's ignore list.

@@ -120,17 +120,14 @@ void DemoGUI::slotsGetIndex(int row, int /*column*/)
 // One replay at a time: a new one replaces the last, which stops sending.
 void DemoGUI::openReplay(const std::vector<tessel::HistoryEntry>& entries)
 {
-    std::vector<tessel::RunLine> lines;
-    lines.reserve(entries.size());
-    for (const tessel::HistoryEntry& entry : entries)
-        lines.push_back(tessel::runLineOf(entry));
     QStringList serials;
     for (const tsc::SearchResponseData& terminal : terminals) {
         const QString serial = QString::fromStdString(terminal.sn);
         if (!serial.isEmpty() && !serials.contains(serial))
             serials << serial;
     }
-    replayWindow = std::make_unique<tessel::ReplayWindow>(requestRunner(), std::move(lines), serials);
+    replayWindow =
+        std::make_unique<tessel::ReplayWindow>(requestRunner(), tessel::runLinesOf(entries), serials);
     tessel::showAboveConsole(*replayWindow, console, this);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batchwindow/batchlauncher.h"
 #include "console/demochildgui.h"
 #include "mailbox/lifeline.h"
 #include "mainwindow/changepassword.h"
@@ -34,7 +35,6 @@ class QContextMenuEvent;
 class QMenu;
 class QModelIndex;
 namespace tessel {
-struct BatchCandidate;
 class SearchProgress;
 class BatchWindow;
 } // namespace tessel
@@ -134,11 +134,7 @@ private:
     void showBatchWindow(tessel::BatchWindow& window);
     void slotsBatchConnect();
     void startBatchLogin(const std::vector<int>& rows, const QString& userName, const QString& password);
-    // Sends the window's log-ins with these credentials from now on; each
-    // goes into the history with its password masked.
-    void setLoginStarter(tessel::BatchWindow& window, const QString& userName, const QString& password);
-    // 重试失败项 of a batch log-in: the credentials again, then the retry.
-    void askLoginRetry(tessel::BatchWindow& window, const QString& userName);
+    tessel::BatchLauncher batchLauncher() { return {requestRunner(), historyRecorder(), terminalActions()}; }
 
     // Made by the window when none was handed to it; before all that uses it.
     std::unique_ptr<tessel::ConsoleServices> ownServices;

@@ -2,13 +2,11 @@
 // log-in to the selected terminals.
 #include "mainwindow/demogui.h"
 
-#include "batch/batchrequest.h"
+#include "batchwindow/batchlauncher.h"
 #include "batchwindow/batchlogindialog.h"
 #include "batchwindow/batchwindow.h"
 #include "console/consolehistory.h"
 #include "console/ownedwindow.h"
-#include "history/historyrecorder.h"
-#include "requests/records.h"
 
 #include <QEvent>
 #include <QItemSelectionModel>
@@ -51,18 +49,7 @@ void DemoGUI::openBatchSend(const QByteArray& apiName, const QByteArray& request
     if (checked.empty()) // none selected: every listed terminal
         for (std::size_t row = 0; row < terminals.size(); ++row)
             checked.push_back(static_cast<int>(row));
-    auto* window = new tessel::BatchWindow(QString::fromUtf8(apiName), batchCandidates(checked), this);
-    // The batch sends what its request box shows when a run starts.
-    window->setRequest(QString::fromUtf8(requestText));
-    tessel::sendThroughRunner(window->engine(), requestRunner(), apiName,
-                              [window] { return window->requestText().toUtf8(); });
-    window->setPreflight([apiName, window] {
-        if (!tessel::RequestRunner::startsOperation(
-                std::string_view(apiName.constData(), static_cast<std::size_t>(apiName.size()))))
-            return tessel::RequestRunner::refusalText();
-        return tessel::batchRequestFault(window->requestText().toUtf8());
-    });
-    showBatchWindow(*window);
+    showBatchWindow(*batchLauncher().sendWindow(apiName, requestText, batchCandidates(checked), this));
 }
 
 void DemoGUI::showBatchWindow(tessel::BatchWindow& window)
@@ -112,75 +99,17 @@ void DemoGUI::slotsBatchConnect()
 
 void DemoGUI::startBatchLogin(const std::vector<int>& rows, const QString& userName, const QString& password)
 {
-    auto* window = new tessel::BatchWindow(tr("登录（用户 %1）").arg(userName), batchCandidates(rows), this);
-    tessel::BatchEngine& engine = window->engine();
+    tessel::BatchLauncher::Login login;
+    login.userName = userName;
+    login.password = password;
     for (int row : rows)
         if (terminals[static_cast<std::size_t>(row)].hostLoggedIn)
-            engine.skip(row, tr("已被上位机登录"));
-    setLoginStarter(*window, userName, password);
-    window->setRetryHandler([this, window, userName] { askLoginRetry(*window, userName); });
-    engine.setJudge([](const tessel::BatchResult& result, QString& note) {
-        if (result.code != 0)
-            return tessel::BatchState::Failed;
-        tsc::LoginReplyData reply;
-        recordFromJson(result.reply.toStdString(), reply);
-        if (reply.logined)
-            return tessel::BatchState::Succeeded;
-        note = tr("请求成功，但登录失败");
-        return tessel::BatchState::Failed;
-    });
+            login.heldRows.push_back(row);
     // Exactly as a single log-in marks it, wherever the terminal is listed now.
-    connect(&engine, &tessel::BatchEngine::rowChanged, this, [this, &engine](int row) {
-        const tessel::BatchRow& batchRow = engine.row(row);
-        if (batchRow.state == tessel::BatchState::Succeeded && batchRow.answered)
-            markState(batchRow.target.serial.toStdString(), tr("登录成功!!!"));
-    });
+    login.loggedIn = [this](const QString& serial) {
+        markState(serial.toStdString(), tr("登录成功!!!"));
+    };
+    tessel::BatchWindow* window = batchLauncher().loginWindow(batchCandidates(rows), std::move(login), this);
     showBatchWindow(*window);
     window->startBatch();
-}
-
-void DemoGUI::setLoginStarter(tessel::BatchWindow& window, const QString& userName, const QString& password)
-{
-    using tessel::TerminalActions;
-    tessel::BatchEngine& engine = window.engine();
-    tessel::HistoryRecorder& recorder = historyRecorder();
-    TerminalActions& actions = terminalActions();
-    engine.setStarter(
-        [&engine, &recorder, &actions, userName, password](int row, tessel::BatchEngine::Attempt attempt) {
-            const std::string sn = engine.row(row).target.serial.toStdString();
-            // Recorded as a single log-in would be named in the catalogue; the
-            // password never reaches the history.
-            const std::string shown = TerminalActions::loginRequestText(TerminalActions::LoginKind::User, sn,
-                                                                        userName, QStringLiteral("******"));
-            const tessel::HistoryTicket ticket =
-                recorder.recordSend("login()", QByteArray::fromStdString(shown), engine.tag());
-            // Every answer is recorded and goes to the engine, which drops
-            // it once it is gone.
-            TerminalActions::Listener listener;
-            listener.onArrival = [ticket, deliver = engine.callbackFor(attempt)](unsigned short code,
-                                                                                 const char* reply) {
-                ticket.record(code, QString::fromUtf8(reply ? reply : ""));
-                deliver(code, reply);
-            };
-            actions.logIn(TerminalActions::LoginKind::User, sn, userName, password, std::move(listener));
-            return QString();
-        });
-}
-
-void DemoGUI::askLoginRetry(tessel::BatchWindow& window, const QString& userName)
-{
-    // The window has refused a retry with nothing to retry or a run under way.
-    const tessel::BatchEngine& engine = window.engine();
-    const int again = engine.failedCount() + engine.notSentCount();
-    // A password that failed is not sent again: the retry asks for it anew.
-    auto* dialog = new tessel::BatchLoginDialog(again, &window);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setUserName(userName);
-    connect(dialog, &tessel::BatchLoginDialog::credentials, &window,
-            [this, &window](const QString& newUser, const QString& password) {
-                setLoginStarter(window, newUser, password);
-                window.setRetryHandler([this, &window, newUser] { askLoginRetry(window, newUser); });
-                window.retryFailed();
-            });
-    dialog->open();
 }
