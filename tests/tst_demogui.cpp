@@ -3,7 +3,9 @@
 #include "batchwindow/batchwindow.h"
 #include "console/consolehistory.h"
 #include "console/demochildgui.h"
+#include "history/historyrecorder.h"
 #include "mainwindow/demogui.h"
+#include "services/consoleservices.h"
 #include "simulator/simulator.h"
 #include "testsupport.h"
 
@@ -16,6 +18,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QWindow>
 #include <QtTest>
@@ -87,6 +90,29 @@ private slots:
         QVERIFY(QString::fromStdString(key->get<std::string>()).endsWith("@example.com"));
         QCOMPARE(calls[1].operation, std::string("tsSearchTerminalAsync"));
         QVERIFY(calls[1].args.empty());
+    }
+
+    void worksOnHandedInServices()
+    {
+        QTemporaryDir dir;
+        tessel::ConsoleServices::Options options;
+        options.historyPath = dir.filePath("history.sqlite");
+        tessel::ConsoleServices services(options);
+        const tessel::HistoryList& history = services.historyRecorder()->list();
+        {
+            DemoGUI window(services);
+            QCOMPARE(&window.requestRunner(), &services.requestRunner());
+            QCOMPARE(&window.terminalList(), &services.terminals());
+            QTRY_COMPARE(services.terminals().size(), tesselsim::fleet().size());
+            window.dispatchApi("getVolume()", "{\"sn\":\"x\"}");
+            QCOMPARE(history.endIndex() - history.firstIndex(), qint64(1));
+        }
+        // The services outlive the window and go on without it.
+        QVERIFY(services.requestRunner().send("getVolume()", "{\"sn\":\"x\"}"));
+        QVERIFY(tesselsim::waitIdle());
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(history.endIndex() - history.firstIndex(), qint64(2));
+        services.historyRecorder()->flush();
     }
 
     void tableStartsWithHeadersAndHundredEmptyRows()

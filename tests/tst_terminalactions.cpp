@@ -28,17 +28,25 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<bool>("addressed");
         QTest::addColumn<QString>("replyHas");
-        const std::string sn = tesselsim::fleet().at(0).sn;
+        QTest::addColumn<int>("code");
+        const tesselsim::Terminal first = tesselsim::fleet().at(0);
+        const QString sn = QString::fromStdString(first.sn);
+        const QString ip = QString::fromStdString(first.ip);
         QTest::newRow("log-in") << "login"
-                                << "123456" << true << "\"logined\":true";
+                                << "123456" << true << "\"logined\":true" << 0;
         QTest::newRow("log-in, wrong password") << "login"
-                                                << "bad" << true << "";
-        QTest::newRow("log-out") << "logout"
-                                 << "" << true << "";
+                                                << "bad" << true << "wrong" << 1005;
+        QTest::newRow("log-in, unknown serial") << "login unknown"
+                                                << "123456" << true << "NO-SUCH-SN" << 1002;
+        QTest::newRow("log-out, not logged in") << "logout"
+                                                << "" << true << "not logged in" << 1003;
         QTest::newRow("password change") << "password"
-                                         << "123456" << true << "";
+                                         << "123456" << true << "" << 0;
         QTest::newRow("broadcast search") << "all"
-                                          << "" << false << "\"sn\"";
+                                          << "" << false << "\"sn\"" << 0;
+        // Directed searches: the password column holds the address.
+        QTest::newRow("address search") << "address" << ip << false << sn << 0;
+        QTest::newRow("range search") << "range" << ip << false << sn << 0;
     }
     void answers()
     {
@@ -46,7 +54,8 @@ private slots:
         QFETCH(QString, password);
         QFETCH(bool, addressed);
         QFETCH(QString, replyHas);
-        const std::string sn = tesselsim::fleet().at(0).sn;
+        QFETCH(int, code);
+        const std::string sn = action.endsWith("unknown") ? "NO-SUCH-SN" : tesselsim::fleet().at(0).sn;
         TerminalActions actions;
         QSignalSpy spy(&actions, &TerminalActions::answered);
         int answers = 0;
@@ -56,17 +65,22 @@ private slots:
             ++answers;
         };
         TerminalActions::Id id = 0;
-        if (action == "login")
+        if (action.startsWith("login"))
             id = actions.logIn(TerminalActions::LoginKind::User, sn, "admin", password, listener);
         else if (action == "logout")
             id = actions.logOut(sn, listener);
         else if (action == "password")
             id = actions.changePassword(sn, password.toUtf8(), "654321", listener);
+        else if (action == "address")
+            id = actions.searchAddress(password.toUtf8(), listener);
+        else if (action == "range")
+            id = actions.searchRange(password.toStdString(), password.toStdString(), listener);
         else
             id = actions.searchAll(listener);
         QTRY_VERIFY(!spy.isEmpty());
         QCOMPARE(spy.first().at(0).value<TerminalActions::Id>(), id);
         QCOMPARE(spy.first().at(1).toString(), addressed ? QString::fromStdString(sn) : QString());
+        QCOMPARE(spy.first().at(2).toInt(), code);
         QVERIFY(spy.first().at(3).toString().contains(replyHas));
         QCOMPARE(answers, spy.size());
     }
