@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tessel {
@@ -31,6 +32,19 @@ struct RunLine
     std::vector<ResultRecord> results; // recorded; none: the first new result must have code 0
     std::vector<std::string> ignore;
     qint64 recordedAtMs = 0; // when the request was sent (ms since the epoch); 0 when unknown
+
+    // What a checklist line adds; a history export has none of it.
+    // "expect": the compact JSON of an object or a list the first reply must
+    // contain (see expectation.h); "expectCode": the code it must have.
+    std::optional<std::string> expect;
+    int expectCode = 0;
+    // "capture": {"variable": "dotted.path"}: values of the first reply that
+    // become variables of the terminal for later lines, in the line's order.
+    std::vector<std::pair<std::string, std::string>> capture;
+    // "until": {"tries": N, "every": MS}: sent again, up to N times in all,
+    // MS apart, until the expectation holds. 0 tries: sent once.
+    int untilTries = 0;
+    int untilEveryMs = 0;
 };
 
 // Where and why a line could not be read. Line and column count from 1; the

@@ -1,0 +1,1 @@
+#include "targets/targets.h"
