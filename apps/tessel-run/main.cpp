@@ -1,4 +1,5 @@
 // tessel-run: replays a run file against the SDK, without a display.
+#include "tessel-run/fleettool.h"
 #include "tessel-run/runarguments.h"
 #include "tessel-run/runtool.h"
 
@@ -37,6 +38,24 @@ bool isTerminal(std::FILE* stream)
 #endif
 }
 
+// Runs the tool until it is done; Ctrl+C only sets a flag, which the event
+// loop looks at a few times a second (it is never blocked: a run file is
+// checked on a thread).
+template <typename Tool> int run(QCoreApplication& app, Tool& tool)
+{
+    QObject::connect(&tool, &Tool::done, &app, [](int code) { QCoreApplication::exit(code); });
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &tool, [&tool] {
+        if (interruptRequested.exchange(false))
+            tool.interrupt();
+    });
+    watch.start(100);
+    tool.start();
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -57,21 +76,12 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    if (parsed->fleet()) {
+        tessel::FleetTool tool(*parsed, stdout, stderr, isTerminal(stdout));
+        return run(app, tool);
+    }
     auto tool = std::make_unique<tessel::RunTool>(*parsed, stdout, stderr, isTerminal(stdout));
-    QObject::connect(tool.get(), &tessel::RunTool::done, &app,
-                     [](int code) { QCoreApplication::exit(code); });
-    // Ctrl+C only sets a flag; the event loop looks at it a few times a
-    // second (it is never blocked: the run file is checked on a thread).
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, tool.get(), [&tool] {
-        if (interruptRequested.exchange(false))
-            tool->interrupt();
-    });
-    watch.start(100);
-    tool->start();
-    const int code = app.exec();
+    const int code = run(app, *tool);
     const bool abandoned = tool->stillChecking();
     tool.reset(); // removes the copy of a run file read from a pipe
     if (abandoned) {

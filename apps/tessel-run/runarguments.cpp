@@ -1,6 +1,7 @@
 #include "tessel-run/runarguments.h"
 
 #include "replay/replycompare.h"
+#include "targets/targets.h"
 
 #include <algorithm>
 #include <iterator>
@@ -25,8 +26,42 @@ bool number(const QString& option, const QString& text, int low, int high, int& 
     return true;
 }
 
-const char* const knownOptions[] = {"--sn",          "--login", "--ignore", "--timeout", "--grace",
-                                    "--concurrency", "--junit", "--record", "--help"};
+const char* const knownOptions[] = {
+    "--sn",     "--login",    "--ignore",  "--timeout", "--grace",  "--concurrency",  "--junit",
+    "--record", "--help",     "--targets", "--all",     "--limit",  "--list-targets", "--parallel",
+    "--wave",   "--max-fail", "--retries", "--shard",   "--failed", "--baseline"};
+
+// Options that take no value.
+bool isSwitch(const QString& option)
+{
+    return option == QLatin1String("--all") || option == QLatin1String("--list-targets");
+}
+
+// Options of a fleet run only.
+bool isFleetOption(const QString& option)
+{
+    for (const char* name : {"--limit", "--list-targets", "--parallel", "--wave", "--max-fail", "--retries",
+                             "--shard", "--failed", "--baseline"})
+        if (option == QLatin1String(name))
+            return true;
+    return false;
+}
+
+bool shard(const QString& text, RunArguments& parsed, QString& error)
+{
+    const QStringList parts = text.split(QLatin1Char('/'));
+    bool okK = false, okN = false;
+    const int k = parts.size() == 2 ? parts[0].toInt(&okK) : 0;
+    const int n = parts.size() == 2 ? parts[1].toInt(&okN) : 0;
+    if (!okK || !okN || n < 1 || n > 1000 || k < 1 || k > n) {
+        error = QStringLiteral("--shard takes K/N, the K-th of N parts (1 <= K <= N <= 1000), not \"%1\"")
+                    .arg(text);
+        return false;
+    }
+    parsed.shardK = k;
+    parsed.shardN = n;
+    return true;
+}
 
 // Edits between two names, dashes not counted: "-sn" is "--sn" mistyped.
 int distance(QString a, QString b)
@@ -87,7 +122,28 @@ QString runUsage()
         "  --junit FILE       write a JUnit XML report\n"
         "  --record FILE      write a new run file with the new results\n"
         "  --                 ends the options: a run file whose name starts with \"-\" follows\n"
-        "Exit status: 0 every request the same, 1 any differs or times out, 2 bad arguments or run file.\n");
+        "A fleet run sends the run file's lines, in order, to each of many terminals:\n"
+        "       tessel-run RUNFILE (--targets FILE | --all) [--limit PATTERNS] [--list-targets]\n"
+        "                  [--parallel N] [--wave N|P%] [--max-fail N|P%] [--retries N] [--shard K/N]\n"
+        "                  [--login USER[:PW]] [--junit FILE] [--failed FILE] [--record DIR] [--baseline "
+        "DIR]\n"
+        "  --targets FILE     the terminals: CSV with a header (sn, name, ip, group, variables) or JSON "
+        "Lines\n"
+        "  --all              every terminal a broadcast search finds\n"
+        "  --limit PATTERNS   keep the targets whose serial, name, ip or a group matches a pattern (* ? "
+        "[..])\n"
+        "  --list-targets     print the chosen targets and exit without sending\n"
+        "  --parallel N       terminals at once, 1 to 256 (default 8)\n"
+        "  --wave N|P%        start the terminals in waves; the next only when the last kept the budget\n"
+        "  --max-fail N|P%    start no more terminals once more than this failed\n"
+        "  --retries N        resend a line that did not reach the terminal, after 0.5 s, 1 s, 2 s ...\n"
+        "  --shard K/N        keep the K-th of N equal parts of the targets, in serial order\n"
+        "  --junit FILE       one test suite per terminal, one test case per line\n"
+        "  --failed FILE      write the targets that did not pass, as a targets file\n"
+        "  --record DIR       write DIR/SERIAL.jsonl with each terminal's new results\n"
+        "  --baseline DIR     compare each terminal with DIR/SERIAL.jsonl where there is one\n"
+        "Exit status: 0 every request the same (every terminal passed), 1 any differs, times out, fails or\n"
+        "is skipped, or the run was interrupted, 2 bad arguments, run file or targets file.\n");
 }
 
 std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
@@ -96,6 +152,7 @@ std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
     RunArguments parsed;
     QStringList files;
     QString loginText;
+    QStringList fleetOptions;
     bool optionsEnded = false;
     for (int i = 0; i < arguments.size(); ++i) {
         QString option = arguments[i];
@@ -123,6 +180,17 @@ std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
             error = unknownOption(option);
             return std::nullopt;
         }
+        if (isSwitch(option)) {
+            if (equals > 0) {
+                error = QStringLiteral("%1 takes no value").arg(option);
+                return std::nullopt;
+            }
+            (option == QLatin1String("--all") ? parsed.all : parsed.listTargets) = true;
+            fleetOptions << option;
+            continue;
+        }
+        if (isFleetOption(option))
+            fleetOptions << option;
         if (equals > 0) {
             value = arguments[i].mid(equals + 1);
         } else if (i + 1 < arguments.size()) {
@@ -153,13 +221,39 @@ std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
             parsed.junitFile = value;
         } else if (option == QLatin1String("--record")) {
             parsed.recordFile = value;
+        } else if (option == QLatin1String("--targets")) {
+            parsed.targetsFile = value;
+        } else if (option == QLatin1String("--limit")) {
+            for (std::string& pattern : splitPatterns(value.toStdString()))
+                parsed.limit.push_back(std::move(pattern));
+        } else if (option == QLatin1String("--parallel")) {
+            ok = number(option, value, 1, 256, parsed.parallel, error);
+        } else if (option == QLatin1String("--retries")) {
+            ok = number(option, value, 0, 10, parsed.retries, error);
+        } else if (option == QLatin1String("--wave") || option == QLatin1String("--max-fail")) {
+            const bool budget = option == QLatin1String("--max-fail");
+            std::string why;
+            std::optional<FleetCount> count = parseFleetCount(value.toStdString(), budget, why);
+            ok = count.has_value();
+            if (!ok)
+                error = option + QLatin1Char(' ') + QString::fromStdString(why);
+            (budget ? parsed.maxFail : parsed.wave) = count;
+        } else if (option == QLatin1String("--shard")) {
+            ok = shard(value, parsed, error);
+        } else if (option == QLatin1String("--failed")) {
+            parsed.failedFile = value;
+        } else if (option == QLatin1String("--baseline")) {
+            parsed.baselineDir = value;
         } else {
             error = unknownOption(option);
             return std::nullopt;
         }
         if (!ok)
             return std::nullopt;
-        if ((option == QLatin1String("--junit") || option == QLatin1String("--record")) && value.isEmpty()) {
+        if ((option == QLatin1String("--junit") || option == QLatin1String("--record") ||
+             option == QLatin1String("--targets") || option == QLatin1String("--failed") ||
+             option == QLatin1String("--baseline")) &&
+            value.isEmpty()) {
             error = QStringLiteral("%1 needs a file name").arg(option);
             return std::nullopt;
         }
@@ -170,6 +264,24 @@ std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
         return std::nullopt;
     }
     parsed.runFile = files.front();
+    if (parsed.fleet()) {
+        if (parsed.all && !parsed.targetsFile.isEmpty()) {
+            error = QStringLiteral("--targets and --all exclude each other");
+            return std::nullopt;
+        }
+        if (!parsed.serial.isEmpty()) {
+            error = QStringLiteral("--sn and %1 exclude each other: each target's serial is set")
+                        .arg(parsed.all ? QStringLiteral("--all") : QStringLiteral("--targets"));
+            return std::nullopt;
+        }
+        if (parsed.concurrency != 1) {
+            error = QStringLiteral("--concurrency is for one terminal; a fleet run takes --parallel");
+            return std::nullopt;
+        }
+    } else if (!fleetOptions.isEmpty()) {
+        error = QStringLiteral("%1 needs --targets FILE or --all").arg(fleetOptions.front());
+        return std::nullopt;
+    }
     if (parsed.login) {
         const int colon = loginText.indexOf(QLatin1Char(':'));
         parsed.user = (colon < 0 ? loginText : loginText.left(colon)).toUtf8();
@@ -177,6 +289,8 @@ std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
             parsed.password = loginText.mid(colon + 1).toUtf8();
         else if (!passwordVariable.isNull())
             parsed.password = passwordVariable;
+        else if (parsed.fleet())
+            ; // each target's "password" column then; the targets are checked for it
         else {
             error = QStringLiteral("--login %1: no password, neither after \":\" nor in TESSEL_RUN_PASSWORD")
                         .arg(loginText);

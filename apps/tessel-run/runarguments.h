@@ -2,6 +2,8 @@
 
 // The command line of tessel-run.
 
+#include "fleet/fleetrun.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -23,8 +25,20 @@ struct RunArguments
     int graceMs = 500;
     int concurrency = 1;
     QString junitFile;
-    QString recordFile;
+    QString recordFile; // a folder in a fleet run
     bool help = false;
+
+    // A fleet run: the checklist on every terminal of a targets file or a search.
+    QString targetsFile;
+    bool all = false;
+    std::vector<std::string> limit;
+    bool listTargets = false;
+    int parallel = 8;
+    std::optional<FleetCount> wave, maxFail;
+    int retries = 0;
+    int shardK = 0, shardN = 0; // 0: no shard
+    QString failedFile, baselineDir;
+    bool fleet() const { return !targetsFile.isEmpty() || all; }
 };
 
 QString runUsage();

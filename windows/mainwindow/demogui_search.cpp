@@ -2,7 +2,7 @@
 #include "mainwindow/demogui.h"
 
 #include "mainwindow/messagebox.h"
-#include "mainwindow/searchprogress.h"
+#include "searchcheck/searchprogress.h"
 #include "requests/records.h"
 #include "searchcheck/addresscheck.h"
 #include "searchcheck/rangecheck.h"

@@ -1,4 +1,4 @@
-#include "mainwindow/searchprogress.h"
+#include "searchcheck/searchprogress.h"
 
 #include <algorithm>
 
