@@ -90,7 +90,7 @@ check-asan: deps
 
 # Benchmarks: build, then run every program of bench/; each prints its figures
 # and asserts nothing. bench/README.md holds the figures of one run.
-BENCHES := bench_startup bench_throughput bench_memory bench_export bench_finder bench_history bench_runner bench_longtext bench_replay bench_batch
+BENCHES := bench_startup bench_throughput bench_memory bench_export bench_finder bench_history bench_runner bench_longtext bench_replay bench_batch bench_fleet
 .PHONY: bench
 bench: configure
 	cmake -S . -B $(BUILD_DIR) -DTESSEL_BUILD_BENCH=ON

@@ -1,25 +1,20 @@
 // tessel-run: requests per second beside a bare loop over the simulator, and
 // peak memory for a long run file beside a short one.
+#include "bench/benchprocess.h"
 #include "simulator/simulator.h"
 #include "tessel/tesselcoreasync.h"
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <mutex>
-#include <spawn.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -65,37 +60,9 @@ double bareLoopPerSecond(long requests, int window)
     return double(requests) / std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-struct Child
+benchprocess::Finished runTool(const std::vector<std::string>& arguments)
 {
-    double seconds = 0;
-    long peakKiB = 0;
-    int exitCode = -1;
-};
-
-Child runTool(const std::vector<std::string>& arguments)
-{
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(TESSEL_RUN_EXE));
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    Child child;
-    const auto start = Clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, TESSEL_RUN_EXE, &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        rusage usage{};
-        wait4(pid, &status, 0, &usage);
-        child.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        child.peakKiB = usage.ru_maxrss;
-        child.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return child;
+    return benchprocess::runToEnd(TESSEL_RUN_EXE, arguments);
 }
 
 } // namespace
@@ -118,7 +85,7 @@ int main(int argc, char** argv)
         int exitCode = -1;
         for (int round = 0; round < rounds; ++round) {
             bare = std::max(bare, bareLoopPerSecond(requests, concurrency));
-            const Child child =
+            const benchprocess::Finished child =
                 runTool({runFile, "--grace", "0", "--concurrency", std::to_string(concurrency)});
             exitCode = child.exitCode;
             if (child.seconds > 0)
@@ -132,8 +99,8 @@ int main(int argc, char** argv)
     const std::string longFile = writeRunFile(longRun);
     long shortPeak = 0, longPeak = 0;
     for (int round = 0; round < rounds; ++round) {
-        const Child a = runTool({shortFile, "--grace", "0"});
-        const Child b = runTool({longFile, "--grace", "0"});
+        const benchprocess::Finished a = runTool({shortFile, "--grace", "0"});
+        const benchprocess::Finished b = runTool({longFile, "--grace", "0"});
         shortPeak = shortPeak ? std::min(shortPeak, a.peakKiB) : a.peakKiB;
         longPeak = longPeak ? std::min(longPeak, b.peakKiB) : b.peakKiB;
     }

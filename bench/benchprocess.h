@@ -33,4 +33,15 @@ std::optional<long> peakMemoryKiB(const std::string& line);
 
 double median(std::vector<double> values);
 
+struct Finished
+{
+    double seconds = 0; // from the spawn to the end
+    long peakKiB = 0;   // the child's peak resident memory
+    int exitCode = -1;  // -1 when it did not exit normally
+};
+
+// Runs `program` with `arguments` in this process's environment, its output
+// thrown away, and waits for it to end.
+Finished runToEnd(const std::string& program, const std::vector<std::string>& arguments);
+
 } // namespace benchprocess
