@@ -325,7 +325,27 @@ private slots:
             QVERIFY(xml.contains("<testsuite name=\"" + QByteArray::fromStdString(report.target.sn)));
         }
 
-        void placeholderFaults_data()
+        void mask_data()
+    {
+        QTest::addColumn<QString>("secret");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("masked");
+        QTest::newRow("whole value") << "123456" << R"({"password":"123456"})" << R"({"password":"******"})";
+        QTest::newRow("part of a serial") << "123456" << R"({"sn":"123456789"})" << R"({"sn":"123456789"})";
+        QTest::newRow("escaped in JSON") << "a\"b" << R"({"t":"a\"b"} a"b)" << R"({"t":"******"} ******)";
+        QTest::newRow("after a blank") << "s3" << "Bearer s3." << "Bearer ******.";
+    }
+    void mask()
+    {
+        QFETCH(QString, secret);
+        QFETCH(QString, text);
+        QFETCH(QString, masked);
+        SecretMask mask;
+        mask.add(secret.toStdString());
+        QCOMPARE(QString::fromStdString(mask.apply(text.toStdString())), masked);
+    }
+
+    void placeholderFaults_data()
         {
             QTest::addColumn<QStringList>("lines");
             QTest::addColumn<QString>("fault"); // empty: none

@@ -171,6 +171,20 @@ void TestRunTool::arguments_data()
     row("value missing", "a --timeout", "", "--timeout needs a value");
     row("not a number", "a --grace 5s", "", "whole number");
     row("no concurrency", "a --concurrency 0", "", "from 1");
+    row("fleet",
+        "a --targets t.csv --limit h*,b? --parallel 64 --wave 10% --max-fail 2 --retries 3 --shard 2/4 "
+        "--failed f.csv --record d --baseline b --login admin --list-targets",
+        "", "");
+    row("every terminal found", "a --all --max-fail 0", "", "");
+    row("shard past its count", "a --targets t --shard 3/2", "", "--shard takes K/N");
+    row("shard 0", "a --targets t --shard 0/4", "", "--shard takes K/N");
+    row("wave 0", "a --targets t --wave 0", "", "--wave takes");
+    row("budget over 100%", "a --targets t --max-fail 120%", "", "--max-fail takes");
+    row("parallel 0", "a --targets t --parallel 0", "", "--parallel takes a whole number from 1 to 256");
+    row("fleet option alone", "a --parallel 4", "", "--parallel needs --targets FILE or --all");
+    row("switch with a value", "a --all=yes", "", "--all takes no value");
+    row("serial and targets", "a --targets t --sn B1", "", "exclude each other");
+    row("targets and all", "a --targets t --all", "", "exclude each other");
 }
 
 void TestRunTool::arguments()
@@ -189,6 +203,12 @@ void TestRunTool::arguments()
     }
     if (!passwordVariable.isEmpty())
         QCOMPARE(parsed->password, passwordVariable);
+    if (QTest::currentDataTag() == QLatin1String("fleet")) {
+        QCOMPARE(parsed->limit, (std::vector<std::string>{"h*", "b?"}));
+        QCOMPARE(parsed->wave->of(50), std::size_t(5));
+        QCOMPARE(parsed->shardK * 10 + parsed->shardN, 24);
+        QVERIFY(parsed->password.isNull() && parsed->listTargets);
+    }
     if (QTest::currentDataTag() == QLatin1String("double dash ends the options"))
         QCOMPARE(parsed->runFile, QString("-a.jsonl"));
 }

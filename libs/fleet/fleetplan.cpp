@@ -156,10 +156,22 @@ void SecretMask::add(const std::string& secret)
 std::string SecretMask::apply(std::string text) const
 {
     static const std::string stars = "******";
+    const auto word = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    };
     for (const std::string& secret : secrets) {
-        for (std::size_t at = text.find(secret); at != std::string::npos;
-             at = text.find(secret, at + stars.size())) {
+        for (std::size_t at = text.find(secret); at != std::string::npos;) {
+            // Only where it stands whole: the password 123456 leaves the
+            // serial 123456789 alone.
+            const std::size_t end = at + secret.size();
+            const bool inside = (at > 0 && word(text[at - 1]) && word(secret.front())) ||
+                                (end < text.size() && word(text[end]) && word(secret.back()));
+            if (inside) {
+                at = text.find(secret, at + 1);
+                continue;
+            }
             text.replace(at, secret.size(), stars);
+            at = text.find(secret, at + stars.size());
         }
     }
     return text;

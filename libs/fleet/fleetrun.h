@@ -100,7 +100,8 @@ bool isUnreachedCode(int code);
 
 // Every text written about a terminal has its secrets (the log-in password,
 // its "password" and "secret…" columns) replaced by "******": raw, and as
-// they stand inside a JSON string.
+// they stand inside a JSON string; wherever they stand whole, not as a part
+// of a longer run of letters and digits (a serial, a number).
 class SecretMask
 {
 public:
