@@ -19,11 +19,6 @@ std::optional<std::string> variable(std::string_view name)
     return found == values.end() ? std::nullopt : std::optional<std::string>(found->second);
 }
 
-QString orMissing(const std::optional<std::string>& filled, const std::string& missing)
-{
-    return filled ? QString::fromStdString(*filled) : "missing " + QString::fromStdString(missing);
-}
-
 } // namespace
 
 class TestPlaceholders : public QObject
@@ -31,94 +26,71 @@ class TestPlaceholders : public QObject
     Q_OBJECT
 
 private slots:
-    void names_data();
-    void names();
-    void fillRequest_data();
-    void fillRequest();
-    void fillExpectation_data();
-    void fillExpectation();
+    void fill_data();
+    void fill();
     void expectation_data();
     void expectation();
     void valueAtPath_data();
     void valueAtPath();
 };
 
-void TestPlaceholders::names_data()
+void TestPlaceholders::fill_data()
 {
+    QTest::addColumn<char>("kind"); // the names used ('n'), a request ('r') or an expectation ('e') filled
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("outcome"); // the names, or the fault's column and words
-    QTest::newRow("none") << R"({"sn":"B1"})"
-                          << "";
-    QTest::newRow("each once, in order") << R"({"a":"{{ver}}","b":{{ width }},"c":"{{ver}}-{{sn}}"})"
-                                         << "ver,width,sn";
-    QTest::newRow("left open") << R"({"a":"{{ver"})"
-                               << "7: placeholder \"{{ver\" is left open";
-    QTest::newRow("left open, braces later") << R"({"a":"x{{ver","b":{"c":1}}})"
-                                             << "8: placeholder \"{{ver\" is left open";
-    QTest::newRow("column in characters") << "{\"音量\":\"{{1x}}\"}"
-                                          << "8: \"{{1x}}\" holds no variable name";
-    QTest::newRow("blank name") << "{{ }}"
-                                << "1: \"{{ }}\" holds no variable name";
-    QTest::newRow("two names") << "{{a b}}"
-                               << "1: \"{{a b}}\" holds no variable name";
+    QTest::addColumn<QString>("outcome"); // for a fault or a missing variable, how it starts
+    const auto row = [](const char* tag, char kind, const char* text, const char* outcome) {
+        QTest::newRow(tag) << kind << QString(text) << QString(outcome);
+    };
+    row("names: none", 'n', R"({"sn":"B1"})", "");
+    row("names: each once, in order", 'n', R"({"a":"{{ver}}","b":{{ width }},"c":"{{ver}}-{{sn}}"})",
+        "ver,width,sn");
+    row("names: left open", 'n', R"({"a":"{{ver"})", "7: placeholder \"{{ver\" is left open");
+    row("names: left open, braces later", 'n', R"({"a":"x{{ver","b":{"c":1}}})",
+        "8: placeholder \"{{ver\" is left open");
+    row("names: column in characters", 'n', "{\"音量\":\"{{1x}}\"}", "8: \"{{1x}}\" holds no variable name");
+    row("names: blank", 'n', "{{ }}", "1: \"{{ }}\" holds no variable name");
+    row("names: two", 'n', "{{a b}}", "1: \"{{a b}}\" holds no variable name");
+    row("request: in a string and outside", 'r', R"({"sn":"{{sn}}","w":{{width}},"on":{{ on }}})",
+        R"({"sn":"B1","w":1920,"on":true})");
+    row("request: escaped inside a string", 'r', R"({"t":"<{{quoted}}>"})", R"({"t":"<a\"b\\c\nd>"})");
+    row("request: raw outside", 'r', R"([{{quoted}}])", "[a\"b\\c\nd]");
+    row("request: after an escaped quote", 'r', R"({"t":"\"{{quoted}}","u":{{width}}})",
+        R"({"t":"\"a\"b\\c\nd","u":1920})");
+    row("request: missing", 'r', R"({"a":{{width}},"b":"{{nobody}}"})", "missing nobody");
+    row("expect: a number", 'e', R"({"width":"{{width}}"})", R"({"width":1920})");
+    row("expect: true, null, a text", 'e', R"(["{{on}}","{{none}}","{{ ver }}"])", R"([true,null,"v2.1"])");
+    row("expect: inside a longer text, a name", 'e', R"({"{{sn}}.w":"w={{width}}","q":"{{quoted}}"})",
+        R"({"B1.w":"w=1920","q":"a\"b\\c\nd"})");
+    row("expect: missing", 'e', R"({"a":{"b":["{{nobody}}"]}})", "missing nobody");
 }
 
-void TestPlaceholders::names()
+void TestPlaceholders::fill()
 {
+    QFETCH(char, kind);
     QFETCH(QString, text);
     QFETCH(QString, outcome);
-    int column = 0;
+    const std::string given = text.toStdString();
     std::string fault;
-    const auto names = tessel::placeholderNames(text.toStdString(), column, fault);
-    QStringList got;
-    for (const std::string& name : names.value_or(std::vector<std::string>{}))
-        got << QString::fromStdString(name);
-    const QString said = names ? got.join(',') : QString("%1: %2").arg(column).arg(fault.c_str());
-    QVERIFY2(names ? said == outcome : said.startsWith(outcome), qPrintable(said));
-}
-
-void TestPlaceholders::fillRequest_data()
-{
-    QTest::addColumn<QString>("request");
-    QTest::addColumn<QString>("filled");
-    QTest::newRow("in a string and outside") << R"({"sn":"{{sn}}","w":{{width}},"on":{{ on }}})"
-                                             << R"({"sn":"B1","w":1920,"on":true})";
-    QTest::newRow("escaped inside a string") << R"({"t":"<{{quoted}}>"})"
-                                             << R"({"t":"<a\"b\\c\nd>"})";
-    QTest::newRow("raw outside") << R"([{{quoted}}])"
-                                 << "[a\"b\\c\nd]";
-    QTest::newRow("after an escaped quote") << R"({"t":"\"{{quoted}}","u":{{width}}})"
-                                            << R"({"t":"\"a\"b\\c\nd","u":1920})";
-    QTest::newRow("missing") << R"({"a":{{width}},"b":"{{nobody}}"})"
-                             << "missing nobody";
-}
-
-void TestPlaceholders::fillRequest()
-{
-    QFETCH(QString, request);
-    std::string missing;
-    QTEST(orMissing(tessel::fillRequest(request.toStdString(), variable, missing), missing), "filled");
-}
-
-void TestPlaceholders::fillExpectation_data()
-{
-    QTest::addColumn<QString>("expect");
-    QTest::addColumn<QString>("filled");
-    QTest::newRow("a number") << R"({"width":"{{width}}"})"
-                              << R"({"width":1920})";
-    QTest::newRow("true, null, a text") << R"(["{{on}}","{{none}}","{{ ver }}"])"
-                                        << R"([true,null,"v2.1"])";
-    QTest::newRow("inside a longer text, and a name") << R"({"{{sn}}.w":"w={{width}}","q":"{{quoted}}"})"
-                                                      << R"({"B1.w":"w=1920","q":"a\"b\\c\nd"})";
-    QTest::newRow("missing") << R"({"a":{"b":["{{nobody}}"]}})"
-                             << "missing nobody";
-}
-
-void TestPlaceholders::fillExpectation()
-{
-    QFETCH(QString, expect);
-    std::string missing;
-    QTEST(orMissing(tessel::fillExpectation(expect.toStdString(), variable, missing), missing), "filled");
+    int column = 0;
+    std::optional<std::string> got;
+    if (kind == 'n') {
+        if (const auto names = tessel::placeholderNames(given, column, fault)) {
+            QStringList joined;
+            for (const std::string& name : *names)
+                joined << QString::fromStdString(name);
+            got = joined.join(',').toStdString();
+        }
+        fault = std::to_string(column) + ": " + fault;
+    } else {
+        got = kind == 'r' ? tessel::fillRequest(given, variable, fault)
+                          : tessel::fillExpectation(given, variable, fault);
+        fault = "missing " + fault;
+    }
+    if (got)
+        QCOMPARE(QString::fromStdString(*got), outcome);
+    else
+        QVERIFY2(!outcome.isEmpty() && QString::fromStdString(fault).startsWith(outcome), fault.c_str());
 }
 
 void TestPlaceholders::expectation_data()
@@ -142,6 +114,7 @@ void TestPlaceholders::expectation_data()
         R"({"v":{"r":[{"n":"x","k":0},{"n":"z"}]}})", "", "v.r[1].n: \"y\" -> \"z\"\nv.r[2]: 3 -> (无)");
     row("kinds differ", R"({"v":{"r":1}})", 0, 0, R"({"v":[1]})", "", "v: {\"r\":1} -> [1]");
     row("code differs, then the reply", R"({"a":1})", 0, 5, "x", "", "code: 0 -> 5\n$: {\"a\":1} -> x");
+    row("{}: the code alone", "{}", 1003, 1003, "", "", "");
     row("code expected", R"({"a":1})", 1003, 0, R"({"a":1})", "", "code: 1003 -> 0");
     row("no result", R"({"a":1})", 0, 0, nullptr, "", "results: 1 -> 0");
     row("reply not JSON", R"({"a":1})", 0, 0, "不是", "", "$: {\"a\":1} -> 不是");
@@ -172,19 +145,17 @@ void TestPlaceholders::valueAtPath_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("value"); // null: nothing; "bad": not a dotted path
     // Of the reply {"ver":"v2","screen":{"w":1920,"list":[{"name":"a"},{"name":"b"}]},"0":true}
-    QTest::newRow("a text") << "ver"
-                            << "v2";
-    QTest::newRow("a number, nested") << "screen.w"
-                                      << "1920";
-    QTest::newRow("into a list") << "screen.list.1.name"
-                                 << "b";
-    QTest::newRow("an object") << "screen.list.0"
-                               << R"({"name":"a"})";
-    QTest::newRow("digits as a member") << "0"
-                                        << "true";
-    QTest::newRow("absent") << "screen.h" << QString();
-    QTest::newRow("past the list") << "screen.list.2.name" << QString();
-    QTest::newRow("into a text") << "ver.x" << QString();
+    const auto row = [](const char* path, const char* value) {
+        QTest::newRow(path) << QString(path) << (value ? QString(value) : QString());
+    };
+    row("ver", "v2");
+    row("screen.w", "1920");
+    row("screen.list.1.name", "b");
+    row("screen.list.0", R"({"name":"a"})");
+    row("0", "true"); // digits name a member of an object
+    row("screen.h", nullptr);
+    row("screen.list.2.name", nullptr);
+    row("ver.x", nullptr);
     for (const char* bad : {"", ".ver", "ver.", "screen..w", "$.ver", "list[1]", "a b"})
         QTest::newRow(qPrintable(QString("bad \"%1\"").arg(bad))) << bad << "bad";
 }

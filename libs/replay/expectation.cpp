@@ -115,6 +115,8 @@ std::vector<Difference> expectationDifferences(std::string_view expect, int expe
     if (first.code != expectCode)
         differences.push_back(Difference{"code", std::to_string(expectCode), std::to_string(first.code)});
     const std::optional<OrderedJson> expected = parsed<OrderedJson>(expect);
+    if (expected && expected->is_object() && expected->empty())
+        return differences; // names no member: the code alone counts, whatever the reply
     const std::optional<Json> reply = parsed<Json>(first.reply);
     if (expected && reply)
         Containment(ignore, differences).check(*expected, *reply, std::string());
