@@ -206,11 +206,13 @@ std::optional<std::vector<std::string>> placeholderNames(std::string_view text, 
         const std::size_t close = text.find("}}", at + 2);
         const std::string_view inside =
             text.substr(at + 2, close == std::string_view::npos ? std::string_view::npos : close - at - 2);
-        // Running into a quote or a line end: the braces were never closed.
-        if (close == std::string_view::npos || inside.find_first_of("\"\n\r") != std::string_view::npos) {
+        // Running into a quote, a line end or far on: the braces were never closed.
+        if (close == std::string_view::npos || close - at > 64 ||
+            inside.find_first_of("\"\n\r") != std::string_view::npos) {
             std::size_t shown = at + 2;
-            while (shown < text.size() && shown - at < 40 && text[shown] != '"' && text[shown] != '\n' &&
-                   text[shown] != '\r' && text[shown] != '}')
+            while (shown < text.size() && shown - at < 40 &&
+                   (isLetter(text[shown]) || isDigit(text[shown]) || isBlank(text[shown]) ||
+                    text[shown] == '_' || text[shown] == '-'))
                 ++shown;
             fault = "placeholder \"" + std::string(text.substr(at, shown - at)) +
                     "\" is left open: no \"}}\" after it";
