@@ -78,6 +78,10 @@ void TestRunFile::damagedLine_data()
         "\"expect\" must be a JSON object or list");
     row("expect text member twice", R"j({"operation":"a()","request":"","expect":"{\"a\":1,\"a\":2}"})j", 42,
         "member \"a\" given twice");
+    QTest::newRow("expect a text too deep to write back")
+        << R"j({"operation":"a()","request":"","expect":")j" + QByteArray(256, '[') + QByteArray(256, ']') +
+               "\"}"
+        << 42 << QString("nested deeper than 255 levels");
     row("expectCode a fraction", R"j({"operation":"a()","request":"","expect":{},"expectCode":1.5})j", 58,
         "\"expectCode\" must be a whole number from 0 to 65535");
     row("expectCode without expect", R"j({"operation":"a()","request":"","expectCode":1003})j", 46,

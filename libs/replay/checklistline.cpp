@@ -105,8 +105,10 @@ private:
         if (!value.is_string())
             return fail(shape);
         const std::string& held = value.get_ref<const std::string&>();
-        if (nestedBeyond(held) != std::string::npos)
-            return fail("member \"expect\" is nested deeper than " + std::to_string(maxNesting) + " levels");
+        // Written back as a member, it stands one level deeper than the text holds it.
+        if (nestedBeyond(held, maxNesting - 1) != std::string::npos)
+            return fail("member \"expect\" is nested deeper than " + std::to_string(maxNesting - 1) +
+                        " levels");
         std::vector<std::unordered_set<std::string>> open;
         std::string twice;
         const OrderedJson::parser_callback_t watch = [&](int, OrderedJson::parse_event_t event,
