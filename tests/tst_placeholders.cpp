@@ -57,6 +57,7 @@ void TestPlaceholders::fill_data()
     row("request: raw outside", 'r', R"([{{quoted}}])", "[a\"b\\c\nd]");
     row("request: after an escaped quote", 'r', R"({"t":"\"{{quoted}}","u":{{width}}})",
         R"({"t":"\"a\"b\\c\nd","u":1920})");
+    row("request: after a backslash", 'r', R"(["\\{{sn}}","\{{sn}}"])", R"(["\\B1","\B1"])");
     row("request: missing", 'r', R"({"a":{{width}},"b":"{{nobody}}"})", "missing nobody");
     row("expect: a number", 'e', R"({"width":"{{width}}"})", R"({"width":1920})");
     row("expect: true, null, a text", 'e', R"(["{{on}}","{{none}}","{{ ver }}"])", R"([true,null,"v2.1"])");

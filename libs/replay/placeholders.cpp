@@ -122,8 +122,10 @@ std::optional<std::string> filled(std::string_view text, const VariableLookup& l
             continue;
         if (c == '"') {
             inString = !inString;
-        } else if (c == '\\' && inString && i < text.size()) {
-            out.push_back(text[i]); // the escaped character: a quote there ends nothing
+        } else if (c == '\\' && inString && i < text.size() && text[i] != '{') {
+            // The escaped character: a quote there ends nothing. A placeholder
+            // after a stray backslash is still one, as placeholderNames counts it.
+            out.push_back(text[i]);
             ++i;
         }
     }
