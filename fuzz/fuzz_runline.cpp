@@ -4,7 +4,8 @@
 //
 // The input as a whole run file then goes through the reader, its line cap
 // set small so that a seed can pass it: a line is refused as too long when,
-// and only when, it is longer than the cap.
+// and only when, it is longer than the cap. A line read is written back as
+// --record writes it, and reads back with the same checks.
 //
 // Input: one line of a run file (or several).
 
@@ -30,6 +31,17 @@ bool sameResults(const std::vector<tessel::ResultRecord>& a, const std::vector<t
         if (a[i].code != b[i].code || a[i].reply != b[i].reply || a[i].ms != b[i].ms)
             return false;
     return true;
+}
+
+void checkWrittenBack(const tessel::RunLine& line)
+{
+    const std::string written = tessel::runFileLine(line, line.request, line.results, 0);
+    tessel::RunFileFault fault;
+    const auto again = tessel::parseRunLine(std::string_view(written).substr(0, written.size() - 1), fault);
+    FUZZ_CHECK(again.has_value());
+    FUZZ_CHECK(again->expect == line.expect && again->expectCode == line.expectCode);
+    FUZZ_CHECK(again->capture == line.capture);
+    FUZZ_CHECK(again->untilTries == line.untilTries && again->untilEveryMs == line.untilEveryMs);
 }
 
 constexpr std::size_t longestLine = 1024;
@@ -91,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tessel::RunFileFault fault;
     tessel::RunLine quick;
     if (!tessel::QuickLine(text).read(quick)) {
-        (void)tessel::parseRunLine(text, fault);
+        if (const std::optional<tessel::RunLine> full = tessel::parseRunLine(text, fault))
+            checkWrittenBack(*full);
         return 0;
     }
     const std::optional<tessel::RunLine> full = tessel::parseRunLineFully(text, fault);

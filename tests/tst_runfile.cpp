@@ -69,6 +69,40 @@ void TestRunFile::damagedLine_data()
         "member \"operation\" given twice");
     row("result member twice", R"j({"operation":"a()","request":"","results":[{"code":0,"code":1}]})j", 1,
         "member \"code\" given twice");
+    // A checklist's members: the column is where the member's value stands.
+    row("expect a number", R"j({"operation":"a()","request":"","expect":3})j", 42,
+        "\"expect\" must be a JSON object or list");
+    row("expect a text not JSON", R"j({"operation":"a()","request":"","expect":"{\"a\":}"})j", 42,
+        "\"expect\" is a text that is not JSON");
+    row("expect a text of a number", R"j({"operation":"a()","request":"","expect":"3"})j", 42,
+        "\"expect\" must be a JSON object or list");
+    row("expect text member twice", R"j({"operation":"a()","request":"","expect":"{\"a\":1,\"a\":2}"})j", 42,
+        "member \"a\" given twice");
+    QTest::newRow("expect a text too deep to write back")
+        << R"j({"operation":"a()","request":"","expect":")j" + QByteArray(256, '[') + QByteArray(256, ']') +
+               "\"}"
+        << 42 << QString("nested deeper than 255 levels");
+    row("expectCode a fraction", R"j({"operation":"a()","request":"","expect":{},"expectCode":1.5})j", 58,
+        "\"expectCode\" must be a whole number from 0 to 65535");
+    row("expectCode without expect", R"j({"operation":"a()","request":"","expectCode":1003})j", 46,
+        "\"expectCode\" needs an \"expect\"");
+    row("capture not an object", R"j({"operation":"a()","request":"","capture":["v"]})j", 43,
+        "\"capture\" must be an object");
+    row("capture not a variable", R"j({"operation":"a()","request":"","capture":{"1x":"a"}})j", 43,
+        "capture \"1x\": not a variable name");
+    row("capture not a dotted path", R"j({"operation":"a()","request":"","capture":{"v":"a..b"}})j", 43,
+        "capture \"v\" must be a dotted path");
+    row("until without expect", R"j({"operation":"a()","request":"","until":{"tries":3,"every":10}})j", 41,
+        "\"until\" needs an \"expect\"");
+    row("until no tries", R"j({"operation":"a()","request":"","expect":{},"until":{"tries":0,"every":10}})j",
+        53, "\"tries\" must be a whole number from 1 to 1000");
+    row("until waits too long",
+        R"j({"operation":"a()","request":"","expect":{},"until":{"every":3600001,"tries":2}})j", 53,
+        "\"every\" must be a whole number from 0 to 3600000");
+    row("until other member", R"j({"operation":"a()","request":"","expect":{},"until":{"tries":2,"x":1}})j",
+        53, "unknown member \"x\"");
+    row("until lacks every", R"j({"operation":"a()","request":"","expect":{},"until":{"tries":2}})j", 53,
+        "lacks \"every\"");
 }
 
 // Lines beside the usual shape read as their members say.
@@ -80,10 +114,11 @@ void TestRunFile::unusualLines_data()
     QTest::addColumn<QList<int>>("codes");
     QTest::addColumn<qint64>("lastMs");
     QTest::addColumn<int>("ignored");
+    QTest::addColumn<QString>("checks"); // a checklist's members, as checksOf gives them
     const auto row = [](const char* tag, const char* line, const char* operation, const char* request,
-                        QList<int> codes, qint64 lastMs, int ignored) {
+                        QList<int> codes, qint64 lastMs, int ignored, const char* checks = "") {
         QTest::newRow(tag) << QByteArray(line) << QString(operation) << QString(request) << codes << lastMs
-                           << ignored;
+                           << ignored << QString(checks);
     };
     row("all members",
         R"j({"time":"t","sn":"B1","batch":"b","operation":"a()","request":"{}",)j"
@@ -100,7 +135,35 @@ void TestRunFile::unusualLines_data()
         "a()", "a\"b\\c/d\te", {}, 0, 0);
     row("beyond ASCII", R"j({"operation":"音量()","request":"\u00e9","results":[{"code":-0}]})j", "音量()",
         "é", {0}, 0, 0);
+    row("checklist members",
+        R"j({"operation":"a()","request":"{}","expect":{"w":1920,"a":[true]},"expectCode":3,)j"
+        R"j("capture":{"ver":"status.version","n0":"list.0.name"},"until":{"tries":5,"every":0}})j",
+        "a()", "{}", {}, 0, 0,
+        R"(expect {"w":1920,"a":[true]} code 3 capture ver=status.version,n0=list.0.name until 5/0)");
+    row("expect a text, with results",
+        R"j({"operation":"a()","request":"","expect":" [ {\"v\": \"{{ver}}\"} ] ",)j"
+        R"j("results":[{"code":0}],"capture":{}})j",
+        "a()", "", {0}, 0, 0, R"(expect [{"v":"{{ver}}"}] code 0)");
 }
+
+namespace {
+
+QString checksOf(const tessel::RunLine& line)
+{
+    QStringList captures;
+    for (const auto& [name, path] : line.capture)
+        captures << QString::fromStdString(name + "=" + path);
+    QString checks;
+    if (line.expect)
+        checks = QString("expect %1 code %2").arg(line.expect->c_str()).arg(line.expectCode);
+    if (!captures.isEmpty())
+        checks += " capture " + captures.join(',');
+    if (line.untilTries > 0)
+        checks += QString(" until %1/%2").arg(line.untilTries).arg(line.untilEveryMs);
+    return checks;
+}
+
+} // namespace
 
 void TestRunFile::unusualLines()
 {
@@ -116,6 +179,12 @@ void TestRunFile::unusualLines()
     QTEST(codes, "codes");
     QTEST(parsed->results.empty() ? qint64(0) : parsed->results.back().ms, "lastMs");
     QTEST(int(parsed->ignore.size()), "ignored");
+    QTEST(checksOf(*parsed), "checks");
+    // Recorded, the line keeps its checks.
+    const std::string written = tessel::runFileLine(*parsed, parsed->request, parsed->results, 0);
+    const auto again = tessel::parseRunLine(std::string_view(written).substr(0, written.size() - 1), fault);
+    QVERIFY2(again, fault.message.c_str());
+    QTEST(checksOf(*again), "checks");
 }
 
 void TestRunFile::damagedLine()

@@ -16,10 +16,17 @@ unsigned bitOf(RunMember member)
 
 RunMember lineMember(std::string_view name)
 {
-    static const std::pair<std::string_view, RunMember> names[] = {
-        {"operation", RunMember::Operation}, {"request", RunMember::Request}, {"results", RunMember::Results},
-        {"ignore", RunMember::Ignore},       {"time", RunMember::Time},       {"sn", RunMember::Sn},
-        {"batch", RunMember::Batch}};
+    static const std::pair<std::string_view, RunMember> names[] = {{"operation", RunMember::Operation},
+                                                                   {"request", RunMember::Request},
+                                                                   {"results", RunMember::Results},
+                                                                   {"ignore", RunMember::Ignore},
+                                                                   {"time", RunMember::Time},
+                                                                   {"sn", RunMember::Sn},
+                                                                   {"batch", RunMember::Batch},
+                                                                   {"expect", RunMember::Expect},
+                                                                   {"expectCode", RunMember::ExpectCode},
+                                                                   {"capture", RunMember::Capture},
+                                                                   {"until", RunMember::Until}};
     for (const auto& [text, member] : names)
         if (name == text)
             return member;
@@ -71,8 +78,12 @@ bool QuickLine::read(RunLine& line)
             return results(line.results);
         case RunMember::Ignore:
             return texts(line.ignore);
-        default: // time, sn, batch: texts, informative
+        case RunMember::Time:
+        case RunMember::Sn:
+        case RunMember::Batch: // texts, informative
             return text(ignored);
+        default: // a checklist's members: the full reading's
+            return false;
         }
     });
     if (!ok)

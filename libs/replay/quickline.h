@@ -19,6 +19,10 @@ enum class RunMember : unsigned
     Time,
     Sn,
     Batch,
+    Expect, // a checklist's: "expect", "expectCode", "capture", "until"
+    ExpectCode,
+    Capture,
+    Until,
     Code,
     Reply,
     Ms,
@@ -28,7 +32,7 @@ RunMember lineMember(std::string_view name);
 RunMember resultMember(std::string_view name);
 
 // Reads the usual run line (texts for the request and the replies, whole
-// numbers, no member twice, no \u escape) in one pass over its bytes, without
+// numbers, no member twice, no \u escape, no checklist member) in one pass over its bytes, without
 // building a document: lines are read twice per run, and this is most of the
 // time spent on them. Anything else, a fault included, is left to the full
 // reading, which has the final word and words the fault.

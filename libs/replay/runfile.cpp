@@ -1,5 +1,6 @@
 #include "replay/runfile.h"
 
+#include "replay/checklistline.h"
 #include "replay/quickline.h"
 
 #include "history/historyentry.h"
@@ -167,6 +168,7 @@ std::optional<RunLine> parseRunLineFully(std::string_view text, RunFileFault& fa
     }
     RunLine line;
     bool ok = true;
+    bool checklist = false;
     for (auto it = object.begin(); ok && it != object.end(); ++it) {
         const std::string& key = it.key();
         switch (lineMember(key)) {
@@ -195,6 +197,12 @@ std::optional<RunLine> parseRunLineFully(std::string_view text, RunFileFault& fa
             if (!ok)
                 fail(fault, "member \"" + key + "\" must be a text");
             break;
+        case RunMember::Expect:
+        case RunMember::ExpectCode:
+        case RunMember::Capture:
+        case RunMember::Until:
+            checklist = true; // read once the rest of the line is good
+            break;
         default:
             ok = fail(fault, "unknown member \"" + key + "\"");
         }
@@ -209,6 +217,8 @@ std::optional<RunLine> parseRunLineFully(std::string_view text, RunFileFault& fa
         fail(fault, "member \"request\" is missing");
         return std::nullopt;
     }
+    if (checklist && !readChecklistMembers(text, line, fault))
+        return std::nullopt;
     return line;
 }
 
@@ -254,6 +264,7 @@ std::string runFileLine(const RunLine& line, const std::string& request,
     out["results"] = std::move(list);
     if (!line.ignore.empty())
         out["ignore"] = line.ignore;
+    writeChecklistMembers(line, out); // a checklist recorded keeps its checks
     return out.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
