@@ -155,6 +155,9 @@ private slots:
         QVERIFY(!tessel::writeTargetsFile(dir.filePath("none/t.csv"), targets).isEmpty());
         QVERIFY(!tessel::readTargetsFile(dir.filePath("none/t.csv"), fault, error));
         QVERIFY(!error.empty());
+        // Endless input is refused at a size, not read until memory runs out.
+        QVERIFY(!tessel::readTargetsFile("/dev/zero", fault, error));
+        QVERIFY2(error.find("too large") != std::string::npos, error.c_str());
     }
 
     void limitAndShard_data()

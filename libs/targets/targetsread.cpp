@@ -467,10 +467,24 @@ std::optional<std::vector<Target>> readTargetsFile(const QString& path, TargetsF
         error = path.toStdString() + ": " + file.errorString().toStdString();
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        error = path.toStdString() + ": " + file.errorString().toStdString();
-        return std::nullopt;
+    // A list of terminals, not a stream: one past this size is refused rather
+    // than read until memory runs out (/dev/zero).
+    constexpr int largestFile = 64 << 20;
+    QByteArray bytes;
+    for (;;) {
+        const QByteArray chunk = file.read(1 << 20);
+        if (file.error() != QFileDevice::NoError) {
+            error = path.toStdString() + ": " + file.errorString().toStdString();
+            return std::nullopt;
+        }
+        if (chunk.isEmpty())
+            break;
+        bytes += chunk;
+        if (bytes.size() > largestFile) {
+            error = path.toStdString() + ": larger than " + std::to_string(largestFile >> 20) +
+                    " MiB, too large for a list of terminals";
+            return std::nullopt;
+        }
     }
     const std::string_view text(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     const std::string_view start = withoutMark(text);
