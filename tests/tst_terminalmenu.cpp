@@ -8,6 +8,7 @@
 #include "mainwindow/demogui.h"
 #include "simulator/fleet.h"
 #include "simulator/simulator.h"
+#include "targets/targets.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -15,13 +16,18 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 class TestTerminalMenu : public QObject
@@ -37,6 +43,8 @@ private slots:
     void keyboardMenuActsOnCurrentRow_data();
     void keyboardMenuActsOnCurrentRow();
     void batchLogInRecordedAndRetried();
+    void exportTerminalList_data();
+    void exportTerminalList();
 
 private:
     QTableWidget* table() const { return tableOf(*window); }
@@ -98,10 +106,10 @@ void TestTerminalMenu::menuEntries()
             disabled << action->text();
         QCOMPARE(action->parent(), table());
     }
-    // The seven actions, then a separator, the two copy entries and the batch
-    // log-in (disabled: no row is selected).
+    // The seven actions, then a separator, the two copy entries, the export of
+    // the list and the batch log-in (disabled: no row is selected).
     QCOMPARE(texts, (QStringList{"连接", "连接system", "退出", "重命名", "修改密码", "忘记密码",
-                                 "下载运行日志", "", "复制序列号", "复制IP", "批量连接…"}));
+                                 "下载运行日志", "", "复制序列号", "复制IP", "导出终端列表…", "批量连接…"}));
     QStringList expectedDisabled{"重命名", "忘记密码", "下载运行日志"};
     if (!listed)
         expectedDisabled << "复制序列号"
@@ -154,7 +162,10 @@ void TestTerminalMenu::keyboardMenuActsOnCurrentRow()
     QCOMPARE(window->contextRow(), expected);
     if (keyboard && current >= 0) {
         const QRect cell = table()->visualRect(table()->currentIndex());
-        QCOMPARE(menu->pos(), table()->viewport()->mapToGlobal(cell.center()));
+        // Where the menu would pass the screen's bottom, Qt lifts it just enough.
+        QPoint at = table()->viewport()->mapToGlobal(cell.center());
+        at.setY(std::min(at.y(), menu->screen()->availableGeometry().bottom() + 1 - menu->height()));
+        QCOMPARE(menu->pos(), at);
     }
     menu->close();
 }
@@ -207,6 +218,62 @@ void TestTerminalMenu::batchLogInRecordedAndRetried()
         QVERIFY2(entry.request.contains(R"("password":"******")"), qPrintable(entry.request));
         for (const QString& text : {entry.request, entry.results.at(0).reply})
             QVERIFY(!text.contains("wrong-pw") && !text.contains("123456"));
+    }
+}
+
+void TestTerminalMenu::exportTerminalList_data()
+{
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("every listed terminal") << QList<int>{} << "terminals.csv" << true;
+    QTest::newRow("the selected ones") << QList<int>{1, 4} << "site.csv" << true;
+    QTest::newRow("a folder that is not there") << QList<int>{} << "none/terminals.csv" << false;
+}
+
+void TestTerminalMenu::exportTerminalList()
+{
+    QFETCH(QList<int>, selected);
+    QFETCH(QString, file);
+    QFETCH(bool, written);
+    for (int row : selected)
+        table()->selectionModel()->select(table()->model()->index(row, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QMenu* menu = openTableMenu(*window, tableRowPoint(*window, 0));
+    menu->hide();
+    QAction* entry = menu->actions().at(menu->actions().size() - 2);
+    QCOMPARE(entry->text(), QStringLiteral("导出终端列表…"));
+    entry->trigger();
+    auto* dialog = window->findChild<QFileDialog*>("exportTerminalsDialog");
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(QFileInfo(dialog->selectedFiles().value(0)).fileName(), QStringLiteral("terminals.csv"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(file);
+    dialog->selectFile(path);
+    static_cast<QDialog*>(dialog)->accept(); // as its save button does
+
+    QFile csv(path);
+    if (!written) {
+        auto* box = topLevel<QMessageBox>();
+        QVERIFY(box && box->text().startsWith(QDir::toNativeSeparators(path)));
+        QVERIFY(!csv.exists());
+        return;
+    }
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QByteArray text = csv.readAll();
+    tessel::TargetsFault fault;
+    const auto targets = tessel::parseTargetsCsv({text.constData(), std::size_t(text.size())}, fault);
+    QVERIFY2(targets, fault.text().c_str());
+    if (selected.isEmpty())
+        for (int row = 0; row < 6; ++row)
+            selected << row;
+    QCOMPARE(targets->size(), std::size_t(selected.size()));
+    for (int i = 0; i < selected.size(); ++i) {
+        const tsc::SearchResponseData& terminal = window->terminalList()[std::size_t(selected[i])];
+        const tessel::Target& target = targets->at(std::size_t(i));
+        QCOMPARE(target.sn + '|' + target.name + '|' + target.ip,
+                 terminal.sn + '|' + terminal.name + '|' + terminal.ip);
+        QVERIFY(target.variables.empty());
     }
 }
 

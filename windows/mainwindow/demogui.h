@@ -136,6 +136,9 @@ private:
     void startBatchLogin(const std::vector<int>& rows, const QString& userName, const QString& password);
     tessel::BatchLauncher batchLauncher() { return {requestRunner(), historyRecorder(), terminalActions()}; }
 
+    // The listed terminals, or the selected ones, as a targets file (demogui_export.cpp).
+    void slotsExportTerminals();
+
     // Made by the window when none was handed to it; before all that uses it.
     std::unique_ptr<tessel::ConsoleServices> ownServices;
     tessel::ConsoleServices& services;

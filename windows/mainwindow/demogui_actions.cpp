@@ -72,6 +72,11 @@ void DemoGUI::contextMenuEvent(QContextMenuEvent* event)
     const std::size_t row = static_cast<std::size_t>(currentRow);
     tessel::appendCopyEntries(menu, table,
                               currentRow >= 0 && row < terminals.size() ? &terminals[row] : nullptr);
+    // Before the batch log-in, which stays the last entry.
+    auto* exportList = new QAction(tr("导出终端列表…"), table);
+    exportList->setEnabled(!terminals.empty());
+    connect(exportList, &QAction::triggered, this, &DemoGUI::slotsExportTerminals);
+    menu->addAction(exportList);
     auto* batchLogin = new QAction(tr("批量连接…"), table);
     batchLogin->setEnabled(!selectedTerminalRows().empty());
     connect(batchLogin, &QAction::triggered, this, &DemoGUI::slotsBatchConnect);
