@@ -43,9 +43,11 @@ void writeChecklist(int lines, const std::string& path)
     std::ofstream out(path);
     for (int i = 0; i < lines; ++i) {
         if (i % 2 == 0)
-            out << R"({"operation":"setVolume()","request":{"sn":"x","volumeInfo":{"ratio":40}}})" << "\n";
+            out << R"j({"operation":"setVolume()","request":{"sn":"x","volumeInfo":{"ratio":40}}})j"
+                << "\n";
         else
-            out << R"({"operation":"getVolume()","request":{"sn":"x"},"expect":{"ratio":40}})" << "\n";
+            out << R"j({"operation":"getVolume()","request":{"sn":"x"},"expect":{"ratio":40}})j"
+                << "\n";
     }
 }
 
@@ -82,8 +84,8 @@ int main(int argc, char** argv)
     std::printf("tessel-run, %ld terminals x %d lines, --parallel %d, latency %d ms (best of %d, exit %d):\n"
                 "  %.2f s, ideal %.0f rounds x %d ms = %.2f s, ratio %.2f; about %.0f us per line beside the "
                 "latency\n",
-                terminals, lines, parallel, latencyMs, rounds, exitCode, best, waves * lines, latencyMs, ideal,
-                best / ideal, overheadUs);
+                terminals, lines, parallel, latencyMs, rounds, exitCode, best, waves * lines, latencyMs,
+                ideal, best / ideal, overheadUs);
 
     // Memory: latency 0, so that the large fleet takes seconds, not minutes.
     setenv("TESSEL_SIM_LATENCY_MS", "0", 1);
@@ -97,8 +99,9 @@ int main(int argc, char** argv)
             peak[which] = peak[which] ? std::min(peak[which], kiB) : kiB;
         }
     }
-    std::printf("peak memory (least of %d), 3 lines: %ld terminals %ld KiB, %ld terminals %ld KiB, ratio %.2f\n",
-                rounds, counts[0], peak[0], counts[1], peak[1], double(peak[1]) / double(peak[0]));
+    std::printf(
+        "peak memory (least of %d), 3 lines: %ld terminals %ld KiB, %ld terminals %ld KiB, ratio %.2f\n",
+        rounds, counts[0], peak[0], counts[1], peak[1], double(peak[1]) / double(peak[0]));
     std::remove(fleet.c_str());
     std::remove(targets.c_str());
     std::remove(checklist.c_str());

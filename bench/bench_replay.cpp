@@ -4,7 +4,6 @@
 #include "simulator/simulator.h"
 #include "tessel/tesselcoreasync.h"
 
-
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
