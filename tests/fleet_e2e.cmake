@@ -52,11 +52,28 @@ if(NOT rows EQUAL 2 OR NOT failed MATCHES "BZSA79353N1310006847")
 endif()
 
 expect(1 ${checklist} --targets ${WORK}/failed.csv --login admin --grace 50)
-require("^failed   BZSA79353N1310006847[^\n]*\n.*1 terminal: 0 passed, 1 failed" "the rerun went elsewhere")
+require("^5 lines on 1 terminal[^\n]*\nfailed   BZSA79353N1310006847[^\n]*\n.*1 terminal: 0 passed, 1 failed" "the rerun went elsewhere")
+unset(ENV{TESSEL_SIM_FLEET})
+
+# --record writes each terminal's own baseline; --baseline compares with it.
+expect(0 ${checklist} --targets ${targets} --login admin --grace 50 --record ${WORK}/baseline)
+file(GLOB recorded ${WORK}/baseline/*.jsonl)
+list(LENGTH recorded count)
+if(NOT count EQUAL 10)
+    message(FATAL_ERROR "--record wrote ${count} files, not one per terminal: ${recorded}")
+endif()
+set(ENV{TESSEL_SIM_FLEET} ${FLEET}/changed-fleet.json)
+expect(1 ${checklist} --targets ${targets} --login admin --grace 50 --baseline ${WORK}/baseline)
+require("1 different[^\n]*\n[^\n]*width: expected 3840, now 1920" "the baseline is not compared")
 unset(ENV{TESSEL_SIM_FLEET})
 
 expect(0 ${checklist} --targets ${targets} --limit street --shard 2/2 --list-targets)
 require("^BZSA79353N1310006847 name=门头条屏 ip=192.168.1.23 group=street width=3840\n$" "the listing")
+
+# --all: the terminals a broadcast search finds, once it has settled.
+expect(0 ${checklist} --all --limit BZSA07* --list-targets)
+require("^BZSA07194A0049999716 name=大厅主屏 ip=192.168.1.21 width=1920 height=1080\nBZSA07201A0010000183 [^\n]*\nBZSA07313J0350000997 [^\n]*\n$"
+        "the search's terminals")
 
 # Bad input: exit 2, the place named, nothing sent.
 file(WRITE ${WORK}/twice.csv "sn,name\nA1,x\nA1,y\n")

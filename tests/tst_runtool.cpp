@@ -457,6 +457,7 @@ void TestRunTool::executable_data()
     QTest::newRow("SIGINT while a FIFO is checked") << "fifo held" << 1 << "interrupted while";
     QTest::newRow("SIGTERM while sending") << "sending" << 1 << "interrupted: 1 request: 0 same";
     QTest::newRow("fleet file fault") << "no fleet" << 1 << "tessel-run: fleet file";
+    QTest::newRow("fleet: SIGINT while sending") << "fleet" << 1 << "interrupted: 2 terminals: 0 passed";
 }
 
 // The executable itself: run files that can be read only once, signals.
@@ -480,9 +481,18 @@ void TestRunTool::executable()
         QFile::remove(runFile);
         QCOMPARE(::mkfifo(QFile::encodeName(runFile).constData(), 0600), 0);
     }
+    QStringList arguments{runFile, "--grace", "0"};
+    if (how == "fleet") {
+        environment.insert("TESSEL_SIM_LATENCY_MS", "60000");
+        QFile targets(dir.filePath("targets.csv"));
+        QVERIFY(targets.open(QIODevice::WriteOnly));
+        targets.write("sn\nBZWA17422J1X20000093\nBZSA07194A0049999716\n");
+        targets.close();
+        arguments << "--targets" << targets.fileName() << "--junit" << dir.filePath("fleet.xml");
+    }
     QProcess process;
     process.setProcessEnvironment(environment);
-    process.start(TESSEL_RUN_EXECUTABLE, {runFile, "--grace", "0"});
+    process.start(TESSEL_RUN_EXECUTABLE, arguments);
     QVERIFY(process.waitForStarted());
     if (how == "stdin") {
         process.write(lines);
@@ -505,6 +515,10 @@ void TestRunTool::executable()
         QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("error"), 20000);
         ::kill(pid_t(process.processId()), SIGTERM);
     }
+    if (how == "fleet") {
+        QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains("at a time"), 20000);
+        ::kill(pid_t(process.processId()), SIGINT);
+    }
     const bool finished = process.waitForFinished(20000);
     if (how == "fifo held")
         ::close(fifo);
@@ -514,6 +528,18 @@ void TestRunTool::executable()
         QString::fromUtf8(output + process.readAllStandardOutput() + process.readAllStandardError());
     QCOMPARE(process.exitCode(), code);
     QVERIFY2(text.contains(said) && !text.contains("tessel-console:"), qPrintable(text));
+    if (how == "fleet") {
+        // The report is whole: each terminal's suite, and the interruption.
+        QFile report(dir.filePath("fleet.xml"));
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&report);
+        int suites = 0;
+        while (!xml.atEnd())
+            suites +=
+                xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("testsuite");
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(suites, 3);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRunTool)

@@ -206,6 +206,9 @@ void FleetTool::searchReply(int code, const std::string& reply)
     target.sn = record.sn;
     target.name = record.name;
     target.ip = record.ip;
+    // What the search says of the screen, so that a checklist written for a
+    // targets file with these columns runs on the found terminals too.
+    target.variables = {{"width", std::to_string(record.width)}, {"height", std::to_string(record.height)}};
     targets.push_back(std::move(target));
 }
 
@@ -265,6 +268,10 @@ void FleetTool::chosen()
     options.timeoutMs = arguments.timeoutMs;
     options.graceMs = arguments.graceMs;
     options.baselineDir = arguments.baselineDir;
+    std::fprintf(out, "%zu %s on %zu %s, %d at a time\n", lines.size(), lines.size() == 1 ? "line" : "lines",
+                 targets.size(), targets.size() == 1 ? "terminal" : "terminals",
+                 std::min<int>(options.parallel, static_cast<int>(targets.size())));
+    std::fflush(out);
     run = std::make_unique<FleetRun>(services.requestRunner(), services.terminalActions(), lines,
                                      std::move(targets), std::move(options));
     targets.clear();

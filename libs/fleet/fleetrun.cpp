@@ -146,7 +146,7 @@ void FleetRun::begin(std::size_t index)
             if (reader.open(path, error)) {
                 while ((step = reader.next(line, fault)) == RunFileReader::Step::Line &&
                        terminal.baseline.size() <= lines.size())
-                    terminal.baseline.push_back(std::move(line.results));
+                    terminal.baseline.push_back(std::move(line));
             }
             std::string why;
             if (!error.empty())
@@ -155,6 +155,11 @@ void FleetRun::begin(std::size_t index)
                 why = path.toStdString() + ": " + fault.text();
             else if (terminal.baseline.size() != lines.size())
                 why = path.toStdString() + " does not hold one line per line of the checklist";
+            for (std::size_t i = 0; why.empty() && i < lines.size(); ++i)
+                if (terminal.baseline[i].operation != lines[i].operation)
+                    why = path.toStdString() + ": line " + std::to_string(terminal.baseline[i].lineNumber) +
+                          " is " + terminal.baseline[i].operation + ", the checklist's line " +
+                          std::to_string(lines[i].lineNumber) + " " + lines[i].operation;
             if (!why.empty()) {
                 notRun(terminal, "not sent: its baseline cannot be used");
                 return finishTerminal(key, why);
@@ -215,8 +220,13 @@ void FleetRun::sendLine(Active& terminal)
             report = LineReport{};
             report.outcome.number = static_cast<qint64>(terminal.line) + 1;
             report.outcome.line = line;
-            if (!terminal.baseline.empty())
-                report.outcome.line.results = terminal.baseline[terminal.line];
+            if (!terminal.baseline.empty()) {
+                // The terminal's own recorded results and checks.
+                RunLine& own = terminal.baseline[terminal.line];
+                report.outcome.line.results = std::move(own.results);
+                report.outcome.line.expect = std::move(own.expect);
+                report.outcome.line.expectCode = own.expectCode;
+            }
         }
         const Target& target = terminal.report.target;
         const VariableLookup lookup = [&terminal,
@@ -233,11 +243,12 @@ void FleetRun::sendLine(Active& terminal)
         };
         std::string missing;
         const std::optional<std::string> request = fillRequest(line.request, lookup, missing);
+        const std::optional<std::string>& expectation = report.outcome.line.expect;
         std::optional<std::string> expect;
-        if (request && line.expect)
-            expect = fillExpectation(*line.expect, lookup, missing);
+        if (request && expectation)
+            expect = fillExpectation(*expectation, lookup, missing);
         std::string error;
-        if (!request || (line.expect && !expect))
+        if (!request || (expectation && !expect))
             error = unfilled(missing);
         else if (!RequestRunner::startsOperation(line.operation))
             error = "\"" + line.operation + "\" starts no SDK operation: not sent";

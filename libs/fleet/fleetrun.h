@@ -166,7 +166,7 @@ private:
         RequestRunner::Id request = 0;
         std::vector<std::pair<std::string, std::string>> captured; // latest last
         std::map<std::string, std::string> uncaptured;             // name: why it has no value
-        std::vector<std::vector<ResultRecord>> baseline;           // per line, from --baseline
+        std::vector<RunLine> baseline;                             // its own lines, from --baseline
     };
 
     void startMore();
