@@ -137,6 +137,8 @@ Finished runToEnd(const std::string& program, const std::vector<std::string>& ar
         wait4(pid, &status, 0, &usage);
         child.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         child.peakKiB = usage.ru_maxrss;
+        child.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
         child.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     posix_spawn_file_actions_destroy(&actions);

@@ -35,9 +35,10 @@ double median(std::vector<double> values);
 
 struct Finished
 {
-    double seconds = 0; // from the spawn to the end
-    long peakKiB = 0;   // the child's peak resident memory
-    int exitCode = -1;  // -1 when it did not exit normally
+    double seconds = 0;    // from the spawn to the end
+    long peakKiB = 0;      // the child's peak resident memory
+    double cpuSeconds = 0; // user and system time of the child
+    int exitCode = -1;     // -1 when it did not exit normally
 };
 
 // Runs `program` with `arguments` in this process's environment, its output
