@@ -185,6 +185,7 @@ void TestRunTool::arguments_data()
     row("switch with a value", "a --all=yes", "", "--all takes no value");
     row("serial and targets", "a --targets t --sn B1", "", "exclude each other");
     row("targets and all", "a --targets t --all", "", "exclude each other");
+    row("no pattern", "a --targets t --limit=,", "", "--limit needs a pattern");
 }
 
 void TestRunTool::arguments()

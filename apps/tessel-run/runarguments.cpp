@@ -224,8 +224,11 @@ std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
         } else if (option == QLatin1String("--targets")) {
             parsed.targetsFile = value;
         } else if (option == QLatin1String("--limit")) {
-            for (std::string& pattern : splitPatterns(value.toStdString()))
-                parsed.limit.push_back(std::move(pattern));
+            const std::vector<std::string> patterns = splitPatterns(value.toStdString());
+            ok = !patterns.empty();
+            if (!ok)
+                error = QStringLiteral("--limit needs a pattern");
+            parsed.limit.insert(parsed.limit.end(), patterns.begin(), patterns.end());
         } else if (option == QLatin1String("--parallel")) {
             ok = number(option, value, 1, 256, parsed.parallel, error);
         } else if (option == QLatin1String("--retries")) {
