@@ -124,7 +124,7 @@ clean:
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 10
-FUZZ_TARGETS := records rangecheck export fleet simulator jsonlayout requesttarget historyimport runline junittext
+FUZZ_TARGETS := records rangecheck export fleet simulator jsonlayout requesttarget historyimport runline junittext targets
 # clang 14 and its runtime libraries (libFuzzer, the sanitizers); the package
 # that holds them is only recommended by clang, so it is named here.
 FUZZ_PACKAGES := clang libclang-rt-14-dev

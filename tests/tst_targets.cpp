@@ -116,6 +116,7 @@ private slots:
               "line 1, column 11: \"g\" is null: a text, a number or a boolean is wanted");
         jsonl("member twice", "{\"sn\":\"A\",\"x\":1,\"x\":2}", "line 1, column 17: \"x\" is given twice");
         jsonl("no sn", "{\"name\":\"Gate\"}", "line 1: no serial: the row has no \"sn\"");
+        jsonl("number past the range", "{\"sn\":\"A\",\"pin\":1e999}", "line 1: a number too large to read");
     }
     void badFiles()
     {

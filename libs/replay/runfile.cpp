@@ -380,6 +380,8 @@ RunFileCheck checkRunFile(const QString& path, bool withSerials, const std::atom
             break;
         }
         ++check.requests;
+        if (check.checklistLine == 0 && (line.expect || !line.capture.empty() || line.untilTries > 0))
+            check.checklistLine = line.lineNumber;
         if (!withSerials)
             continue;
         std::string serial = serialOfRequest(QByteArray::fromStdString(line.request)).toStdString();

@@ -114,6 +114,7 @@ struct RunFileCheck
     qint64 requests = 0;
     std::vector<std::string> serials;
     bool tooManySerials = false;
+    qint64 checklistLine = 0; // the first line with "expect", "capture" or "until"; 0: none
     bool cancelled = false;
     bool ok() const { return openError.empty() && !fault; }
 };

@@ -353,6 +353,9 @@ bool readJsonLine(std::string_view line, qint64 lineNumber, TargetMaker& maker, 
     } catch (const json::parse_error& error) {
         const std::size_t at = error.byte > 0 ? error.byte - 1 : 0;
         return refuse(fault, lineNumber, columnAt(line, at), "not JSON: " + parseReason(error));
+    } catch (const json::out_of_range&) {
+        // nlohmann says which number, and a secret may be one.
+        return refuse(fault, lineNumber, 0, "a number too large to read");
     }
     if (!object.is_object())
         return refuse(fault, lineNumber, columnAt(line, skipBlanks(line, 0)), "not a JSON object");
