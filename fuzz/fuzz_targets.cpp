@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool jsonLines = data[0] & 1;
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
     tessel::TargetsFault fault;
-    const auto targets = jsonLines ? tessel::parseTargetsJsonLines(text, fault) : tessel::parseTargetsCsv(text, fault);
+    const auto targets =
+        jsonLines ? tessel::parseTargetsJsonLines(text, fault) : tessel::parseTargetsCsv(text, fault);
     if (!targets) {
         const auto lines = 1 + std::count(text.begin(), text.end(), '\n');
         FUZZ_CHECK(fault.line >= 1 && fault.line <= lines);

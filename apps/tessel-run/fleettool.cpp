@@ -24,14 +24,6 @@ constexpr std::size_t longestChecklist = 100000;
 // Lines printed under a terminal; the JUnit report has them all.
 constexpr std::size_t printedLines = 10;
 
-ConsoleServices::Options withoutHistory()
-{
-    ConsoleServices::Options options;
-    options.keepHistory = false;
-    options.memory = RequestRunner::Memory::UntilReleased;
-    return options;
-}
-
 // The column of the first malformed placeholder in line `number` of the file, 0 when not found.
 int placeholderColumn(const QString& path, qint64 number)
 {
@@ -49,17 +41,10 @@ int placeholderColumn(const QString& path, qint64 number)
 } // namespace
 
 FleetTool::FleetTool(RunArguments arguments, std::FILE* out, std::FILE* err, bool progress, QObject* parent)
-    : QObject(parent), arguments(std::move(arguments)), out(out), err(err), progress(progress),
-      services(withoutHistory())
+    : ToolBase(out, err, progress, parent), arguments(std::move(arguments))
 {}
 
 FleetTool::~FleetTool() = default;
-
-void FleetTool::fail(const std::string& message)
-{
-    std::fprintf(err, "tessel-run: %s\n", message.c_str());
-    end(RunTool::BadInput);
-}
 
 void FleetTool::start()
 {
@@ -452,17 +437,6 @@ void FleetTool::clearProgress()
 {
     if (progress && run)
         std::fputs("\r\033[K", out);
-}
-
-void FleetTool::end(int code)
-{
-    if (ended)
-        return;
-    ended = true;
-    std::fflush(out);
-    // Queued: the caller may not have entered the event loop yet.
-    QMetaObject::invokeMethod(
-        this, [this, code] { emit done(code); }, Qt::QueuedConnection);
 }
 
 } // namespace tessel

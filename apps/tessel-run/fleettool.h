@@ -3,8 +3,8 @@
 #include "fleet/fleetjunit.h"
 #include "fleet/fleetrun.h"
 #include "searchcheck/searchprogress.h"
-#include "services/consoleservices.h"
 #include "tessel-run/runarguments.h"
+#include "tessel-run/toolbase.h"
 
 #include <QObject>
 
@@ -19,7 +19,7 @@ namespace tessel {
 // What tessel-run does with --targets or --all: reads the checklist and the
 // targets, checks both, runs the checklist on every terminal and reports
 // each as it finishes. Ends with `done(exit code)`.
-class FleetTool : public QObject
+class FleetTool : public ToolBase
 {
     Q_OBJECT
 
@@ -32,11 +32,7 @@ public:
     // Ctrl+C: starts nothing more, reports what finished, writes the report.
     void interrupt();
 
-signals:
-    void done(int exitCode);
-
 private:
-    void fail(const std::string& message); // before anything was sent
     bool openOutputs();
     bool readChecklist();
     void search();
@@ -47,13 +43,8 @@ private:
     void finish(bool stopped);
     void showProgress();
     void clearProgress();
-    void end(int code);
 
     RunArguments arguments;
-    std::FILE* out;
-    std::FILE* err;
-    bool progress;
-    ConsoleServices services; // no history; the runner forgets each settled request
     std::vector<RunLine> lines;
     std::vector<Target> targets;
     std::vector<Target> rows;            // as read, for --failed
@@ -66,7 +57,6 @@ private:
     std::size_t notRecorded = 0;
     std::string outputFault; // a record file that could not be written
     bool interrupted = false;
-    bool ended = false;
     std::chrono::steady_clock::time_point startedAt;
 };
 

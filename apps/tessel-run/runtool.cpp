@@ -32,19 +32,11 @@ const char* verdictWord(Verdict verdict)
 // Differences printed under a request; the JUnit report has them all.
 constexpr std::size_t printedDifferences = 10;
 
-ConsoleServices::Options withoutHistory()
-{
-    ConsoleServices::Options options;
-    options.keepHistory = false;
-    options.memory = RequestRunner::Memory::UntilReleased;
-    return options;
-}
-
 } // namespace
 
 RunTool::RunTool(RunArguments arguments, std::FILE* out, std::FILE* err, bool progress, QObject* parent)
-    : QObject(parent), arguments(std::move(arguments)), out(out), err(err), progress(progress),
-      services(withoutHistory()), lifeline(std::make_shared<Lifeline<RunTool>>(this))
+    : ToolBase(out, err, progress, parent), arguments(std::move(arguments)),
+      lifeline(std::make_shared<Lifeline<RunTool>>(this))
 {}
 
 RunTool::~RunTool()
@@ -167,12 +159,6 @@ void RunTool::checked()
 bool RunTool::stillChecking() const
 {
     return check && check->running;
-}
-
-void RunTool::fail(const std::string& message)
-{
-    std::fprintf(err, "tessel-run: %s\n", message.c_str());
-    end(BadInput);
 }
 
 void RunTool::loginNext()
@@ -415,17 +401,6 @@ void RunTool::clearProgress()
 {
     if (progress)
         std::fputs("\r\033[K", out);
-}
-
-void RunTool::end(int code)
-{
-    if (ended)
-        return;
-    ended = true;
-    std::fflush(out);
-    // Queued: the caller may not have entered the event loop yet.
-    QMetaObject::invokeMethod(
-        this, [this, code] { emit done(code); }, Qt::QueuedConnection);
 }
 
 } // namespace tessel

@@ -4,8 +4,8 @@
 #include "replay/junitreport.h"
 #include "replay/replaysession.h"
 #include "replay/runfile.h"
-#include "services/consoleservices.h"
 #include "tessel-run/runarguments.h"
+#include "tessel-run/toolbase.h"
 
 #include <QObject>
 #include <QSaveFile>
@@ -24,19 +24,11 @@ struct RunCheckJob;
 // What tessel-run does once its arguments are read: checks the run file,
 // logs in, replays it, prints a line per request and a summary, and writes
 // the JUnit report and the new run file. Ends with `done(exit code)`.
-class RunTool : public QObject
+class RunTool : public ToolBase
 {
     Q_OBJECT
 
 public:
-    enum ExitCode
-    {
-        AllSame = 0,
-        SomeDiffer = 1,
-        BadInput = 2
-    };
-
-    // `progress`: keep a one-line progress display on `out` (a terminal).
     RunTool(RunArguments arguments, std::FILE* out, std::FILE* err, bool progress, QObject* parent = nullptr);
     ~RunTool() override;
 
@@ -47,11 +39,7 @@ public:
     // program must end without waiting for it.
     bool stillChecking() const;
 
-signals:
-    void done(int exitCode);
-
 private:
-    void fail(const std::string& message); // before anything was sent
     bool openOutputs();
     void checked();
     void loginNext();
@@ -64,15 +52,10 @@ private:
     bool writeReport();
     void showProgress();
     void clearProgress();
-    void end(int code);
 
     RunArguments arguments;
-    std::FILE* out;
-    std::FILE* err;
-    bool progress;
     qint64 total = 0;
     std::deque<std::string> loginSerials;
-    ConsoleServices services; // no history; the runner forgets each settled request
     std::shared_ptr<RunCheckJob> check;
     QTemporaryFile copy; // of a run file that can be read only once
     QString readFrom;    // the run file, or its copy
@@ -85,7 +68,6 @@ private:
     std::unique_ptr<QSaveFile> junitOut, record;
     qint64 same = 0, different = 0, timedOut = 0, errors = 0;
     bool interrupted = false;
-    bool ended = false;
     std::chrono::steady_clock::time_point startedAt;
     std::shared_ptr<Lifeline<RunTool>> lifeline;
 };

@@ -125,28 +125,7 @@ void SecretMask::add(const std::string& secret)
         return;
     secrets.push_back(secret);
     // Inside a JSON text a secret stands escaped.
-    std::string escaped;
-    for (const char c : secret) {
-        switch (c) {
-        case '"':
-            escaped += "\\\"";
-            break;
-        case '\\':
-            escaped += "\\\\";
-            break;
-        case '\n':
-            escaped += "\\n";
-            break;
-        case '\t':
-            escaped += "\\t";
-            break;
-        case '\r':
-            escaped += "\\r";
-            break;
-        default:
-            escaped += c;
-        }
-    }
+    const std::string escaped = jsonStringContent(secret);
     if (escaped != secret)
         secrets.push_back(escaped);
     std::stable_sort(secrets.begin(), secrets.end(),

@@ -10,20 +10,6 @@ namespace {
 using Json = nlohmann::json;
 using OrderedJson = nlohmann::ordered_json; // the expectation's members in the order written
 
-// A differing subtree is shown cut to this many bytes, as the replay shows it.
-constexpr std::size_t maxValueBytes = 1000;
-
-std::string shortened(std::string text)
-{
-    if (text.size() <= maxValueBytes)
-        return text;
-    std::size_t cut = maxValueBytes;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    text.resize(cut);
-    return text + "…";
-}
-
 template <typename Value> std::string compactOf(const Value& value)
 {
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -53,7 +39,7 @@ public:
                     const std::string at = path.empty() ? it.key() : path + "." + it.key();
                     const auto found = reply.find(it.key());
                     if (found == reply.end())
-                        differ(at, shortened(compactOf(it.value())), absentValue);
+                        differ(at, shownValue(compactOf(it.value())), absentValue);
                     else
                         check(it.value(), *found, at);
                 }
@@ -67,7 +53,7 @@ public:
                 if (i < reply.size())
                     check(expected[i], reply[i], at);
                 else
-                    differ(at, shortened(compactOf(expected[i])), absentValue);
+                    differ(at, shownValue(compactOf(expected[i])), absentValue);
             }
             return;
         }
@@ -122,7 +108,7 @@ std::vector<Difference> expectationDifferences(std::string_view expect, int expe
         Containment(ignore, differences).check(*expected, *reply, std::string());
     else
         differences.push_back(Difference{
-            "$", shortened(expected ? compactOf(*expected) : std::string(expect)), shortened(first.reply)});
+            "$", shownValue(expected ? compactOf(*expected) : std::string(expect)), shownValue(first.reply)});
     return differences;
 }
 

@@ -12,15 +12,8 @@ namespace {
 // The failure message lists this many members; the body lists them all.
 constexpr std::size_t membersInMessage = 10;
 
-std::string seconds(qint64 ms)
-{
-    return QString::number(static_cast<double>(ms) / 1000.0, 'f', 3).toStdString();
-}
-
-std::string attribute(const char* name, const std::string& value)
-{
-    return std::string(" ") + name + "=\"" + xmlEscaped(value) + "\"";
-}
+const auto seconds = junitSeconds;
+const auto attribute = xmlAttribute;
 
 std::string failureOf(const ReplayOutcome& outcome)
 {
@@ -111,6 +104,16 @@ std::string xmlEscaped(const std::string& text)
         i += length;
     }
     return out;
+}
+
+std::string xmlAttribute(const char* name, const std::string& value)
+{
+    return std::string(" ") + name + "=\"" + xmlEscaped(value) + "\"";
+}
+
+std::string junitSeconds(qint64 ms)
+{
+    return QString::number(static_cast<double>(ms) / 1000.0, 'f', 3).toStdString();
 }
 
 std::string requestLabel(const ReplayOutcome& outcome)

@@ -51,6 +51,10 @@ private:
 // and bytes that are not UTF-8 become U+FFFD.
 std::string xmlEscaped(const std::string& text);
 
+// ` name="value"`, the value escaped; and milliseconds as JUnit's seconds ("1.250").
+std::string xmlAttribute(const char* name, const std::string& value);
+std::string junitSeconds(qint64 ms);
+
 // "line 3: getVolume()", or "#3: getVolume()" for a line not from a file.
 std::string requestLabel(const ReplayOutcome& outcome);
 

@@ -244,4 +244,11 @@ std::optional<std::string> fillExpectation(std::string_view expect, const Variab
     return value.dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
 }
 
+std::string jsonStringContent(std::string_view value)
+{
+    std::string out;
+    appendEscaped(out, value);
+    return out;
+}
+
 } // namespace tessel

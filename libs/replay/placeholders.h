@@ -32,6 +32,10 @@ std::optional<std::vector<std::string>> placeholderNames(std::string_view text, 
 std::optional<std::string> fillRequest(std::string_view request, const VariableLookup& lookup,
                                        std::string& missing);
 
+// `value` as the content of a JSON string, without the quotes around it:
+// quotes, backslashes and control characters escaped.
+std::string jsonStringContent(std::string_view value);
+
 // An expectation (JSON) with its placeholders filled: a string that is
 // exactly "{{name}}" becomes the value read as JSON when it is a number,
 // true, false or null, else the value as a string; a placeholder inside a

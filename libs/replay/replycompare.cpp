@@ -32,21 +32,9 @@ std::optional<Json> parsed(std::string_view text)
     return value;
 }
 
-// Cut at a whole UTF-8 character.
-std::string shortened(std::string text)
-{
-    if (text.size() <= maxValueBytes)
-        return text;
-    std::size_t cut = maxValueBytes;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    text.resize(cut);
-    return text + "…";
-}
-
 std::string shown(const Json& value)
 {
-    return shortened(value.dump(-1, ' ', false, Json::error_handler_t::replace));
+    return shownValue(value.dump(-1, ' ', false, Json::error_handler_t::replace));
 }
 
 bool sameNumber(const Json& a, const Json& b)
@@ -235,7 +223,8 @@ std::vector<Difference> cutReplyDifferences(std::string_view kept, std::string_v
     if (b && nestedBeyond(kept) == std::string_view::npos && a.read(kept))
         Comparer(ignore, differences, a.open).compare(a.root, *b, std::string());
     else
-        differences.push_back(Difference{"$", shortened(std::string(kept)), shortened(std::string(current))});
+        differences.push_back(
+            Difference{"$", shownValue(std::string(kept)), shownValue(std::string(current))});
     return differences;
 }
 
@@ -332,8 +321,8 @@ std::vector<Difference> replyDifferences(std::string_view recorded, std::string_
     if (a && b) {
         Comparer(ignore, differences).compare(*a, *b, std::string());
     } else if (recorded != current) {
-        differences.push_back(Difference{"$", a ? shown(*a) : shortened(std::string(recorded)),
-                                         b ? shown(*b) : shortened(std::string(current))});
+        differences.push_back(Difference{"$", a ? shown(*a) : shownValue(std::string(recorded)),
+                                         b ? shown(*b) : shownValue(std::string(current))});
     }
     return differences;
 }
@@ -401,6 +390,17 @@ std::vector<Difference> resultDifferences(const std::vector<ResultRecord>& recor
             prefixed(differences, from, "#" + std::to_string(i + 1) + " ");
     }
     return differences;
+}
+
+std::string shownValue(std::string text)
+{
+    if (text.size() <= maxValueBytes)
+        return text;
+    std::size_t cut = maxValueBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    text.resize(cut);
+    return text + "…";
 }
 
 } // namespace tessel

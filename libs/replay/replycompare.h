@@ -61,6 +61,10 @@ struct Difference
 // Shown in place of a member that one side lacks.
 extern const char* const absentValue;
 
+// A differing value as a difference shows it: past 1000 bytes cut at a whole
+// UTF-8 character, with "…".
+std::string shownValue(std::string text);
+
 std::vector<Difference> replyDifferences(std::string_view recorded, std::string_view current,
                                          const IgnoreRule& ignore);
 
