@@ -15,8 +15,11 @@ QString terminalLabel(const Target& target)
 }
 
 ReplayGridModel::ReplayGridModel(const std::vector<RunLine>& lines, QObject* parent)
-    : QAbstractTableModel(parent), lines(lines)
-{}
+    : QAbstractTableModel(parent)
+{
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        heads << QStringLiteral("%1 %2").arg(i + 1).arg(QString::fromStdString(lines[i].operation));
+}
 
 void ReplayGridModel::reset(std::vector<Target> targets)
 {
@@ -54,7 +57,7 @@ int ReplayGridModel::rowCount(const QModelIndex& parent) const
 
 int ReplayGridModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : firstRequestColumn + static_cast<int>(lines.size());
+    return parent.isValid() ? 0 : firstRequestColumn + static_cast<int>(heads.size());
 }
 
 const TerminalReport* ReplayGridModel::report(int row) const
@@ -127,10 +130,7 @@ QVariant ReplayGridModel::headerData(int section, Qt::Orientation orientation, i
         return QAbstractTableModel::headerData(section, orientation, role);
     if (section < firstRequestColumn)
         return tr("终端");
-    const std::size_t line = std::size_t(section - firstRequestColumn);
-    if (line >= lines.size())
-        return QVariant();
-    return QStringLiteral("%1 %2").arg(line + 1).arg(QString::fromStdString(lines[line].operation));
+    return heads.value(section - firstRequestColumn);
 }
 
 } // namespace tessel

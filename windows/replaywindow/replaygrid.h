@@ -6,6 +6,7 @@
 #include "fleet/fleetrun.h"
 
 #include <QAbstractTableModel>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -42,7 +43,7 @@ public:
     std::vector<const TerminalReport*> reports() const;
 
 private:
-    const std::vector<RunLine>& lines;
+    QStringList heads; // a column's request: its number and operation
     std::vector<Target> terminals;
     // Only what the grid shows: a report per finished terminal.
     std::vector<std::optional<TerminalReport>> done;

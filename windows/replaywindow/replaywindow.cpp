@@ -225,7 +225,12 @@ ReplayWindow::ReplayWindow(RequestRunner& runner, TerminalActions* actions, std:
     showCounts();
 }
 
-ReplayWindow::~ReplayWindow() = default;
+ReplayWindow::~ReplayWindow()
+{
+    // QWidget deletes the views after the members they show are gone.
+    disconnect(gridView->selectionModel(), nullptr, this, nullptr);
+    disconnect(table, nullptr, this, nullptr);
+}
 
 void ReplayWindow::start()
 {
