@@ -1,14 +1,17 @@
 // The replay window, and "回放…" in the history window that opens it.
 #include "history/historyrecorder.h"
 #include "historywindow/historywindow.h"
+#include "replaywindow/replaygrid.h"
 #include "replaywindow/replaywindow.h"
 #include "simulator/simulator.h"
+#include "terminalactions/terminalactions.h"
 #include "testsupport.h"
 
-#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
@@ -27,6 +30,49 @@ tessel::RunLine volumeLine(const char* recordedReply)
     line.request = R"({"sn":"BZSA07194A0049999716"})"; // not logged in; the chosen terminal is
     line.results = {{0, recordedReply, 3}};
     return line;
+}
+
+// The terminal list's row `row` checked, as a click on its box does.
+void check(QWidget& window, int row, bool checked = true)
+{
+    QAbstractItemModel* list = window.findChild<QTableView*>("replayTerminals")->model();
+    QVERIFY(list->setData(list->index(row, 0), checked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole));
+}
+
+// A simulated fleet of `count` terminals, logged in but where `loggedIn` says
+// otherwise, and the same as the window's list.
+std::vector<tessel::BatchTarget> fleetOf(int count, const QString& loggedIn = QString())
+{
+    std::vector<tesselsim::Terminal> fleet;
+    std::vector<tessel::BatchTarget> offered;
+    for (int i = 0; i < count; ++i) {
+        const std::string sn = "BZSA0000000" + std::to_string(100 + i);
+        fleet.push_back({sn, "屏" + std::to_string(i + 1), "127.0.0.1", 64, 32,
+                         loggedIn.isEmpty() || loggedIn.at(i) == '1'});
+        offered.push_back({QString::fromStdString(fleet.back().name), QString::fromStdString(sn),
+                           QStringLiteral("127.0.0.1")});
+    }
+    tesselsim::setFleet(fleet);
+    return offered;
+}
+
+// A row of the grid: its terminal, then its cells.
+QStringList gridRows(const QAbstractItemModel& grid)
+{
+    QStringList rows;
+    for (int row = 0; row < grid.rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < grid.columnCount(); ++column)
+            cells << grid.index(row, column).data().toString();
+        rows << cells.join(" | ");
+    }
+    return rows;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 } // namespace
@@ -59,6 +105,11 @@ private slots:
     void tableNamesTerminalAndTime();
     void fitsAt800x600();
     void escapeClosesAndStops();
+
+    // Two or more terminals checked: a grid of terminals by requests.
+    void fleetGrid_data();
+    void fleetGrid();
+    void fleetStopped();
 };
 
 void TestReplayWindow::replaysAgainstChosenTerminal()
@@ -72,7 +123,7 @@ void TestReplayWindow::replaysAgainstChosenTerminal()
                                 {volumeLine(R"({"ratio":50})"), volumeLine(R"({"ratio":51,"x":1})"), unknown},
                                 {"BZWA17422J1X20000093"});
     window.show();
-    window.findChild<QComboBox*>("replayTerminal")->setCurrentIndex(1);
+    check(window, 0);
     QSignalSpy finished(&window, &tessel::ReplayWindow::finished);
     window.findChild<QPushButton*>("replayStart")->click();
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
@@ -163,7 +214,7 @@ void TestReplayWindow::historyOffersShownOrSelected()
 
 void TestReplayWindow::tableNamesTerminalAndTime_data()
 {
-    QTest::addColumn<int>("choice"); // 0: as recorded
+    QTest::addColumn<int>("choice"); // 0: as recorded, none checked
     QTest::addColumn<QString>("request");
     QTest::addColumn<QString>("terminal");
     QTest::newRow("as recorded") << 0 << R"({"sn":"BZSA07194A0049999716"})"
@@ -192,7 +243,7 @@ void TestReplayWindow::tableNamesTerminalAndTime()
         shownHeads << table->horizontalHeaderItem(table->horizontalHeader()->logicalIndex(visual))->text();
     QCOMPARE(shownHeads, (QStringList{"序号", "接口", "结果", "毫秒", "终端", "记录时间", "不同的成员"}));
     QCOMPARE(table->item(0, 6)->text(), QString("2026-03-04 05:06:07"));
-    window.findChild<QComboBox*>("replayTerminal")->setCurrentIndex(choice);
+    check(window, 0, choice == 1);
     QCOMPARE(table->item(0, 5)->text(), terminal);
     QSignalSpy finished(&window, &tessel::ReplayWindow::finished);
     window.start();
@@ -232,6 +283,107 @@ void TestReplayWindow::escapeClosesAndStops()
     QVERIFY(!window.isVisible());
     QTRY_COMPARE(finished.count(), 1);
     QVERIFY(window.findChild<QLabel*>("replayCounts")->text().endsWith("已停止"));
+}
+
+void TestReplayWindow::fleetGrid_data()
+{
+    QTest::addColumn<QString>("loggedIn"); // per terminal
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("counts");
+    QTest::newRow("all same") << "111"
+                              << QStringList{"屏1 BZSA0000000100 | 相同 | 出错",
+                                             "屏2 BZSA0000000101 | 相同 | 出错",
+                                             "屏3 BZSA0000000102 | 相同 | 出错"}
+                              << "共 3 个终端 × 2 条 · 相同 3 · 不同 0 · 超时 0 · 出错 3";
+    QTest::newRow("one not logged in")
+        << "101"
+        << QStringList{"屏1 BZSA0000000100 | 相同 | 出错", "屏2 BZSA0000000101 | 不同 | 出错",
+                       "屏3 BZSA0000000102 | 相同 | 出错"}
+        << "共 3 个终端 × 2 条 · 相同 2 · 不同 1 · 超时 0 · 出错 3";
+}
+
+// Checked through the filter and all / none, replayed on each terminal;
+// a cell's results in the detail panes, the fleet report read back.
+void TestReplayWindow::fleetGrid()
+{
+    QFETCH(QString, loggedIn);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, counts);
+    QTemporaryDir dir;
+    tessel::RequestRunner runner;
+    tessel::TerminalActions actions;
+    tessel::RunLine unknown = volumeLine("");
+    unknown.operation = "待开发";
+    tessel::ReplayWindow window(runner, actions, {volumeLine(R"({"ratio":50})"), unknown},
+                                fleetOf(4, loggedIn + "1"));
+    window.show();
+    auto* filter = window.findChild<QLineEdit*>("replayFilter");
+    filter->setText("屏4");
+    window.findChild<QPushButton*>("replayCheckAll")->click();
+    filter->setText("BZSA");
+    window.findChild<QPushButton*>("replayCheckAll")->click();
+    filter->setText("屏4");
+    window.findChild<QPushButton*>("replayCheckNone")->click(); // the three others stay checked
+    auto* table = window.findChild<QTableWidget*>("replayTable");
+    QCOMPARE(table->item(0, 5)->text(), QString("3 个终端"));
+
+    QSignalSpy finished(&window, &tessel::ReplayWindow::finished);
+    window.findChild<QPushButton*>("replayStart")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 15000);
+    auto* grid = window.findChild<QTableView*>("replayGrid");
+    QVERIFY(grid->isVisible() && !table->isVisible());
+    QCOMPARE(gridRows(*grid->model()), rows);
+    QCOMPARE(window.findChild<QLabel*>("replayCounts")->text(), counts);
+    QCOMPARE(window.findChild<QProgressBar*>("replayProgress")->value(), 3);
+    QVERIFY(!grid->model()->index(0, 2).data(Qt::ToolTipRole).toString().isEmpty());
+
+    grid->setCurrentIndex(grid->model()->index(1, 1));
+    QVERIFY(window.findChild<QPlainTextEdit*>("replayRecorded")->toPlainText().contains("\"ratio\": 50"));
+    const tessel::LineReport* cell = window.grid().cell(1, 1);
+    QVERIFY(cell && cell->run);
+    QCOMPARE(window.findChild<QPlainTextEdit*>("replayDifferences")->toPlainText().isEmpty(),
+             cell->outcome.differences.empty());
+    QVERIFY(window.findChild<QPlainTextEdit*>("replayCurrent")
+                ->toPlainText()
+                .contains(QString("返回码 %1").arg(cell->outcome.results.at(0).code)));
+
+    const QString report = dir.filePath("fleet.xml");
+    QString error;
+    QVERIFY2(window.exportReport(report, &error), qPrintable(error));
+    const QByteArray xml = readAll(report);
+    QCOMPARE(xml.count("<testsuite "), 3);
+    QVERIFY2(xml.contains(R"(<property name="sn" value="BZSA0000000101"/>)"), xml.constData());
+    QCOMPARE(xml.contains("<failure"), loggedIn != "111");
+}
+
+// 停止 while the first terminals run: they have the rest not run, the
+// others are not started, and the report says the run was cut short.
+void TestReplayWindow::fleetStopped()
+{
+    QTemporaryDir dir;
+    tessel::RequestRunner runner;
+    tessel::TerminalActions actions;
+    tessel::ReplayWindow stopped(runner, actions, {volumeLine("{}"), volumeLine("{}")}, fleetOf(10));
+    stopped.show();
+    stopped.findChild<QPushButton*>("replayCheckAll")->click();
+    QSignalSpy finished(&stopped, &tessel::ReplayWindow::finished);
+    stopped.start();
+    QVERIFY(stopped.isRunning());
+    stopped.findChild<QPushButton*>("replayStop")->click();
+    QTRY_COMPARE(finished.count(), 1);
+    const QString counts = stopped.findChild<QLabel*>("replayCounts")->text();
+    QVERIFY2(counts.endsWith("未开始 2 个终端 · 已停止"), qPrintable(counts));
+    const QAbstractItemModel& grid = stopped.grid();
+    QCOMPARE(grid.index(0, 1).data().toString(), QString("出错"));
+    QCOMPARE(grid.index(0, 1).data(Qt::ToolTipRole).toString(), QString("not run: the run was interrupted"));
+    QCOMPARE(grid.index(9, 0).data().toString(), QString("屏10 BZSA0000000109（未开始）"));
+
+    const QString report = dir.filePath("stopped.xml");
+    QString error;
+    QVERIFY2(stopped.exportReport(report, &error), qPrintable(error));
+    const QByteArray xml = readAll(report);
+    QCOMPARE(xml.count("<testsuite "), 11); // and one saying the run was interrupted
+    QVERIFY2(xml.contains("stopped after 8 terminals; 2 not started"), xml.constData());
 }
 
 QTEST_MAIN(TestReplayWindow)

@@ -121,13 +121,17 @@ void DemoGUI::slotsGetIndex(int row, int /*column*/)
 void DemoGUI::openReplay(const std::vector<tessel::HistoryEntry>& entries)
 {
     QStringList serials;
+    std::vector<tessel::BatchTarget> offered;
     for (const tsc::SearchResponseData& terminal : terminals) {
         const QString serial = QString::fromStdString(terminal.sn);
-        if (!serial.isEmpty() && !serials.contains(serial))
-            serials << serial;
+        if (serial.isEmpty() || serials.contains(serial))
+            continue;
+        serials << serial;
+        offered.push_back(
+            {QString::fromStdString(terminal.name), serial, QString::fromStdString(terminal.ip)});
     }
-    replayWindow =
-        std::make_unique<tessel::ReplayWindow>(requestRunner(), tessel::runLinesOf(entries), serials);
+    replayWindow = std::make_unique<tessel::ReplayWindow>(requestRunner(), terminalActions(),
+                                                          tessel::runLinesOf(entries), std::move(offered));
     tessel::showAboveConsole(*replayWindow, console, this);
 }
 

@@ -1,12 +1,15 @@
 #include "replaywindow/replaywindow.h"
 
+#include "batchwindow/batchtablemodel.h"
+#include "fleet/fleetrun.h"
 #include "history/historyfile.h"
 #include "replay/junitreport.h"
+#include "replaywindow/replaygrid.h"
 #include "requests/jsontext.h"
 #include "requests/requestrunner.h"
+#include "terminalactions/terminalactions.h"
 
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -20,10 +23,12 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStackedWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace tessel {
 namespace {
@@ -75,6 +80,14 @@ QWidget* titled(const QString& title, QWidget* content, QWidget* parent)
     return box;
 }
 
+std::vector<BatchTarget> serialsOnly(const QStringList& serials)
+{
+    std::vector<BatchTarget> targets;
+    for (const QString& serial : serials)
+        targets.push_back({QString(), serial, QString()});
+    return targets;
+}
+
 } // namespace
 
 QString verdictText(Verdict verdict)
@@ -94,7 +107,17 @@ QString verdictText(Verdict verdict)
 
 ReplayWindow::ReplayWindow(RequestRunner& runner, std::vector<RunLine> lines, const QStringList& terminals,
                            QWidget* parent)
-    : QWidget(parent), runner(runner), lines(std::move(lines))
+    : ReplayWindow(runner, nullptr, std::move(lines), serialsOnly(terminals), parent)
+{}
+
+ReplayWindow::ReplayWindow(RequestRunner& runner, TerminalActions& actions, std::vector<RunLine> lines,
+                           std::vector<BatchTarget> terminals, QWidget* parent)
+    : ReplayWindow(runner, &actions, std::move(lines), std::move(terminals), parent)
+{}
+
+ReplayWindow::ReplayWindow(RequestRunner& runner, TerminalActions* actions, std::vector<RunLine> lines,
+                           std::vector<BatchTarget> terminals, QWidget* parent)
+    : QWidget(parent), runner(runner), actions(actions), lines(std::move(lines)), listEngine(terminals)
 {
     setObjectName(QStringLiteral("ReplayWindow"));
     setWindowTitle(tr("回放"));
@@ -103,11 +126,7 @@ ReplayWindow::ReplayWindow(RequestRunner& runner, std::vector<RunLine> lines, co
     resize(1000, 640);
     outcomes.resize(this->lines.size());
 
-    terminal = new QComboBox(this);
-    terminal->setObjectName(QStringLiteral("replayTerminal"));
-    terminal->addItem(tr("按记录的序列号"), QString());
-    for (const QString& serial : terminals)
-        terminal->addItem(serial, serial);
+    chooser = makeChooser(std::move(terminals));
     startButton = new QPushButton(tr("开始"), this);
     startButton->setObjectName(QStringLiteral("replayStart"));
     stopButton = new QPushButton(tr("停止"), this);
@@ -174,14 +193,20 @@ ReplayWindow::ReplayWindow(RequestRunner& runner, std::vector<RunLine> lines, co
     auto* sideBySide = new QSplitter(Qt::Horizontal, this);
     sideBySide->addWidget(titled(tr("记录的结果"), recorded, sideBySide));
     sideBySide->addWidget(titled(tr("新的结果"), current, sideBySide));
+    views = new QStackedWidget(this);
+    views->setObjectName(QStringLiteral("replayViews"));
+    views->addWidget(table);
+    views->addWidget(makeGrid());
     auto* detail = new QSplitter(Qt::Vertical, this);
-    detail->addWidget(table);
+    detail->addWidget(chooser);
+    detail->addWidget(views);
     detail->addWidget(sideBySide);
     detail->addWidget(titled(tr("不同的成员（JSON 路径：记录的 → 新的）"), differences, detail));
+    // The results take the room; the terminal list a few rows, more when dragged.
+    detail->setSizes({100, 300, 160, 100});
 
     auto* top = new QHBoxLayout;
-    top->addWidget(new QLabel(tr("终端："), this));
-    top->addWidget(terminal, 1);
+    top->addStretch(1);
     top->addWidget(startButton);
     top->addWidget(stopButton);
     top->addWidget(exportButton);
@@ -195,18 +220,31 @@ ReplayWindow::ReplayWindow(RequestRunner& runner, std::vector<RunLine> lines, co
     connect(stopButton, &QPushButton::clicked, this, &ReplayWindow::stop);
     connect(exportButton, &QPushButton::clicked, this, &ReplayWindow::chooseReportFile);
     connect(table, &QTableWidget::currentCellChanged, this, &ReplayWindow::showSelected);
-    connect(terminal, qOverload<int>(&QComboBox::currentIndexChanged), this, &ReplayWindow::showTerminals);
     // Escape closes it as its close button does, which stops a replay under way.
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
     showCounts();
 }
 
-ReplayWindow::~ReplayWindow() = default;
+ReplayWindow::~ReplayWindow()
+{
+    // QWidget deletes the views after the members they show are gone.
+    disconnect(gridView->selectionModel(), nullptr, this, nullptr);
+    disconnect(table, nullptr, this, nullptr);
+}
 
 void ReplayWindow::start()
 {
     if (isRunning())
         return;
+    const std::vector<int> checked = terminalModel->checkedRows();
+    if (checked.size() > 1) {
+        startFleet(checked);
+        return;
+    }
+    fleet.reset();
+    fleetShown = false;
+    views->setCurrentIndex(0);
+    progress->setRange(0, static_cast<int>(lines.size()));
     std::fill(outcomes.begin(), outcomes.end(), std::nullopt);
     std::fill(std::begin(counts), std::end(counts), 0);
     for (int row = 0; row < table->rowCount(); ++row) {
@@ -218,7 +256,7 @@ void ReplayWindow::start()
     nextLine = 0;
     stoppedShort = false;
     ReplayOptions options;
-    options.serial = terminal->currentData().toString().toUtf8();
+    options.serial = checkedSerial().toUtf8();
     session = std::make_unique<ReplaySession>(runner, std::move(options), [this](RunLine& line) {
         if (nextLine >= lines.size())
             return false;
@@ -228,7 +266,7 @@ void ReplayWindow::start()
     connect(session.get(), &ReplaySession::settled, this, &ReplayWindow::settled);
     connect(session.get(), &ReplaySession::finished, this, &ReplayWindow::sessionFinished);
     startButton->setEnabled(false);
-    terminal->setEnabled(false);
+    chooser->setEnabled(false);
     stopButton->setEnabled(true);
     exportButton->setEnabled(false);
     showCounts();
@@ -240,6 +278,8 @@ void ReplayWindow::stop()
 {
     if (session)
         session->stop();
+    if (fleet)
+        fleet->stop();
 }
 
 void ReplayWindow::closeEvent(QCloseEvent* event)
@@ -250,7 +290,7 @@ void ReplayWindow::closeEvent(QCloseEvent* event)
 
 bool ReplayWindow::isRunning() const
 {
-    return session && session->isRunning();
+    return (session && session->isRunning()) || (fleet && fleet->isRunning());
 }
 
 const ReplayOutcome* ReplayWindow::outcome(int row) const
@@ -289,7 +329,7 @@ void ReplayWindow::settled(const ReplayOutcome& outcome)
 void ReplayWindow::sessionFinished(bool stopped)
 {
     startButton->setEnabled(true);
-    terminal->setEnabled(true);
+    chooser->setEnabled(true);
     stopButton->setEnabled(false);
     exportButton->setEnabled(true);
     stoppedShort = stopped;
@@ -301,6 +341,20 @@ void ReplayWindow::sessionFinished(bool stopped)
 
 void ReplayWindow::showCounts()
 {
+    if (fleetShown) {
+        const ReplayGridModel& cells = *gridModel;
+        QString text = tr("共 %1 个终端 × %2 条 · 相同 %3 · 不同 %4 · 超时 %5 · 出错 %6")
+                           .arg(cells.rowCount())
+                           .arg(lines.size())
+                           .arg(cells.count(Verdict::Same))
+                           .arg(cells.count(Verdict::Different))
+                           .arg(cells.count(Verdict::Timeout))
+                           .arg(cells.count(Verdict::Error));
+        if (cells.skippedTerminals() > 0)
+            text += tr(" · 未开始 %1 个终端").arg(cells.skippedTerminals());
+        countsLabel->setText(text);
+        return;
+    }
     countsLabel->setText(tr("共 %1 条 · 相同 %2 · 不同 %3 · 超时 %4 · 出错 %5")
                              .arg(lines.size())
                              .arg(counts[int(Verdict::Same)])
@@ -313,7 +367,8 @@ void ReplayWindow::showCounts()
 // the request names a terminal at its top level, else the one it was sent with.
 void ReplayWindow::showTerminals()
 {
-    const QString chosen = terminal->currentData().toString();
+    const std::size_t checked = terminalModel->checkedRows().size();
+    const QString chosen = checked > 1 ? tr("%1 个终端").arg(checked) : checkedSerial();
     for (int row = 0; row < table->rowCount(); ++row) {
         if (outcomes[std::size_t(row)])
             continue;
@@ -325,19 +380,37 @@ void ReplayWindow::showTerminals()
 
 void ReplayWindow::showSelected()
 {
-    const int row = table->currentRow();
+    int row = table->currentRow();
+    const ReplayOutcome* settledOutcome = outcome(row);
+    bool run = true;
+    if (fleetShown) {
+        const QModelIndex cell = gridView->currentIndex();
+        row = cell.column() - ReplayGridModel::firstRequestColumn;
+        const LineReport* line = gridModel->cell(cell.row(), cell.column());
+        settledOutcome = line ? &line->outcome : nullptr;
+        run = !line || line->run;
+    }
     if (row < 0 || std::size_t(row) >= lines.size()) {
         recorded->clear();
         current->clear();
         differences->clear();
         return;
     }
-    const RunLine& line = lines[std::size_t(row)];
+    showOutcome(lines[std::size_t(row)], settledOutcome, run);
+}
+
+// `run` false: the line was not sent, the outcome's message says why.
+void ReplayWindow::showOutcome(const RunLine& line, const ReplayOutcome* settledOutcome, bool run)
+{
     recorded->setPlainText(line.results.empty() ? tr("（没有记录的结果：返回码 0 即为相同）")
                                                 : resultsText(line.results));
-    const ReplayOutcome* settledOutcome = outcome(row);
     if (!settledOutcome) {
         current->setPlainText(isRunning() ? tr("（等待中）") : QString());
+        differences->clear();
+        return;
+    }
+    if (!run) {
+        current->setPlainText(QString::fromStdString(settledOutcome->message));
         differences->clear();
         return;
     }
@@ -356,6 +429,8 @@ void ReplayWindow::showSelected()
 
 bool ReplayWindow::exportReport(const QString& path, QString* error)
 {
+    if (fleetShown)
+        return exportFleetReport(path, error);
     JUnitReport report(QStringLiteral("replay"));
     std::string why;
     bool ok = report.open(why);
