@@ -221,8 +221,9 @@ void TestRunTool::arguments()
     if (parsed && (parsed->help || parsed->version)) {
         QCOMPARE(parsed->help, QTest::currentDataTag() == QLatin1String("help"));
         QVERIFY(tessel::runUsage().contains("--version"));
-        QVERIFY2(QRegularExpression("^tessel-run \\d+\\.\\d+\\.\\d+\n$").match(tessel::runVersion()).hasMatch(),
-                 qPrintable(tessel::runVersion()));
+        QVERIFY2(
+            QRegularExpression("^tessel-run \\d+\\.\\d+\\.\\d+\n$").match(tessel::runVersion()).hasMatch(),
+            qPrintable(tessel::runVersion()));
     }
 }
 

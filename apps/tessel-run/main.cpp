@@ -72,7 +72,8 @@ int main(int argc, char** argv)
         return tessel::RunTool::BadInput;
     }
     if (parsed->help || parsed->version) {
-        std::fputs((parsed->help ? tessel::runUsage() : tessel::runVersion()).toLocal8Bit().constData(), stdout);
+        std::fputs((parsed->help ? tessel::runUsage() : tessel::runVersion()).toLocal8Bit().constData(),
+                   stdout);
         return 0;
     }
 

@@ -30,7 +30,7 @@ bool number(const QString& option, const QString& text, int low, int high, int& 
 const char* const knownOptions[] = {
     "--sn",     "--login",    "--ignore",  "--timeout", "--grace",  "--concurrency",  "--junit",
     "--record", "--help",     "--targets", "--all",     "--limit",  "--list-targets", "--parallel",
-    "--wave",   "--max-fail", "--retries", "--shard",   "--failed", "--baseline", "--version"};
+    "--wave",   "--max-fail", "--retries", "--shard",   "--failed", "--baseline",     "--version"};
 
 // Options that take no value.
 bool isSwitch(const QString& option)
