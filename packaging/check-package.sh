@@ -101,15 +101,21 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
         pass "man -l $(basename "$page")" || fail "man -l $(basename "$page"): $(cat "$work/err")"
 done
 
-# Every option of the usage text has its entry in the manual page.
+# Every option of the usage text has its entry in the manual page, and the
+# completion offers it.
 run "$root/usr/bin/tessel-run" --help
 undocumented=""
+uncompleted=""
 for option in $(grep -o -- '--[a-z][a-z-]*' "$work/out" | sort -u); do
     zcat "$root/usr/share/man/man1/tessel-run.1.gz" | grep -q -F -- "${option//-/\\-}" ||
         undocumented="$undocumented $option"
+    grep -q -w -- "$option" "$root/usr/share/bash-completion/completions/tessel-run" ||
+        uncompleted="$uncompleted $option"
 done
 [ -z "$undocumented" ] && pass "every option of --help in tessel-run(1)" ||
     fail "not in tessel-run(1):$undocumented"
+[ -z "$uncompleted" ] && pass "every option of --help in the completion" ||
+    fail "not in the completion:$uncompleted"
 
 words=$(bash -c 'shopt -s extglob; source "$1"; COMP_WORDS=(tessel-run --ver); COMP_CWORD=1; _tessel_run;
     echo "${COMPREPLY[*]}"' _ "$root/usr/share/bash-completion/completions/tessel-run")
