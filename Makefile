@@ -52,6 +52,22 @@ run: build
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The Debian package: `make package` writes $(BUILD_DIR)/tessel-console_VERSION_ARCH.deb;
+# `make check-package` then checks it (packaging/check-package.sh). CPack
+# needs dpkg-shlibdeps (dpkg-dev) and file for the dependencies; the check
+# validates the desktop entry, renders the manual pages and runs lintian.
+PACKAGE_TOOLS := dpkg-dev file desktop-file-utils man-db lintian
+
+.PHONY: package-deps package check-package
+package-deps:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(PACKAGE_TOOLS)"
+
+package: package-deps configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target package
+
+check-package: package
+	bash packaging/check-package.sh $(BUILD_DIR)
+
 # The whole suite LOADED_RUNS times in a row while LOADED_BURNERS CPU-bound
 # processes keep the cores busy, as on a CI machine that other work shares.
 # Each run's log stays in $(BUILD_DIR)/loaded/; the last line counts the runs

@@ -186,6 +186,13 @@ void TestRunTool::arguments_data()
     row("serial and targets", "a --targets t --sn B1", "", "exclude each other");
     row("targets and all", "a --targets t --all", "", "exclude each other");
     row("no pattern", "a --targets t --limit=,", "", "--limit needs a pattern");
+    row("help", "a --help --bogus", "", "");
+    row("version", "--version", "", "");
+    row("version and more", "--version extra", "", "--version takes no other arguments");
+    row("version after a run file", "a --version", "", "--version takes no other arguments");
+    row("version with a value", "--version=1", "", "--version takes no value");
+    row("help with a value", "--help=x", "", "--help takes no value");
+    row("version misspelt", "--verison", "", "did you mean --version?");
 }
 
 void TestRunTool::arguments()
@@ -212,6 +219,13 @@ void TestRunTool::arguments()
     }
     if (QTest::currentDataTag() == QLatin1String("double dash ends the options"))
         QCOMPARE(parsed->runFile, QString("-a.jsonl"));
+    if (parsed && (parsed->help || parsed->version)) {
+        QCOMPARE(parsed->help, QTest::currentDataTag() == QLatin1String("help"));
+        QVERIFY(tessel::runUsage().contains("--version"));
+        QVERIFY2(
+            QRegularExpression("^tessel-run \\d+\\.\\d+\\.\\d+\n$").match(tessel::runVersion()).hasMatch(),
+            qPrintable(tessel::runVersion()));
+    }
 }
 
 void TestRunTool::exitCodes_data()

@@ -71,8 +71,9 @@ int main(int argc, char** argv)
                      tessel::runUsage().toLocal8Bit().constData());
         return tessel::RunTool::BadInput;
     }
-    if (parsed->help) {
-        std::fputs(tessel::runUsage().toLocal8Bit().constData(), stdout);
+    if (parsed->help || parsed->version) {
+        std::fputs((parsed->help ? tessel::runUsage() : tessel::runVersion()).toLocal8Bit().constData(),
+                   stdout);
         return 0;
     }
 

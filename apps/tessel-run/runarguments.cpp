@@ -1,4 +1,5 @@
 #include "tessel-run/runarguments.h"
+#include "tessel-run/version.h"
 
 #include "replay/replycompare.h"
 #include "targets/targets.h"
@@ -29,7 +30,7 @@ bool number(const QString& option, const QString& text, int low, int high, int& 
 const char* const knownOptions[] = {
     "--sn",     "--login",    "--ignore",  "--timeout", "--grace",  "--concurrency",  "--junit",
     "--record", "--help",     "--targets", "--all",     "--limit",  "--list-targets", "--parallel",
-    "--wave",   "--max-fail", "--retries", "--shard",   "--failed", "--baseline"};
+    "--wave",   "--max-fail", "--retries", "--shard",   "--failed", "--baseline",     "--version"};
 
 // Options that take no value.
 bool isSwitch(const QString& option)
@@ -110,6 +111,7 @@ QString runUsage()
     return QStringLiteral(
         "usage: tessel-run RUNFILE [--sn SERIAL] [--login USER:PASSWORD] [--ignore NAME[,NAME...]]\n"
         "                  [--timeout MS] [--grace MS] [--concurrency N] [--junit FILE] [--record FILE]\n"
+        "       tessel-run --help | --version\n"
         "Replays the requests of a run file and compares the results with the recorded ones.\n"
         "  --sn SERIAL        set each request's top-level text \"sn\" to SERIAL\n"
         "  --login USER:PW    log in to the target terminals first; without \":PW\" the password\n"
@@ -122,6 +124,8 @@ QString runUsage()
         "  --junit FILE       write a JUnit XML report\n"
         "  --record FILE      write a new run file with the new results\n"
         "  --                 ends the options: a run file whose name starts with \"-\" follows\n"
+        "  --help             print this text and exit\n"
+        "  --version          print the program's version and exit\n"
         "A fleet run sends the run file's lines, in order, to each of many terminals:\n"
         "       tessel-run RUNFILE (--targets FILE | --all) [--limit PATTERNS] [--list-targets]\n"
         "                  [--parallel N] [--wave N|P%] [--max-fail N|P%] [--retries N] [--shard K/N]\n"
@@ -146,6 +150,11 @@ QString runUsage()
         "is skipped, or the run was interrupted, 2 bad arguments, run file or targets file.\n");
 }
 
+QString runVersion()
+{
+    return QStringLiteral("tessel-run " TESSEL_VERSION "\n");
+}
+
 std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
                                               const QByteArray& passwordVariable, QString& error)
 {
@@ -168,8 +177,18 @@ std::optional<RunArguments> parseRunArguments(const QStringList& arguments,
         const int equals = option.indexOf(QLatin1Char('='));
         if (equals > 0)
             option.truncate(equals);
-        if (option == QLatin1String("-h") || option == QLatin1String("--help")) {
-            parsed.help = true;
+        if (option == QLatin1String("-h") || option == QLatin1String("--help") ||
+            option == QLatin1String("--version")) {
+            if (equals > 0) {
+                error = QStringLiteral("%1 takes no value").arg(option);
+                return std::nullopt;
+            }
+            // A script that asks for the version gets it or an error, never a run.
+            if (option == QLatin1String("--version") && arguments.size() != 1) {
+                error = QStringLiteral("--version takes no other arguments");
+                return std::nullopt;
+            }
+            (option == QLatin1String("--version") ? parsed.version : parsed.help) = true;
             return parsed;
         }
         // Named before its value is looked for: a slip at the end of the

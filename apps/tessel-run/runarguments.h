@@ -27,6 +27,7 @@ struct RunArguments
     QString junitFile;
     QString recordFile; // a folder in a fleet run
     bool help = false;
+    bool version = false; // --version, alone on the line
 
     // A fleet run: the checklist on every terminal of a targets file or a search.
     QString targetsFile;
@@ -42,6 +43,8 @@ struct RunArguments
 };
 
 QString runUsage();
+// "tessel-run 1.0.0" and a line end: what --version prints.
+QString runVersion();
 
 // The arguments after the program's name. `passwordVariable` is the value
 // of TESSEL_RUN_PASSWORD, used when --login gives no password. Empty on
