@@ -411,37 +411,7 @@ void FleetRun::finishTerminal(std::uint64_t key, const std::string& message)
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - terminal.startedAt).count();
     active.erase(found);
 
-    report.message = mask.apply(message);
-    if (report.verdict != TerminalVerdict::Failed) {
-        const bool errors = std::any_of(report.lines.begin(), report.lines.end(), [](const LineReport& line) {
-            return line.outcome.verdict == Verdict::Timeout || line.outcome.verdict == Verdict::Error;
-        });
-        const bool differs = report.count(Verdict::Different) > 0;
-        report.verdict = errors    ? TerminalVerdict::Error
-                         : differs ? TerminalVerdict::Failed
-                                   : TerminalVerdict::Passed;
-    }
-    if (!message.empty() && report.verdict == TerminalVerdict::Passed)
-        report.verdict = TerminalVerdict::Error;
-    for (auto& variable : report.target.variables)
-        if (isSecretColumn(variable.first))
-            variable.second = "******";
-    if (!mask.empty()) {
-        for (LineReport& line : report.lines) {
-            ReplayOutcome& outcome = line.outcome;
-            outcome.sentRequest = mask.apply(std::move(outcome.sentRequest));
-            outcome.line.request = mask.apply(std::move(outcome.line.request));
-            outcome.message = mask.apply(std::move(outcome.message));
-            for (ResultRecord& result : outcome.results)
-                result.reply = mask.apply(std::move(result.reply));
-            for (ResultRecord& result : outcome.line.results)
-                result.reply = mask.apply(std::move(result.reply));
-            for (Difference& difference : outcome.differences) {
-                difference.recorded = mask.apply(std::move(difference.recorded));
-                difference.current = mask.apply(std::move(difference.current));
-            }
-        }
-    }
+    concludeReport(report, mask, message);
     if (report.verdict != TerminalVerdict::Passed)
         ++failedTerminals;
     emit terminalDone(report);

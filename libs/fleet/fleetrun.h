@@ -113,6 +113,10 @@ private:
     std::vector<std::string> secrets; // longest first, so a part never masks first
 };
 
+// A finished terminal's verdict from its lines (and `message`, why it
+// failed as a whole), and every text of its report with the secrets masked.
+void concludeReport(TerminalReport& report, const SecretMask& mask, const std::string& message);
+
 class FleetRun : public QObject
 {
     Q_OBJECT
