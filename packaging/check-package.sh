@@ -28,7 +28,8 @@ if [ -z "$version" ] || [ ! -f "$deb" ]; then
 fi
 echo "== $deb"
 dpkg-deb --info "$deb"
-dpkg-deb --contents "$deb"
+contents=$(dpkg-deb --contents "$deb")
+echo "$contents"
 
 missing=""
 for path in usr/bin/tessel-console usr/bin/tessel-run \
@@ -41,8 +42,10 @@ for path in usr/bin/tessel-console usr/bin/tessel-run \
     usr/share/doc/tessel-console/README.md usr/share/doc/tessel-console/copyright \
     usr/share/doc/tessel-console/changelog.gz \
     usr/share/doc/tessel-console/examples/runs/display.jsonl \
-    usr/share/doc/tessel-console/examples/runs/changed-fleet.json; do
-    dpkg-deb --contents "$deb" | grep -q " \./$path\$" || missing="$missing $path"
+    usr/share/doc/tessel-console/examples/runs/changed-fleet.json \
+    usr/share/doc/tessel-console/examples/fleet/checklist.jsonl; do
+    # grep reads it all: a reader that stops early would break dpkg-deb's pipe.
+    printf '%s\n' "$contents" | grep " \./$path\$" >/dev/null || missing="$missing $path"
 done
 [ -z "$missing" ] && pass "the package holds every file" || fail "not in the package:$missing"
 
