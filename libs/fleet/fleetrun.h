@@ -132,7 +132,6 @@ public:
     void stop();
     bool isRunning() const { return running; }
 
-    const std::vector<RunLine>& checklist() const { return lines; }
     std::size_t terminals() const { return targets.size(); }
     std::size_t started() const { return nextTarget; }
     std::size_t runningNow() const { return active.size(); }
